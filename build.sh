@@ -1,0 +1,55 @@
+#!/bin/sh
+# Sets up a Debian 12 machine for this repository, builds it and runs it.
+#   ./build.sh run    install what is missing, build in Release, run the main job
+#   ./build.sh test   install what is missing, build, and run every test (a plain
+#                     Release build and an address/undefined-behaviour sanitizer build)
+set -eu
+cd "$(dirname "$0")"
+
+packages="cmake g++ make libgtest-dev"
+jobs=$(nproc)
+
+install_missing() {
+    missing=""
+    for package in $packages; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing="$missing $package"
+    done
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        apt-get update -q
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+    else
+        echo "Missing Debian packages. Install them with:" >&2
+        echo "  sudo apt-get install$missing" >&2
+        exit 1
+    fi
+}
+
+build() {  # build FOLDER [cmake options]
+    folder=$1
+    shift
+    cmake -S . -B "$folder" "$@" >/dev/null
+    cmake --build "$folder" -j "$jobs"
+}
+
+case "${1:-}" in
+    run)
+        install_missing
+        build build/release -DCMAKE_BUILD_TYPE=Release
+        for cave in $(seq 1 30); do
+            build/release/bin/kelvoro --print-cave "$cave"
+            echo
+        done
+        ;;
+    test)
+        install_missing
+        build build/release -DCMAKE_BUILD_TYPE=Release
+        ctest --test-dir build/release --output-on-failure -j "$jobs"
+        build build/sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON
+        ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+        ;;
+    *)
+        echo "usage: ./build.sh run|test" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,91 @@
+#include "display/display.h"
+
+#include "play/game_error.h"
+#include "play/state.h"
+
+namespace {
+
+DisplayDevice* device = nullptr;
+
+// The cave view window: cells are clipped to x 32..767, y 32..567.
+constexpr int ViewLeft = 32;
+constexpr int ViewTop = 32;
+constexpr int LastCellX = 736;  // the last x at which a 32-pixel cell fits whole
+constexpr int LastCellY = 536;
+
+}  // namespace
+
+void UseDisplayDevice(DisplayDevice* newDevice) { device = newDevice; }
+
+std::string ErrorText(int32_t number, const std::string& description) {
+    return std::to_string(number) + "/" + description;
+}
+
+bool InitDisplay() {
+    if (!device) return false;
+    try {
+        device->Open();
+        return true;
+    } catch (const GameError& error) {
+        device->ShowMessage("Fehler in der DirectX-Init:\r" + ErrorText(error.number(), error.what()));
+        return false;
+    }
+}
+
+void ReleaseDisplay() {
+    if (device) device->Close();
+}
+
+void ClearBackBuffer(Colour colour) {
+    if (device) device->Fill(colour);
+}
+
+void BlitPicture(Picture picture, const SourceRect& rect, int x, int y, bool clip) {
+    int sx = x + Game.ScrollX;
+    int sy = y + Game.ScrollY;
+    SourceRect r = rect;
+    // These cuts assume a 32 x 32 source starting at (0, 0), as every cell picture is.
+    if (clip) {
+        if (sx > LastCellX) r.right -= sx - LastCellX;
+        if (sx < ViewLeft) {
+            r.left = ViewLeft - sx;
+            sx = ViewLeft;
+        }
+        if (sy > LastCellY) r.bottom -= sy - LastCellY;
+        if (sy < ViewTop) {
+            r.top = ViewTop - sy;
+            sy = ViewTop;
+        }
+    }
+    if (device && r.right > r.left && r.bottom > r.top) device->Copy(picture, r, sx, sy);
+}
+
+void DrawTextAt(const std::string& text, int x, int y, Colour colour) {
+    if (device) device->Text(text, x, y, colour);
+}
+
+void FlipScreen() {
+    if (device) device->Flip();
+}
+
+uint32_t TickCount() { return device ? device->Ticks() : 0; }
+
+void LoadPictureFile(Picture picture, const std::string& path, int width, int height) {
+    if (device) device->LoadPicture(picture, path, width, height);
+}
+
+void ShowGameWindow() {
+    if (device) device->ShowWindow();
+}
+
+void ShowMousePointer(bool shown) {
+    if (device) device->ShowPointer(shown);
+}
+
+void PumpWindowEvents() {
+    if (device) device->PumpEvents();
+}
+
+void ShowMessageBox(const std::string& text) {
+    if (device) device->ShowMessage(text);
+}

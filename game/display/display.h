@@ -1,0 +1,69 @@
+// The drawing primitives the game calls, over one 800 x 600 back buffer, and the
+// device below them that a platform layer (or a test) provides.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "display/pictures.h"
+
+// Colour words are 0x00BBGGRR: red in the low byte.
+using Colour = uint32_t;
+constexpr Colour RGB(uint32_t r, uint32_t g, uint32_t b) { return r + 256 * g + 65536 * b; }
+
+// Left, top, right, bottom; right and bottom are exclusive.
+struct SourceRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+
+constexpr int ScreenWidth = 800;
+constexpr int ScreenHeight = 600;
+
+// What the game needs from the platform: the screen and the window around it.
+// Failures are thrown as GameError.
+class DisplayDevice {
+public:
+    virtual ~DisplayDevice() = default;
+    virtual void Open() = 0;
+    virtual void Close() = 0;
+    virtual void LoadPicture(Picture picture, const std::string& path, int width, int height) = 0;
+    virtual void Fill(Colour colour) = 0;
+    // Opaque copy of rect to (x, y); the primitives pass only rects that are not empty.
+    virtual void Copy(Picture picture, const SourceRect& rect, int x, int y) = 0;
+    virtual void Text(const std::string& text, int x, int y, Colour colour) = 0;
+    virtual void Flip() = 0;
+    virtual uint32_t Ticks() = 0;
+    virtual void ShowWindow() = 0;
+    virtual void ShowPointer(bool shown) = 0;
+    // Lets pending window events run; key events reach Form_KeyDown and Form_KeyPress.
+    virtual void PumpEvents() = 0;
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+// Installs the device the primitives draw on; the game installs one at start, tests
+// install fakes. Without one, drawing does nothing and the tick stays 0.
+void UseDisplayDevice(DisplayDevice* device);
+
+// Shows its own failure message and returns false when the display cannot be set up.
+bool InitDisplay();
+void ReleaseDisplay();
+void ClearBackBuffer(Colour colour);
+// Copies rect of picture to (x + ScrollX, y + ScrollY); with clip, 32 x 32 cells are cut
+// to the cave view window x 32..767, y 32..567.
+void BlitPicture(Picture picture, const SourceRect& rect, int x, int y, bool clip);
+void DrawTextAt(const std::string& text, int x, int y, Colour colour);
+void FlipScreen();
+uint32_t TickCount();
+// Creates the surface of one picture from a bitmap file; throws GameError on failure.
+void LoadPictureFile(Picture picture, const std::string& path, int width, int height);
+
+void ShowGameWindow();
+void ShowMousePointer(bool shown);
+void PumpWindowEvents();
+void ShowMessageBox(const std::string& text);
+
+// "<number>/<description>", the tail of every failure message.
+std::string ErrorText(int32_t number, const std::string& description);

@@ -1,0 +1,37 @@
+// The thirty built-in caves and the loader that turns one into the live cave.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+constexpr int CaveCount = 30;
+
+// One cave: its rules and its picture as 25 rows of 40 characters, one per cell:
+// "0" empty, "1" earth, "2" jewel, "3" boulder, "4" enchanted wall, "5" amoeba,
+// "6" butterfly, "7" firefly, "8" brick wall, "9" steel wall, "F" the player's start,
+// "X" the exit (steel until it opens), "Z" growing wall.
+struct CaveDefinition {
+    std::string_view description;
+    int16_t LevelNumber;
+    bool bonus;
+    int16_t JewelsNeeded;
+    int16_t JewelValue;
+    int16_t ExtraJewelValue;
+    int16_t CaveTime;
+    int16_t EnchantedWallTime;
+    std::array<std::string_view, 25> rows;
+};
+
+// Caves 1 to 30 at indices 0 to 29.
+extern const std::array<CaveDefinition, CaveCount> CaveTable;
+
+// Loads cave caveNumber into the grid, the record lists and the game state. A number
+// outside 1..30 loads cave 1 and is written back as 1.
+void LoadCave(int16_t& caveNumber);
+
+// Loads any definition the same way (a cave of the player's own, or a test's).
+void LoadCaveDefinition(const CaveDefinition& cave);
+
+// Empties Enemies, Amoebas and GrowingWalls.
+void ClearRecordLists();

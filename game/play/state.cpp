@@ -1,0 +1,3 @@
+#include "play/state.h"
+
+GameState Game;

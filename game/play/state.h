@@ -1,0 +1,72 @@
+// The one game state that every rule reads and writes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cave/grid.h"
+#include "play/records.h"
+
+// Flags are 16-bit with all bits set for true: rules compare them against -1.
+using Flag = int16_t;
+constexpr Flag True = -1;
+constexpr Flag False = 0;
+
+constexpr Flag AsFlag(bool value) { return value ? True : False; }
+
+struct GameState {
+    // The shell and the display.
+    Flag Running = False;
+    Flag InGame = False;
+    Flag Paused = False;
+    int16_t Lives = 0;
+    int32_t Score = 0;
+    int32_t HighScore = 0;
+    int16_t CaveNumber = 0;
+    int16_t StartLevel = 1;
+    Flag ClockRunning = False;
+    int16_t AnimFrame = 0;
+    int16_t AmoebaFrame = 0;
+    int16_t PauseBlink = 0;
+    int16_t ScrollX = 0;
+    int16_t ScrollY = 0;
+    uint32_t LastFrameTick = 0;
+    uint32_t LastClockTick = 0;
+    int16_t CreditLine = -1;
+    int16_t FadeLevel = 0;
+    int16_t FadeDir = 0;
+
+    // The cave rules.
+    int16_t AmoebaTicks = 0;
+    int16_t ExplosionTimer = 0;
+    Flag EnchantedWallActive = False;
+    int16_t EnchantedWallSeconds = 0;
+
+    // The loaded cave.
+    std::string CaveDescription;
+    int16_t LevelNumber = 0;
+    Flag BonusCave = False;
+    int16_t JewelsNeeded = 0;
+    int16_t JewelValue = 0;
+    int16_t ExtraJewelValue = 0;
+    int16_t CaveTime = 0;
+    int16_t EnchantedWallTime = 0;
+    int16_t JewelsCollected = 0;
+    int16_t ExitX = 0;
+    int16_t ExitY = 0;
+
+    // The player.
+    int16_t PlayerX = 0;
+    int16_t PlayerY = 0;
+    Flag PlayerDead = False;
+    Flag ExitReached = False;
+    int16_t BirthCounter = 0;
+
+    CaveGrid Cave;
+    QFCollClass Enemies;
+    QFCollClass Amoebas;
+    QFCollClass GrowingWalls;
+};
+
+// The program's one instance. A test starts afresh with Game = GameState{}.
+extern GameState Game;

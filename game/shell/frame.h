@@ -1,0 +1,4 @@
+// One frame of the running game.
+#pragma once
+
+void GameFrame();

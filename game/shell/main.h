@@ -1,0 +1,18 @@
+// Start-up, the main loop with its frame and clock pacing, and shut-down.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint32_t FramePeriod = 120;   // milliseconds between two frames
+constexpr uint32_t ClockPeriod = 1000;  // milliseconds between two ticks of the cave clock
+
+// Runs the whole program on the installed display and sound devices; returns the
+// process's exit status.
+int Main();
+
+// Draws a frame every 120 ms and ticks the cave clock every 1000 ms while Running.
+// Returns false after a run-time error, whose message it has shown.
+bool MainLoop();
+
+// The orderly end: music off, pointer back, a black screen, sound and display released.
+void ShutDown();

@@ -1,0 +1,4 @@
+// The title screen.
+#pragma once
+
+void DrawTitleScreen();

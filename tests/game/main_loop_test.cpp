@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fake_devices.h"
+#include "play/state.h"
+#include "shell/main.h"
+
+namespace {
+
+class MainLoopTest : public ::testing::Test {
+protected:
+    FakeDisplay display;
+    FakeSound sound;
+
+    void SetUp() override {
+        Game = GameState{};
+        UseDisplayDevice(&display);
+        UseSoundDevice(&sound);
+    }
+    void TearDown() override {
+        UseDisplayDevice(nullptr);
+        UseSoundDevice(nullptr);
+    }
+
+    // Runs the loop until the clock reaches `until` milliseconds, calling `each` at every pump.
+    void RunUntil(uint32_t until, const std::function<void()>& each = {}) {
+        display.onPump = [&, until, each] {
+            if (each) each();
+            if (display.now >= until) Game.Running = False;
+        };
+        Game.Running = True;
+        ASSERT_TRUE(MainLoop());
+    }
+
+    std::vector<uint32_t> FlipTimes() const {
+        std::vector<uint32_t> times;
+        for (const std::string& call : display.log)
+            if (call.rfind("Flip ", 0) == 0) times.push_back(static_cast<uint32_t>(std::stoul(call.substr(5))));
+        return times;
+    }
+};
+
+std::vector<uint32_t> Every(uint32_t period, uint32_t last) {
+    std::vector<uint32_t> times;
+    for (uint32_t t = period; t <= last; t += period) times.push_back(t);
+    return times;
+}
+
+TEST_F(MainLoopTest, GameFramesComeAtEvery120MillisecondsExactly) {
+    Game.InGame = True;
+    RunUntil(500);
+    EXPECT_EQ(FlipTimes(), Every(FramePeriod, 500));
+    // Each shown frame is followed by a black back buffer for the next one.
+    const auto flip = std::find(display.log.begin(), display.log.end(), "Flip 120");
+    ASSERT_NE(flip, display.log.end());
+    EXPECT_EQ(*(flip + 1), "Fill 0");
+}
+
+TEST_F(MainLoopTest, ALongFrameDelaysTheNextByItsOwnLength) {
+    Game.InGame = True;
+    display.flipCost = 50;  // pacing counts from the end of the flip
+    RunUntil(500);
+    EXPECT_EQ(FlipTimes(), (std::vector<uint32_t>{120, 290, 460}));
+}
+
+TEST_F(MainLoopTest, TitleFramesUseTheSamePeriod) {
+    RunUntil(250);
+    EXPECT_EQ(FlipTimes(), Every(FramePeriod, 250));
+}
+
+TEST_F(MainLoopTest, ClockTicksEverySecondWhileItRuns) {
+    Game.InGame = True;
+    Game.ClockRunning = True;
+    Game.CaveTime = 100;
+    std::vector<uint32_t> ticks;
+    RunUntil(3500, [&] {
+        if (ticks.empty() ? Game.LastClockTick != 0 : Game.LastClockTick != ticks.back())
+            ticks.push_back(Game.LastClockTick);
+    });
+    EXPECT_EQ(ticks, Every(ClockPeriod, 3500));
+}
+
+TEST_F(MainLoopTest, NoClockTickWhilePausedDeadOrStopped) {
+    for (Flag GameState::*blocker : {&GameState::Paused, &GameState::PlayerDead}) {
+        Game = GameState{};
+        Game.InGame = True;
+        Game.ClockRunning = True;
+        Game.*blocker = True;
+        RunUntil(2500);
+        EXPECT_EQ(Game.LastClockTick, 0u);
+    }
+    Game = GameState{};
+    Game.InGame = True;
+    RunUntil(2500);
+    EXPECT_EQ(Game.LastClockTick, 0u);
+}
+
+TEST_F(MainLoopTest, FirstTickAfterAPauseComesAtOnce) {
+    Game.InGame = True;
+    Game.ClockRunning = True;
+    Game.Paused = True;
+    RunUntil(2600, [&] {
+        if (display.now == 2500) Game.Paused = False;
+    });
+    // The pump that resumes runs before the clock test of the same pass.
+    EXPECT_EQ(Game.LastClockTick, 2500u);
+}
+
+TEST_F(MainLoopTest, CreditsFadeRunsA52FrameCycle) {
+    std::vector<int16_t> levels;
+    size_t flips = 0;
+    RunUntil(FramePeriod * 110, [&] {
+        if (FlipTimes().size() != flips) {
+            flips = FlipTimes().size();
+            levels.push_back(Game.FadeLevel);
+        }
+    });
+    ASSERT_GE(levels.size(), 105u);
+    EXPECT_EQ(levels[0], 0);
+    EXPECT_EQ(levels[1], 10);
+    EXPECT_EQ(levels[25], 250);
+    EXPECT_EQ(levels[26], 255);
+    EXPECT_EQ(levels[27], 245);
+    EXPECT_EQ(levels[51], 5);
+    for (size_t i = 0; i + 52 < levels.size(); ++i) EXPECT_EQ(levels[i], levels[i + 52]) << "frame " << i;
+    EXPECT_EQ(std::count(levels.begin(), levels.begin() + 52, 0), 1);
+}
+
+TEST_F(MainLoopTest, RunTimeErrorEndsTheLoopWithTheMainLoopMessage) {
+    Game.InGame = True;
+    display.failing = "Flip";
+    display.onPump = [] {};
+    Game.Running = True;
+    EXPECT_FALSE(MainLoop());
+    EXPECT_EQ(display.log.back(), "Message Fehler in der Main-Loop!\r5/the fake Flip failed");
+}
+
+class MainTest : public MainLoopTest {};
+
+TEST_F(MainTest, StartsInOrderShowsTheTitleAndShutsDownOnLeaving) {
+    display.onPump = [] { Game.Running = False; };
+    EXPECT_EQ(Main(), 0);
+
+    std::vector<std::string> expected{"Open", "HidePointer", "ShowWindow"};
+    expected.push_back("LoadPicture ./Nuvo.bmp 32x32");
+    ASSERT_GE(display.log.size(), 41u);
+    EXPECT_EQ(std::vector<std::string>(display.log.begin(), display.log.begin() + 4), expected);
+    EXPECT_EQ(display.log[3 + 37], "LoadPicture ./kv001.bmp 640x480");
+    EXPECT_EQ(std::vector<std::string>(display.log.end() - 4, display.log.end()),
+              (std::vector<std::string>{"ShowPointer", "Fill 0", "Flip 1", "Close"}));
+    EXPECT_EQ(sound.log, (std::vector<std::string>{"Loop " + std::to_string(SndTheme),
+                                                   "Stop " + std::to_string(SndTheme), "Close"}));
+    EXPECT_EQ(Game.StartLevel, 1);
+    EXPECT_EQ(Game.CreditLine, -1);
+    EXPECT_EQ(Game.HighScore, 0);
+}
+
+TEST_F(MainTest, DisplayFailureShowsTwoMessagesAndSkipsShutDown) {
+    display.failing = "Open";
+    EXPECT_EQ(Main(), 1);
+    EXPECT_EQ(display.log, (std::vector<std::string>{"Open", "Message Fehler in der DirectX-Init:\r5/the fake Open failed",
+                                                     "Message Fehler in der Main-Loop!\r0/"}));
+    EXPECT_TRUE(sound.log.empty());
+}
+
+TEST_F(MainTest, MissingPictureShowsItsMessageAndShutsDown) {
+    display.failing = "LoadPicture";
+    EXPECT_EQ(Main(), 1);
+    EXPECT_EQ(std::count_if(display.log.begin(), display.log.end(),
+                            [](const std::string& call) { return call.rfind("LoadPicture", 0) == 0; }),
+              1);
+    EXPECT_NE(std::find(display.log.begin(), display.log.end(),
+                        "Message Fehler in der Load_BMP-Function\r5/the fake LoadPicture failed"),
+              display.log.end());
+    EXPECT_EQ(display.log.back(), "Close");
+}
+
+}  // namespace
