@@ -1,4 +1,139 @@
 #include "play/bookkeeping.h"
 
-// The player's appearance, the enchanted-wall timer and the time-out come with the cave rules.
-void ClockTick() {}
+#include "cave/explode.h"
+#include "display/display.h"
+#include "display/sound.h"
+#include "play/caves.h"
+
+namespace {
+
+constexpr int32_t PointsPerLife = 500;
+constexpr int16_t BirthSeconds = 4;   // the player appears on the fourth clock second
+constexpr int16_t LowTimeWarning = 6;  // fewer seconds than this left tick audibly
+
+// The view that shows the player's cell, pinned at the cave's edges.
+void PlaceView() {
+    if (Game.BonusCave) {
+        Game.ScrollX = 0;
+        Game.ScrollY = 0;
+        PlayLooping(SndBonus2);
+        return;
+    }
+    Game.ScrollX = static_cast<int16_t>(Game.PlayerX > 8 ? -32 * (Game.PlayerX - 8) : 0);
+    if (Game.ScrollX < -544) Game.ScrollX = -544;
+    Game.ScrollY = static_cast<int16_t>(Game.PlayerY > 10 ? -32 * (Game.PlayerY - 10) : 0);
+    if (Game.ScrollY < -288) Game.ScrollY = -288;
+}
+
+void ScorePoints(int16_t points, Flag flash) {
+    for (int16_t i = 0; i < points; ++i) {
+        ++Game.Score;
+        AddPoint(flash);
+    }
+}
+
+void OpenExit() {
+    Game.JewelsNeeded = -1;
+    PlaySound(SndBoing);
+    Game.Cave(Game.ExitX, Game.ExitY) = ExitDoor;
+    DrawCell(Game.ExitX, Game.ExitY, ExitDoor);
+    ClearBackBuffer(RGB(0, 255, 255));
+}
+
+void TimeOut() {
+    PlaySound(SndTimeout);
+    Explode(Game.PlayerX, Game.PlayerY, Player, False);
+    Game.PlayerDead = True;
+    Game.ExplosionTimer = 0;
+    if (Game.BonusCave) StartCave();
+}
+
+}  // namespace
+
+void StartCave() {
+    StopSound(SndBonus2);
+    PlaySound(SndStart);
+    Game.ClockRunning = False;
+    Game.PlayerDead = False;
+    Game.ExitReached = False;
+    ClearCave();
+    ClearBackBuffer(RGB(255, 255, 255));
+    // A bonus cave is never played twice in a row, however it was left.
+    if (Game.BonusCave) ++Game.CaveNumber;
+    LoadCave(Game.CaveNumber);
+    PlaceView();
+    Game.BirthCounter = 0;
+    Game.ClockRunning = True;
+    Game.AmoebaTicks = 0;
+}
+
+void CollectJewel() {
+    int16_t needed = Game.JewelsNeeded;
+    if (needed > 0) {
+        Game.JewelsNeeded = static_cast<int16_t>(needed - 1);
+        ScorePoints(Game.JewelValue, True);
+        needed = Game.JewelsNeeded;
+    }
+    // Only jewels taken after the exit opened score the extra value.
+    if (needed == -1) ScorePoints(Game.ExtraJewelValue, True);
+    PlaySound(SndPling);
+    ++Game.JewelsCollected;
+    if (Game.JewelsNeeded == 0) OpenExit();
+}
+
+void AddPoint(Flag flash) {
+    if (Game.Score % PointsPerLife != 0) return;
+    ++Game.Lives;
+    PlaySound(SndLive);
+    if (flash) ClearBackBuffer(RGB(255, 0, 0));
+}
+
+void FinishCave() {
+    PlaySound(Game.BonusCave ? SndBonus : SndFinish);
+    if (Game.CaveTime <= 0) return;
+    // Counting from CaveTime down to 0 inclusive gives CaveTime + 1 points.
+    for (int16_t counter = Game.CaveTime; counter >= 0; --counter) {
+        --Game.CaveTime;
+        ++Game.Score;
+        AddPoint(False);
+    }
+}
+
+void ClockTick() {
+    if (Game.BirthCounter >= 0) {
+        ++Game.BirthCounter;
+        if (Game.BirthCounter == BirthSeconds) {
+            Game.BirthCounter = -1;
+            DrawCell(Game.PlayerX, Game.PlayerY, Player);
+        }
+    }
+    if (Game.EnchantedWallActive) {
+        ++Game.EnchantedWallSeconds;
+        if (Game.EnchantedWallSeconds == Game.EnchantedWallTime) {
+            Game.EnchantedWallActive = False;
+            Game.EnchantedWallSeconds = 0;
+            ExpireEnchantedWall();
+        }
+    }
+    if (Game.CaveTime > 0) --Game.CaveTime;
+    if (Game.CaveTime < LowTimeWarning) PlaySound(SndTime);
+    if (Game.CaveTime == 0) TimeOut();
+}
+
+void ExpireEnchantedWall() {
+    for (int16_t y = 1; y <= CaveHeight; ++y)
+        for (int16_t x = 1; x <= CaveWidth; ++x)
+            if (Game.Cave(x, y) == EnchantedWall) {
+                Game.Cave(x, y) = BrickWall;
+                DrawCell(x, y, BrickWall);
+            }
+}
+
+void KeepHighScore() {
+    if (Game.Score > Game.HighScore) Game.HighScore = Game.Score;
+}
+
+void ClearCave() {
+    for (int16_t y = 1; y <= CaveHeight; ++y)
+        for (int16_t x = 1; x <= CaveWidth; ++x) Game.Cave(x, y) = Empty;
+}

@@ -1,5 +1,28 @@
-// The game's bookkeeping between the cave rules and the shell.
+// The game's bookkeeping between the cave rules and the shell: cave start, jewels,
+// points and lives, the finish, the clock, the high score.
 #pragma once
 
-// The once-a-second cave clock.
+#include "play/state.h"
+
+// Starts (or restarts) cave CaveNumber; a bonus cave being left steps on to the next.
+void StartCave();
+
+// Scores the jewel the player just took, and opens the exit with the last one needed.
+void CollectJewel();
+
+// Called after every single point: each multiple of 500 gives a life (flash: show it).
+void AddPoint(Flag flash);
+
+// The time bonus when the exit is entered: CaveTime + 1 points.
+void FinishCave();
+
+// The once-a-second cave clock: the player's appearance, the enchanted wall, the time.
 void ClockTick();
+
+// Every enchanted-wall cell becomes plain brick.
+void ExpireEnchantedWall();
+
+void KeepHighScore();
+
+// Every cell of the cave becomes empty.
+void ClearCave();

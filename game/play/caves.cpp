@@ -1,8 +1,11 @@
 #include "play/caves.h"
 
+#include "cave/growth.h"
 #include "play/state.h"
 
 namespace {
+
+const CaveDefinition* customCave = nullptr;
 
 // What a cave character stores in the grid and what is drawn for it at load: the
 // player's start shows the door, a dormant enchanted wall shows brick, the hidden exit
@@ -25,8 +28,6 @@ CellFromCharacter Decode(char c) {
     }
 }
 
-constexpr int16_t GrowingWallRecord = 12;
-
 void LoadCell(int16_t x, int16_t y, char c) {
     const CellFromCharacter cell = Decode(c);
     Game.Cave(x, y) = cell.code;
@@ -40,7 +41,7 @@ void LoadCell(int16_t x, int16_t y, char c) {
             Game.ExitX = x;
             Game.ExitY = y;
             break;
-        case '5': Game.Amoebas.Add(x, y, 0, Amoeba); break;
+        case '5': Game.Amoebas.Add(x, y, AmoebaNew, Amoeba); break;
         case '6':
         case '7': Game.Enemies.Add(x, y, 0, cell.code); break;
         case 'Z': Game.GrowingWalls.Add(x, y, 0, GrowingWallRecord); break;
@@ -76,7 +77,9 @@ void LoadCaveDefinition(const CaveDefinition& cave) {
         for (int16_t x = 1; x <= CaveWidth; ++x) LoadCell(x, y, cave.rows[static_cast<size_t>(y - 1)][static_cast<size_t>(x - 1)]);
 }
 
+void UseCustomCave(const CaveDefinition* cave) { customCave = cave; }
+
 void LoadCave(int16_t& caveNumber) {
     if (caveNumber < 1 || caveNumber > CaveCount) caveNumber = 1;
-    LoadCaveDefinition(CaveTable[static_cast<size_t>(caveNumber - 1)]);
+    LoadCaveDefinition(customCave ? *customCave : CaveTable[static_cast<size_t>(caveNumber - 1)]);
 }

@@ -30,6 +30,10 @@ extern const std::array<CaveDefinition, CaveCount> CaveTable;
 // outside 1..30 loads cave 1 and is written back as 1.
 void LoadCave(int16_t& caveNumber);
 
+// While set, every cave start loads this cave instead of the table's (a cave of the
+// player's own); nullptr goes back to the table.
+void UseCustomCave(const CaveDefinition* cave);
+
 // Loads any definition the same way (a cave of the player's own, or a test's).
 void LoadCaveDefinition(const CaveDefinition& cave);
 

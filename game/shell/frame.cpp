@@ -1,4 +1,29 @@
 #include "shell/frame.h"
 
-// The frame's counters, redraw, cave step and status line come with the cave rules.
-void GameFrame() {}
+#include "cave/fall.h"
+#include "display/display.h"
+#include "display/view.h"
+#include "play/state.h"
+
+namespace {
+
+// While paused the player cycles through the four pause pictures, ten frames each
+// (nine for the last).
+void DrawPausePose() {
+    ++Game.PauseBlink;
+    if (Game.PauseBlink >= 40) Game.PauseBlink = 1;
+    for (int16_t pose = 1; pose <= 4; ++pose)
+        if (Game.PauseBlink > 10 * (pose - 1))
+            BlitPicture(PlayerBmp[static_cast<size_t>(pose)], {0, 0, 32, 32}, 32 * Game.PlayerX, 32 * Game.PlayerY, true);
+}
+
+}  // namespace
+
+void GameFrame() {
+    ++Game.AnimFrame;
+    if (Game.AnimFrame == 3) Game.AnimFrame = 0;
+    if (Game.Paused) DrawPausePose();
+    RedrawCave();
+    CaveStep();
+    DrawStatusLine();
+}

@@ -19,24 +19,12 @@ const std::string MainLoopFailure = "Fehler in der Main-Loop!\r";
 
 bool Due(uint32_t since, uint32_t period) { return TickCount() - since >= period; }
 
-void ShowFrame() {
-    FlipScreen();
-    Game.LastFrameTick = TickCount();
-    ClearBackBuffer(0);
-}
+bool ClockMayRun() { return !Game.PlayerDead && Game.ClockRunning && !Game.Paused; }
 
 void GamePass() {
-    if (Due(Game.LastFrameTick, FramePeriod)) {
-        GameFrame();
-        ShowFrame();
-    }
+    if (Due(Game.LastFrameTick, FramePeriod)) DrawFrame();
     PumpWindowEvents();
-    // The tick time stays put while the clock may not run, so the first tick after a
-    // pause comes at once.
-    if (Due(Game.LastClockTick, ClockPeriod) && !Game.PlayerDead && Game.ClockRunning && !Game.Paused) {
-        ClockTick();
-        Game.LastClockTick = TickCount();
-    }
+    TickClockIfDue();
 }
 
 // 0, 10, .. 250, 255, 245, .. 5, 0, 10, ..: 52 title frames a cycle.
@@ -57,17 +45,38 @@ void StepCreditsFade() {
 }
 
 void TitlePass() {
-    if (!Due(Game.LastFrameTick, FramePeriod)) {
-        PumpWindowEvents();
-        return;
-    }
-    StepCreditsFade();
-    DrawTitleScreen();
-    ShowFrame();
+    if (Due(Game.LastFrameTick, FramePeriod)) DrawFrame();
     PumpWindowEvents();
 }
 
 }  // namespace
+
+void DrawFrame() {
+    if (Game.InGame) {
+        GameFrame();
+    } else {
+        StepCreditsFade();
+        DrawTitleScreen();
+    }
+    FlipScreen();
+    Game.LastFrameTick = TickCount();
+    ClearBackBuffer(0);
+}
+
+void TickClockIfDue() {
+    // The tick time stays put while the clock may not run, so the first tick after a
+    // pause comes at once.
+    if (Due(Game.LastClockTick, ClockPeriod) && ClockMayRun()) {
+        ClockTick();
+        Game.LastClockTick = TickCount();
+    }
+}
+
+void TickClockIfAllowed() {
+    if (!ClockMayRun()) return;
+    ClockTick();
+    Game.LastClockTick = TickCount();
+}
 
 bool MainLoop() {
     try {

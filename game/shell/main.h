@@ -14,5 +14,14 @@ int Main();
 // Returns false after a run-time error, whose message it has shown.
 bool MainLoop();
 
+// Draws one frame, the game's or the title's, shows it and clears the back buffer.
+void DrawFrame();
+
+// Ticks the cave clock when 1000 ms have passed since its last tick and it may run.
+void TickClockIfDue();
+
+// Ticks the cave clock now if it may run (a tick listed in a replay).
+void TickClockIfAllowed();
+
 // The orderly end: music off, pointer back, a black screen, sound and display released.
 void ShutDown();

@@ -1,0 +1,98 @@
+#include "cave/enemies.h"
+
+#include "cave/explode.h"
+#include "display/display.h"
+
+namespace {
+
+struct Step {
+    int dx;
+    int dy;
+};
+
+Step StepOf(int16_t direction) {
+    switch (direction) {
+        case DirUp: return {0, -1};
+        case DirLeft: return {-1, 0};
+        case DirDown: return {0, 1};
+        case DirRight: return {1, 0};
+        default: return {0, 0};
+    }
+}
+
+// Directions run counter-clockwise (up, left, down, right): turning right is one step
+// back in that order, turning left one step on.
+int16_t RightOf(int16_t d) { return static_cast<int16_t>(d == DirUp ? DirRight : d - 1); }
+int16_t LeftOf(int16_t d) { return static_cast<int16_t>(d == DirRight ? DirUp : d + 1); }
+int16_t BackOf(int16_t d) { return LeftOf(LeftOf(d)); }
+
+int16_t CellTowards(const QFClass& enemy, int16_t direction) {
+    const Step step = StepOf(direction);
+    return Game.Cave(enemy.X + step.dx, enemy.Y + step.dy);
+}
+
+bool FreeFor(int16_t code) { return code == Empty || code == Player; }
+
+// Right, ahead, left, back: the first free side wins; with none free the heading stays.
+int16_t Turn(const QFClass& enemy) {
+    const int16_t d = enemy.Direction;
+    for (int16_t candidate : {RightOf(d), d, LeftOf(d), BackOf(d)})
+        if (FreeFor(CellTowards(enemy, candidate))) return candidate;
+    return d;
+}
+
+int16_t ExplosionKindOf(const QFClass& enemy) { return enemy.What == Firefly ? int16_t{Firefly} : int16_t{Jewel}; }
+
+bool FallingObject(int16_t code) { return code == FallingJewel || code == FallingBoulder; }
+
+// Moves one enemy; returns false when it set off an explosion, which ends the pass.
+bool MoveEnemy(int32_t position, int16_t frame) {
+    QFClass& enemy = Game.Enemies.Item(position);
+    const int16_t x = enemy.X;
+    const int16_t y = enemy.Y;
+    if (FallingObject(Game.Cave(x, y - 1))) {
+        Game.ExplosionTimer = 0;
+        Explode(x, y, ExplosionKindOf(enemy), False);
+        return false;
+    }
+    if (AmoebaAdjacent(x, y)) {
+        Game.ExplosionTimer = 0;
+        Explode(x, y, ExplosionKindOf(enemy), True);
+        return false;
+    }
+    if (enemy.Direction == DirNone) enemy.Direction = DirUp;
+    enemy.Direction = Turn(enemy);
+
+    const int16_t ahead = CellTowards(enemy, enemy.Direction);
+    if (ahead == Player) {
+        Game.Enemies.Remove(position);
+        Explode(Game.PlayerX, Game.PlayerY, Player, False);
+        Game.PlayerDead = True;
+        Game.ExplosionTimer = 0;
+        return false;
+    }
+    if (ahead == Empty) {
+        Game.Cave(x, y) = Empty;
+        DrawCell(x, y, Empty);
+        const Step step = StepOf(enemy.Direction);
+        enemy.X = static_cast<int16_t>(x + step.dx);
+        enemy.Y = static_cast<int16_t>(y + step.dy);
+        Game.Cave(enemy.X, enemy.Y) = enemy.What;
+        const Picture picture = enemy.What == Firefly ? FireflyBmp[frame] : ButterflyBmp[frame];
+        BlitPicture(picture, {0, 0, 32, 32}, 32 * enemy.X, 32 * enemy.Y, true);
+    }
+    return true;
+}
+
+}  // namespace
+
+Flag AmoebaAdjacent(int16_t x, int16_t y) {
+    return AsFlag(Game.Cave(x, y - 1) == Amoeba || Game.Cave(x + 1, y) == Amoeba || Game.Cave(x, y + 1) == Amoeba ||
+                  Game.Cave(x - 1, y) == Amoeba);
+}
+
+void MoveEnemies(int16_t frame) {
+    const int32_t count = Game.Enemies.Count();
+    for (int32_t i = 1; i <= count; ++i)
+        if (!MoveEnemy(i, frame)) return;
+}

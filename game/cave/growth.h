@@ -1,0 +1,26 @@
+// The amoeba, which spreads and then turns into jewels or boulders, and the growing wall.
+// (The enchanted wall lives in the fall pass and the clock.)
+#pragma once
+
+#include <cstdint>
+
+// The growth state of an amoeba cell, kept in its record's Direction.
+enum AmoebaState : int16_t {
+    AmoebaNew = 0,       // waits one growth step
+    AmoebaActive = 1,    // may grow
+    AmoebaEnclosed = 2,  // found no room at its last try
+};
+
+constexpr int16_t AmoebaGrowthInterval = 25;  // frames between growth steps
+constexpr int32_t AmoebaSizeLimit = 200;      // more cells than this turn into boulders
+constexpr int16_t GrowingWallRecord = 12;
+
+// Every active cell takes its first free side (up, down, left, right) of earth or empty.
+void GrowAmoeba();
+
+// Turns the amoeba into boulders when it is too large, or into jewels when no cell can
+// grow any more.
+void SettleAmoeba();
+
+// A growing-wall cell at (x, y) extends into the empty cell on its left, else its right.
+void GrowWall(int16_t x, int16_t y);

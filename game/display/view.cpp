@@ -1,0 +1,83 @@
+#include "display/view.h"
+
+#include <cstdio>
+#include <string>
+
+#include "display/display.h"
+#include "play/state.h"
+
+namespace {
+
+constexpr Colour White = RGB(255, 255, 255);
+constexpr Colour Red = RGB(255, 0, 0);
+constexpr Colour Green = RGB(0, 255, 0);
+constexpr int TextTop = 5;
+constexpr int16_t ExplosionSteps = 9;  // the step on which an explosion cell is gone
+
+const std::string PausedBanner = "             S P A C E B A R   T O   R E S U M E";
+const std::string GameOverBanner = "         G  A  M  E     O  V  E  R";
+const std::string OutOfTimeBanner = "        O  U  T     O  F     T  I  M  E";
+
+void DrawAnimated(int x, int y, Picture picture) { BlitPicture(picture, {0, 0, 32, 32}, 32 * x, 32 * y, true); }
+
+void RedrawCell(int16_t x, int16_t y) {
+    const int16_t c = Game.Cave(x, y);
+    const size_t frame = static_cast<size_t>(Game.AnimFrame);
+    if (c != Amoeba && c != Explosion && c != Player) DrawCell(x, y, c);
+    if (c == Player && Game.BirthCounter == -1 && !Game.Paused) DrawCell(x, y, Player);
+    if (c == Player && Game.BirthCounter != -1) DrawAnimated(x, y, DoorBmp[frame]);
+    if (c == Jewel) DrawAnimated(x, y, JewelBmp[frame]);
+    if (c == EnchantedWall && Game.EnchantedWallActive) DrawAnimated(x, y, MagicWallBmp[frame]);
+    if (c == Amoeba) DrawAnimated(x, y, Game.AmoebaFrame == 2 ? AmoebaBmp[0] : AmoebaBmp[1]);
+    if (c == Butterfly) DrawAnimated(x, y, ButterflyBmp[frame]);
+    if (c == Firefly) DrawAnimated(x, y, FireflyBmp[frame]);
+    if (c == ExitDoor) DrawAnimated(x, y, DoorBmp[frame]);
+    if (c == Explosion) {
+        if (Game.ExplosionTimer == ExplosionSteps) {
+            Game.Cave(x, y) = Empty;
+            DrawAnimated(x, y, EmptyBmp);
+        } else {
+            DrawAnimated(x, y, ExploBmp[static_cast<size_t>(Game.ExplosionTimer)]);
+        }
+    }
+}
+
+std::string Padded(long value, int digits) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%0*ld", digits, value);
+    return text;
+}
+
+void DrawFullStatusLine() {
+    const bool exitOpen = Game.JewelsNeeded < 0;
+    if (!exitOpen) DrawTextAt(std::to_string(Game.JewelsNeeded), 200, TextTop, White);
+    DrawTextAt("X", 229, TextTop, exitOpen ? Red : Green);
+    DrawTextAt(std::to_string(exitOpen ? Game.ExtraJewelValue : Game.JewelValue), 250, TextTop, White);
+    DrawTextAt(std::to_string(Game.JewelsCollected), 350, TextTop, White);
+    DrawTextAt("Time: " + Padded(Game.CaveTime, 3), 500, TextTop, Game.CaveTime > 10 ? White : Red);
+    DrawTextAt("Score: " + Padded(Game.Score, 6), 652, TextTop, White);
+    const std::string left = Game.BonusCave ? "Bonus-Level Lives: " + std::to_string(Game.Lives)
+                                            : "Level: " + std::to_string(Game.LevelNumber) +
+                                                  "   Lives: " + std::to_string(Game.Lives);
+    DrawTextAt(left, 32, TextTop, White);
+}
+
+}  // namespace
+
+void RedrawCave() {
+    for (int16_t y = 1; y <= CaveHeight; ++y)
+        for (int16_t x = 1; x <= CaveWidth; ++x) RedrawCell(x, y);
+}
+
+void DrawStatusLine() {
+    if (Game.Paused)
+        DrawTextAt(PausedBanner, 200, TextTop, White);
+    else if (Game.Lives == 0)
+        DrawTextAt(GameOverBanner, 200, TextTop, White);
+    else if (Game.BirthCounter != -1)
+        DrawTextAt(Game.CaveDescription, 32, TextTop, Red);
+    else if (Game.CaveTime == 0)
+        DrawTextAt(OutOfTimeBanner, 200, TextTop, White);
+    else
+        DrawFullStatusLine();
+}

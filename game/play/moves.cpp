@@ -1,0 +1,83 @@
+#include "play/moves.h"
+
+#include "cave/grid.h"
+#include "display/sound.h"
+#include "play/bookkeeping.h"
+#include "play/state.h"
+
+namespace {
+
+// The view moves a cell with the player inside these bands and is pinned outside them.
+void FollowHorizontally(int dx) {
+    if (!Game.BonusCave && Game.PlayerX > 8 && Game.PlayerX < 26) Game.ScrollX = static_cast<int16_t>(Game.ScrollX - 32 * dx);
+    if (Game.PlayerX < 9) Game.ScrollX = 0;
+    if (Game.PlayerX > 25) Game.ScrollX = -544;
+}
+
+void FollowVertically(int dy) {
+    if (!Game.BonusCave && Game.PlayerY > 10 && Game.PlayerY < 20) Game.ScrollY = static_cast<int16_t>(Game.ScrollY - 32 * dy);
+    if (Game.PlayerY < 11) Game.ScrollY = 0;
+    if (Game.PlayerY > 19) Game.ScrollY = -288;
+}
+
+void SetCell(int x, int y, int16_t code) {
+    Game.Cave(x, y) = code;
+    DrawCell(static_cast<int16_t>(x), static_cast<int16_t>(y), code);
+}
+
+// Boulders go sideways only, and only into an empty cell inside the cave.
+bool PushBoulder(int x, int y, int dx) {
+    const int beyond = x + 2 * dx;
+    if (dx == 0 || beyond < 1 || beyond > CaveWidth || Game.Cave(beyond, y) != Empty) return false;
+    SetCell(x + dx, y, Empty);
+    SetCell(beyond, y, Boulder);
+    return true;
+}
+
+bool EnterCell(int x, int y) {
+    const int16_t ahead = Game.Cave(x, y);
+    if (ahead == Jewel || ahead == FallingJewel) {
+        SetCell(x, y, Empty);
+        CollectJewel();
+    }
+    if (Game.Cave(x, y) == ExitDoor) {
+        SetCell(x, y, Empty);
+        Game.ExitReached = True;
+    }
+    // Empty, earth, or a falling object, which the player simply takes the place of.
+    return Game.Cave(x, y) < Jewel;
+}
+
+bool InBounds(int x, int y) { return x >= 1 && x <= CaveWidth && y >= 1 && y <= CaveHeight; }
+
+void Move(int dx, int dy) {
+    const int x = Game.PlayerX;
+    const int y = Game.PlayerY;
+    bool mayMove = false;
+    if (InBounds(x + dx, y + dy)) {
+        if (Game.Cave(x + dx, y + dy) == Boulder)
+            mayMove = PushBoulder(x, y, dx);
+        else
+            mayMove = EnterCell(x + dx, y + dy);
+    }
+    if (mayMove) {
+        SetCell(x, y, Empty);
+        Game.PlayerX = static_cast<int16_t>(x + dx);
+        Game.PlayerY = static_cast<int16_t>(y + dy);
+        if (dx != 0) FollowHorizontally(dx);
+        if (dy != 0) FollowVertically(dy);
+        SetCell(Game.PlayerX, Game.PlayerY, Player);
+        PlaySound(SndStep);
+    }
+    if (!Game.ExitReached) return;
+    FinishCave();
+    if (!Game.BonusCave) ++Game.CaveNumber;
+    StartCave();
+}
+
+}  // namespace
+
+void MoveLeft() { Move(-1, 0); }
+void MoveRight() { Move(1, 0); }
+void MoveUp() { Move(0, -1); }
+void MoveDown() { Move(0, 1); }

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "cave_builder.h"
+#include "display/view.h"
+#include "play/state.h"
+#include "shell/frame.h"
+#include "shell/keys.h"
+
+namespace {
+
+// The texts of the last frame, as "text x,y colour".
+std::vector<std::string> Texts() {
+    std::vector<std::string> texts;
+    for (const std::string& call : TestDisplay().log)
+        if (call.rfind("Text ", 0) == 0) texts.push_back(call.substr(5));
+    return texts;
+}
+
+std::string White(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 16777215"; }
+std::string Red(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 255"; }
+std::string Green(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 65280"; }
+
+Picture DrawnLastAt(int x, int y) {
+    Picture picture{255};
+    for (const CopyCall& call : TestDisplay().copies)
+        if (call.x == 32 * x && call.y == 32 * y) picture = call.picture;
+    return picture;
+}
+
+const std::vector<std::string> Room{"999999",
+                                    "9F0309",
+                                    "900009",
+                                    "970009",
+                                    "9X1119",
+                                    "999999"};
+
+TEST(FrameTest, TheStatusLineShowsEveryField) {
+    LoadMap(Room, {.need = 12, .value = 10, .extra = 15});
+    Game.LevelNumber = 7;
+    Game.JewelsCollected = 3;
+    Game.CaveTime = 11;
+    Game.Score = 1234;
+    GameFrame();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{White("12", 200), Green("X", 229), White("10", 250), White("3", 350),
+                                                 White("Time: 011", 500), White("Score: 001234", 652),
+                                                 White("Level: 7   Lives: 3", 32)}));
+
+    TestDisplay().log.clear();
+    Game.JewelsNeeded = -1;
+    Game.CaveTime = 10;
+    Game.Score = 1234567;
+    Game.BonusCave = True;
+    GameFrame();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{Red("X", 229), White("15", 250), White("3", 350),
+                                                 Red("Time: 010", 500), White("Score: 1234567", 652),
+                                                 White("Bonus-Level Lives: 3", 32)}));
+}
+
+TEST(FrameTest, OneBannerReplacesTheStatusLineInOrder) {
+    LoadMap(Room);
+    Game.Paused = True;
+    Game.Lives = 0;
+    Game.BirthCounter = 2;
+    Game.CaveTime = 0;
+    GameFrame();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{White("             S P A C E B A R   T O   R E S U M E", 200)}));
+
+    const std::vector<std::string> banners{White("         G  A  M  E     O  V  E  R", 200), Red("a test cave", 32),
+                                           White("        O  U  T     O  F     T  I  M  E", 200)};
+    Game.Paused = False;
+    for (const std::string& banner : banners) {
+        TestDisplay().log.clear();
+        GameFrame();
+        EXPECT_EQ(Texts(), std::vector<std::string>{banner});
+        if (Game.Lives == 0)
+            Game.Lives = 1;
+        else
+            Game.BirthCounter = -1;
+    }
+}
+
+TEST(FrameTest, WhilePausedTheCaveStandsStillAndThePlayerCyclesHisPoses) {
+    LoadMap(Room);
+    Game.Paused = True;
+    const Rows before = Region(6, 6);
+    std::vector<Picture> poses;
+    for (int frame = 0; frame < 40; ++frame) {
+        TestDisplay().copies.clear();
+        GameFrame();
+        poses.push_back(DrawnLastAt(2, 2));
+    }
+    EXPECT_EQ(Region(6, 6), before);
+    for (int frame = 0; frame < 39; ++frame)
+        EXPECT_EQ(poses[static_cast<size_t>(frame)], PlayerBmp[static_cast<size_t>(1 + std::min(frame / 10, 3))]) << frame;
+    EXPECT_EQ(poses[39], PlayerBmp[1]);
+    EXPECT_EQ(Game.PauseBlink, 1);
+}
+
+TEST(FrameTest, DuringTheIntroThePlayersCellShowsTheDoor) {
+    LoadMap(Room);
+    Game.BirthCounter = 1;
+    for (int frame = 0; frame < 3; ++frame) {
+        TestDisplay().copies.clear();
+        GameFrame();
+        EXPECT_EQ(DrawnLastAt(2, 2), DoorBmp[static_cast<size_t>(Game.AnimFrame)]);
+    }
+}
+
+TEST(FrameTest, AfterGameOverTheCaveGoesOnLiving) {
+    LoadMap(Room);
+    Game.Lives = 0;
+    GameFrame();
+    GameFrame();
+    EXPECT_NE(Region(6, 6), (Rows(Room.begin(), Room.end())));
+    EXPECT_EQ(Game.Cave(5, 2), Empty);  // the boulder has begun to fall
+}
+
+TEST(FrameTest, TheRedrawAnimatesCellsAndEndsExplosions) {
+    LoadMap({"99999",
+             "92659",
+             "97149",
+             "99999"});
+    Game.Cave(2, 3) = Explosion;
+    Game.ExplosionTimer = 4;
+    Game.AnimFrame = 1;
+    Game.AmoebaFrame = 2;
+    RedrawCave();
+    EXPECT_EQ(DrawnLastAt(2, 2), JewelBmp[1]);
+    EXPECT_EQ(DrawnLastAt(3, 2), ButterflyBmp[1]);
+    EXPECT_EQ(DrawnLastAt(4, 2), AmoebaBmp[0]);
+    EXPECT_EQ(DrawnLastAt(2, 3), ExploBmp[4]);
+    EXPECT_EQ(DrawnLastAt(4, 3), BrickBmp);  // dormant enchanted wall
+    Game.EnchantedWallActive = True;
+    Game.AmoebaFrame = 3;
+    Game.ExplosionTimer = 9;
+    RedrawCave();
+    EXPECT_EQ(DrawnLastAt(4, 3), MagicWallBmp[1]);
+    EXPECT_EQ(DrawnLastAt(4, 2), AmoebaBmp[1]);
+    EXPECT_EQ(DrawnLastAt(2, 3), EmptyBmp);
+    EXPECT_EQ(Game.Cave(2, 3), Empty);
+}
+
+TEST(KeyTest, ArrowsMoveOnlyAPlayerWhoIsThereAndFree) {
+    const auto triedAfter = [](auto setup) {
+        LoadMap(Room);
+        setup();
+        Form_KeyDown(KeyRight);
+        return Game.PlayerX == 3;
+    };
+    EXPECT_TRUE(triedAfter([] {}));
+    EXPECT_FALSE(triedAfter([] { Game.InGame = False; }));
+    EXPECT_FALSE(triedAfter([] { Game.Paused = True; }));
+    EXPECT_FALSE(triedAfter([] { Game.PlayerDead = True; }));
+    EXPECT_FALSE(triedAfter([] { Game.BirthCounter = 3; }));
+}
+
+TEST(KeyTest, TheStartLevelCyclesWithLowerCaseLOnTheTitleOnly) {
+    LoadMap(Room);
+    Game.InGame = False;
+    Game.StartLevel = 1;
+    std::vector<int16_t> levels;
+    for (int press = 0; press < 6; ++press) {
+        Form_KeyPress(KeyLevel);
+        levels.push_back(Game.StartLevel);
+    }
+    EXPECT_EQ(levels, (std::vector<int16_t>{5, 9, 13, 17, 21, 1}));
+    EXPECT_EQ(TimesPlayed(SndPling), 6);
+    Form_KeyPress('L');
+    EXPECT_EQ(Game.StartLevel, 1);
+    Game.InGame = True;
+    Form_KeyPress(KeyLevel);
+    EXPECT_EQ(Game.StartLevel, 1);
+}
+
+TEST(KeyTest, SpacePausesAndResumesOnlyALivingGame) {
+    LoadMap(Room);
+    Game.BirthCounter = 2;  // the intro may be paused
+    Game.AmoebaTicks = 20;
+    Form_KeyPress(KeySpace);
+    EXPECT_EQ(Game.Paused, True);
+    EXPECT_EQ(TestSound().log.back(), "Loop " + std::to_string(SndInfo));
+    Form_KeyPress(KeySpace);
+    EXPECT_EQ(Game.Paused, False);
+    EXPECT_EQ(Game.AmoebaTicks, 0);
+    EXPECT_EQ(TestSound().log.back(), "Stop " + std::to_string(SndInfo));
+
+    Game.PlayerDead = True;
+    Form_KeyPress(KeySpace);
+    EXPECT_EQ(Game.Paused, False);
+    Game.InGame = False;
+    Game.PlayerDead = False;
+    Form_KeyPress(KeySpace);
+    EXPECT_EQ(Game.Paused, False);
+}
+
+TEST(KeyTest, EnterRestartsWhileALifeIsLeftAndEscLeavesForTheTitle) {
+    LoadMap(Room);
+    Game.CaveNumber = 2;
+    Game.Paused = True;
+    Game.Score = 300;
+    Form_KeyPress(KeyEnter);
+    EXPECT_EQ(Game.Paused, False);
+    EXPECT_EQ(Game.BirthCounter, 0);
+    EXPECT_EQ(Game.CaveNumber, 2);
+    EXPECT_EQ(Game.Score, 300);
+    EXPECT_EQ(TestSound().log.front(), "Stop " + std::to_string(SndInfo));
+
+    Game.Lives = 0;
+    Game.BirthCounter = -1;
+    Form_KeyPress(KeyEnter);  // game over: only Esc leads on
+    EXPECT_EQ(Game.BirthCounter, -1);
+
+    Game.ScrollX = -64;
+    Form_KeyPress(KeyEscape);
+    EXPECT_EQ(Game.InGame, False);
+    EXPECT_EQ(Game.ScrollX, 0);
+    EXPECT_EQ(Game.Score, 300);
+    EXPECT_EQ(TestSound().log.back(), "Loop " + std::to_string(SndTheme));
+    Form_KeyPress(KeyEnter);
+    EXPECT_EQ(Game.Score, 0);
+    EXPECT_EQ(Game.Lives, 3);
+    Form_KeyPress(KeyEscape);
+    Game.Running = True;
+    Form_KeyPress(KeyEscape);
+    EXPECT_EQ(Game.Running, False);
+}
+
+}  // namespace
