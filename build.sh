@@ -6,7 +6,7 @@
 set -eu
 cd "$(dirname "$0")"
 
-packages="cmake g++ make libgtest-dev"
+packages="cmake g++ make libgtest-dev libbenchmark-dev"
 jobs=$(nproc)
 
 install_missing() {

@@ -69,10 +69,11 @@
 //     jewels form a cross between the cells and all are needed. Along row 6 and up and down column 10
 //     (start at the top of it), then to the exit at (18,11).
 // 16: A brick box (columns 10-29, rows 4-12) holds three butterfly runs (rows 4, 8, 12) and, in
-//     the earth between the top two, one amoeba cell. Stand back at the top-left for half a minute:
-//     the amoeba creeps into the runs, every butterfly it touches bursts into nine jewels, and the
-//     bursts under the roof and over the floor break the box open. Then collect fifty, from the roof
-//     down into the box (keeping clear of the butterflies still flying), and leave by (38,20).
+//     the earth between the top two, one amoeba cell. The amoeba creeps into the runs, every
+//     butterfly it touches bursts into nine jewels, and the bursts under the roof and over the floor
+//     break the box open. The patient way stands back at the top-left for half a minute; the quick
+//     one climbs to row 2, digs along above the roof and opens the top run to the amoeba at once.
+//     Either way collect fifty, keeping clear of the butterflies still flying, and leave by (38,20).
 // 17: A zigzag dig: right along row 3, left along row 8, right along row 13, left along row 18 to
 //     the exit at (3,18). Six butterfly tubes open off the way, each with exactly one boulder at its
 //     mouth (tubes at columns 18 and 36 on row 3, 20 and 4 on row 8, 24 and 36 on row 13): push each

@@ -13,7 +13,7 @@
 
 namespace {
 
-// A display that shows nothing and whose clock the runner moves.
+// A display that shows nothing, on a clock that moves a frame at a time.
 class VirtualScreen : public DisplayDevice {
 public:
     uint32_t now = 0;
@@ -32,6 +32,8 @@ public:
     void ShowMessage(const std::string&) override {}
 };
 
+VirtualScreen screen;
+
 char GridCharacter(int16_t code) {
     switch (code) {
         case Player: return 'F';
@@ -43,15 +45,14 @@ char GridCharacter(int16_t code) {
     }
 }
 
-std::string OutcomeOf(bool exited) {
-    if (exited) return "exit";
+std::string OutcomeOf() {
     if (Game.Lives == 0) return "gameover";
     if (Game.PlayerDead) return Game.CaveTime == 0 ? "timeout" : "dead";
     return "playing";
 }
 
-// What the outcome line reports of the cave whose exit was entered: the next cave has
-// already started by the time the move returns.
+// What an outcome line reports of a cave. For an exit these are read before the move,
+// since the next cave has already started by the time it returns.
 struct ExitReading {
     int16_t cave;
     int16_t jewels;
@@ -61,6 +62,11 @@ struct ExitReading {
 bool IsMove(ReplayEvent event) {
     return event == ReplayEvent::Left || event == ReplayEvent::Right || event == ReplayEvent::Up ||
            event == ReplayEvent::Down;
+}
+
+void PrintOutcome(std::ostream& out, int frames, const std::string& outcome, const ExitReading& reading) {
+    out << "frames " << frames << " outcome " << outcome << " cave " << reading.cave << " score " << Game.Score
+        << " lives " << Game.Lives << " jewels " << reading.jewels << " time " << reading.time << "\n";
 }
 
 template <typename Parsed, typename Parser>
@@ -86,6 +92,28 @@ void PrintGrid(std::ostream& out) {
     }
 }
 
+void StartHeadlessGame(int16_t cave) {
+    screen.now = 0;
+    UseDisplayDevice(&screen);
+    Game = GameState{};
+    Game.Running = True;
+    StartNewGame(cave);
+}
+
+void DrawHeadlessFrame() {
+    screen.now = Game.LastFrameTick + FramePeriod;
+    DrawFrame();
+}
+
+bool PlayHeadlessEvent(ReplayEvent event) {
+    // Only a move into the open exit starts a cave while the player is playing.
+    const bool playing = Game.InGame && Game.BirthCounter == -1;
+    PlayReplayEvent(event);
+    return playing && Game.BirthCounter == 0 && IsMove(event);
+}
+
+void EndHeadlessGame() { UseDisplayDevice(nullptr); }
+
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
     std::optional<CaveFile> caveFile;
     if (!options.caveFile.empty()) {
@@ -100,44 +128,43 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     }
     const int frames = options.frames >= 0 ? options.frames : (replay.steps.empty() ? 0 : replay.steps.back().frame) + 1;
 
-    VirtualScreen screen;
-    UseDisplayDevice(&screen);
-    Game = GameState{};
-    Game.Running = True;
     UseCustomCave(caveFile ? &caveFile->definition : nullptr);
-    StartNewGame(static_cast<int16_t>(caveFile ? 1 : options.cave));
+    StartHeadlessGame(static_cast<int16_t>(caveFile ? 1 : options.cave));
 
+    int drawn = 0;
+    bool stopped = false;
     std::optional<ExitReading> exited;
     size_t next = 0;
     auto playEventsOf = [&](int frame) {
-        for (; !exited && next < replay.steps.size() && replay.steps[next].frame == frame; ++next) {
-            // Only a move into the open exit starts a cave while the player is playing.
+        for (; !stopped && next < replay.steps.size() && replay.steps[next].frame == frame; ++next) {
             const ExitReading before{Game.CaveNumber, Game.JewelsCollected, Game.CaveTime};
-            const bool playing = Game.InGame && Game.BirthCounter == -1;
-            PlayReplayEvent(replay.steps[next].event);
-            if (playing && Game.BirthCounter == 0 && IsMove(replay.steps[next].event)) exited = before;
+            if (!PlayHeadlessEvent(replay.steps[next].event)) continue;
+            exited = before;
+            if (options.continueGame)
+                PrintOutcome(out, drawn, "exit", before);
+            else
+                stopped = true;
         }
     };
     auto runClock = [&] {
         if (!replay.listsTicks) TickClockIfDue();
     };
 
-    int drawn = 0;
     playEventsOf(0);
     runClock();
-    while (!exited && drawn < frames && Game.Running) {
-        screen.now += FramePeriod;
-        DrawFrame();
+    while (!stopped && drawn < frames && Game.Running) {
+        DrawHeadlessFrame();
         ++drawn;
         playEventsOf(drawn);
         runClock();
     }
     UseCustomCave(nullptr);
-    UseDisplayDevice(nullptr);
+    EndHeadlessGame();
 
     if (options.printGrid) PrintGrid(out);
-    const ExitReading reading = exited.value_or(ExitReading{Game.CaveNumber, Game.JewelsCollected, Game.CaveTime});
-    out << "frames " << drawn << " outcome " << OutcomeOf(exited.has_value()) << " cave " << reading.cave << " score "
-        << Game.Score << " lives " << Game.Lives << " jewels " << reading.jewels << " time " << reading.time << "\n";
+    if (stopped)
+        PrintOutcome(out, drawn, "exit", *exited);
+    else
+        PrintOutcome(out, drawn, OutcomeOf(), {Game.CaveNumber, Game.JewelsCollected, Game.CaveTime});
     return 0;
 }

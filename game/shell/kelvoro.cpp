@@ -12,7 +12,8 @@ namespace {
 
 constexpr std::string_view Usage =
     "usage: kelvoro --print-cave N\n"
-    "       kelvoro --headless (--cave N | --cave-file PATH) [--replay PATH] [--frames F] [--print-grid]\n"
+    "       kelvoro --headless (--cave N | --cave-file PATH) [--replay PATH] [--frames F] [--continue]\n"
+    "               [--print-grid]\n"
     "\n"
     "  --print-cave N    print cave N (1 to 30): its numbers, its description and its 25 rows\n"
     "  --headless        play without a window or sound, a frame every 120 ms of virtual time,\n"
@@ -26,6 +27,8 @@ constexpr std::string_view Usage =
     "  --replay PATH     keys to play: lines '<frame> <event>', events left right up down esc\n"
     "                    enter space l tick\n"
     "  --frames F        frames to run (default: the replay's last frame plus one)\n"
+    "  --continue        go on into the following caves after an exit, with an outcome line\n"
+    "                    for each exit, instead of stopping at the first\n"
     "  --print-grid      print the 25 rows of the grid before the outcome line\n"
     "  --help            show this text\n";
 
@@ -63,6 +66,8 @@ int main(int argc, char** argv) {
             headless = true;
         } else if (option == "--print-grid") {
             options.printGrid = true;
+        } else if (option == "--continue") {
+            options.continueGame = true;
         } else if (option == "--print-cave" || option == "--cave") {
             int& number = option == "--cave" ? options.cave : printCave;
             if (!hasValue || !ParseWholeNumber(args[++i], number, 1, CaveCount))
@@ -83,7 +88,7 @@ int main(int argc, char** argv) {
         PrintCave(printCave);
         return 0;
     }
-    if (!headless) return Fail("--cave, --cave-file, --replay and --frames go with --headless");
+    if (!headless) return Fail("--cave, --cave-file, --replay, --frames and --continue go with --headless");
     if ((options.cave != 0) == !options.caveFile.empty()) return Fail("--headless needs --cave N or --cave-file PATH");
     return RunHeadless(options, std::cout, std::cerr);
 }
