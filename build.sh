@@ -1,12 +1,12 @@
 #!/bin/sh
 # Sets up a Debian 12 machine for this repository, builds it and runs it.
-#   ./build.sh run    install what is missing, build in Release, run the main job
+#   ./build.sh run    install what is missing, build in Release, start the game
 #   ./build.sh test   install what is missing, build, and run every test (a plain
 #                     Release build and an address/undefined-behaviour sanitizer build)
 set -eu
 cd "$(dirname "$0")"
 
-packages="cmake g++ make libgtest-dev libbenchmark-dev"
+packages="cmake g++ make libgtest-dev libbenchmark-dev libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev fonts-comic-neue xvfb xauth"
 jobs=$(nproc)
 
 install_missing() {
@@ -36,10 +36,7 @@ case "${1:-}" in
     run)
         install_missing
         build build/release -DCMAKE_BUILD_TYPE=Release
-        for cave in $(seq 1 30); do
-            build/release/bin/kelvoro --print-cave "$cave"
-            echo
-        done
+        exec build/release/bin/kelvoro
         ;;
     test)
         install_missing

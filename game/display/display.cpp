@@ -86,6 +86,15 @@ void PumpWindowEvents() {
     if (device) device->PumpEvents();
 }
 
+void WaitForWindowEvents(uint32_t milliseconds) {
+    if (device) device->WaitForEvents(milliseconds);
+}
+
+int16_t CenteredTextX(const std::string& text) {
+    const int width = device ? device->AverageCharWidth() : 0;
+    return static_cast<int16_t>(400 - static_cast<int>(text.size()) * width / 2 - 20);
+}
+
 void ShowMessageBox(const std::string& text) {
     if (device) device->ShowMessage(text);
 }

@@ -40,6 +40,10 @@ public:
     virtual void ShowPointer(bool shown) = 0;
     // Lets pending window events run; key events reach Form_KeyDown and Form_KeyPress.
     virtual void PumpEvents() = 0;
+    // Sleeps until a window event arrives or `milliseconds` have passed.
+    virtual void WaitForEvents(uint32_t milliseconds) = 0;
+    // The average character width of the text font, in pixels.
+    virtual int AverageCharWidth() = 0;
     virtual void ShowMessage(const std::string& text) = 0;
 };
 
@@ -63,6 +67,9 @@ void LoadPictureFile(Picture picture, const std::string& path, int width, int he
 void ShowGameWindow();
 void ShowMousePointer(bool shown);
 void PumpWindowEvents();
+void WaitForWindowEvents(uint32_t milliseconds);
+// The x at which `text` stands centred on the screen (20 pixels left of the middle).
+int16_t CenteredTextX(const std::string& text);
 void ShowMessageBox(const std::string& text);
 
 // "<number>/<description>", the tail of every failure message.

@@ -29,6 +29,8 @@ public:
     void ShowWindow() override {}
     void ShowPointer(bool) override {}
     void PumpEvents() override {}
+    void WaitForEvents(uint32_t) override {}
+    int AverageCharWidth() override { return 0; }
     void ShowMessage(const std::string&) override {}
 };
 

@@ -1,20 +1,38 @@
 // The kelvoro command line.
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "display/display_sdl.h"
+#include "display/pictures.h"
+#include "display/sound_sdl.h"
+#include "play/cave_file.h"
 #include "play/caves.h"
 #include "shell/headless.h"
+#include "shell/main.h"
 #include "shell/parse.h"
+#include "shell/replay.h"
 
 namespace {
 
 constexpr std::string_view Usage =
-    "usage: kelvoro --print-cave N\n"
+    "usage: kelvoro [--windowed] [--cave N | --cave-file PATH] [--replay PATH] [--record PATH]\n"
+    "               [--frames F --screenshot PATH]\n"
+    "       kelvoro --print-cave N\n"
     "       kelvoro --headless (--cave N | --cave-file PATH) [--replay PATH] [--frames F] [--continue]\n"
     "               [--print-grid]\n"
     "\n"
+    "Without --headless the game runs on screen, full screen unless --windowed; with --cave or\n"
+    "--cave-file it starts a new game at once instead of showing the title.\n"
+    "\n"
+    "  --windowed        run in an 800 x 600 window\n"
+    "  --record PATH     record the game played, from the first new game on, as a replay\n"
+    "                    (with its clock ticks) that --headless plays to the same end\n"
+    "  --screenshot PATH with --frames F: write the picture after frame F as a BMP file and end\n"
     "  --print-cave N    print cave N (1 to 30): its numbers, its description and its 25 rows\n"
     "  --headless        play without a window or sound, a frame every 120 ms of virtual time,\n"
     "                    and print 'frames F outcome O cave C score S lives L jewels J time T'\n"
@@ -25,8 +43,8 @@ constexpr std::string_view Usage =
     "                    'need X value V extra E time T wall W bonus B', then 25 rows of 40 cells\n"
     "                    (0-9, F, X, Z) with one F, one X and steel (9) all round\n"
     "  --replay PATH     keys to play: lines '<frame> <event>', events left right up down esc\n"
-    "                    enter space l tick\n"
-    "  --frames F        frames to run (default: the replay's last frame plus one)\n"
+    "                    enter space l tick (on screen: played in real time)\n"
+    "  --frames F        frames to run (headless default: the replay's last frame plus one)\n"
     "  --continue        go on into the following caves after an exit, with an outcome line\n"
     "                    for each exit, instead of stopping at the first\n"
     "  --print-grid      print the 25 rows of the grid before the outcome line\n"
@@ -46,12 +64,49 @@ void PrintCave(int number) {
     for (std::string_view row : cave.rows) std::cout << row << "\n";
 }
 
+struct ScreenRun {
+    ScreenOptions screen;
+    std::string record;
+};
+
+// The game on screen: start-up, the title (or a new game at once), the main loop.
+int RunOnScreen(const HeadlessOptions& options, const ScreenRun& run) {
+    std::optional<CaveFile> caveFile;
+    std::string error;
+    if (!options.caveFile.empty()) {
+        std::ifstream in(options.caveFile);
+        caveFile = in ? ParseCaveFile(in, options.caveFile, error) : std::nullopt;
+        if (!caveFile) return Fail(error.empty() ? "cannot read " + options.caveFile : error);
+        UseCustomCave(&caveFile->definition);
+    }
+    if (!options.replay.empty()) {
+        std::ifstream in(options.replay);
+        std::optional<Replay> replay = in ? ParseReplay(in, options.replay, error) : std::nullopt;
+        if (!replay) return Fail(error.empty() ? "cannot read " + options.replay : error);
+        PlayOnScreen(std::move(*replay));
+    }
+    if (!run.record.empty()) ArmRecording();
+
+    SdlScreen screen(run.screen);
+    SdlSound sound;
+    UseDisplayDevice(&screen);
+    UseSoundDevice(&sound);
+    const int16_t startCave = caveFile ? int16_t{1} : static_cast<int16_t>(options.cave);
+    const int status = Main(startCave);
+    UseSoundDevice(nullptr);
+    UseDisplayDevice(nullptr);
+    if (!run.record.empty() && !SaveRecording(run.record, error)) {
+        std::cerr << "kelvoro: " << error << "\n";
+        return 1;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (args.empty()) return Fail("no option given (try --help)");
-    if (args[0] == "--help") {
+    if (!args.empty() && args[0] == "--help") {
         std::cout << Usage;
         return 0;
     }
@@ -59,6 +114,7 @@ int main(int argc, char** argv) {
     int printCave = 0;
     bool headless = false;
     HeadlessOptions options;
+    ScreenRun run;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string_view option = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -75,9 +131,16 @@ int main(int argc, char** argv) {
         } else if (option == "--frames") {
             if (!hasValue || !ParseWholeNumber(args[++i], options.frames, 0, 1 << 30))
                 return Fail("--frames takes a number of frames");
-        } else if (option == "--cave-file" || option == "--replay") {
+        } else if (option == "--cave-file" || option == "--replay" || option == "--record" ||
+                   option == "--screenshot") {
             if (!hasValue) return Fail(std::string(option) + " takes a file name");
-            (option == "--cave-file" ? options.caveFile : options.replay) = args[++i];
+            std::string& path = option == "--cave-file" ? options.caveFile
+                                : option == "--replay"  ? options.replay
+                                : option == "--record"  ? run.record
+                                                        : run.screen.screenshotPath;
+            path = args[++i];
+        } else if (option == "--windowed") {
+            run.screen.windowed = true;
         } else {
             return Fail("unknown option " + std::string(option));
         }
@@ -88,7 +151,17 @@ int main(int argc, char** argv) {
         PrintCave(printCave);
         return 0;
     }
-    if (!headless) return Fail("--cave, --cave-file, --replay, --frames and --continue go with --headless");
-    if ((options.cave != 0) == !options.caveFile.empty()) return Fail("--headless needs --cave N or --cave-file PATH");
-    return RunHeadless(options, std::cout, std::cerr);
+    if (options.cave != 0 && !options.caveFile.empty()) return Fail("--cave and --cave-file go one at a time");
+    if (headless) {
+        if (options.cave == 0 && options.caveFile.empty()) return Fail("--headless needs --cave N or --cave-file PATH");
+        if (!run.record.empty() || !run.screen.screenshotPath.empty() || run.screen.windowed)
+            return Fail("--record, --screenshot and --windowed go with the game on screen");
+        return RunHeadless(options, std::cout, std::cerr);
+    }
+    if (options.continueGame || options.printGrid) return Fail("--continue and --print-grid go with --headless");
+    if ((options.frames >= 0) != !run.screen.screenshotPath.empty())
+        return Fail("on screen, --frames and --screenshot go together");
+    run.screen.screenshotFrame = options.frames;
+    ProgramFolder = std::filesystem::canonical("/proc/self/exe").parent_path().string();
+    return RunOnScreen(options, run);
 }

@@ -4,6 +4,7 @@
 #include "play/bookkeeping.h"
 #include "play/moves.h"
 #include "play/state.h"
+#include "shell/replay.h"
 
 namespace {
 
@@ -59,6 +60,17 @@ void StartNewGame(int16_t cave) {
     Game.Paused = False;
     StartCave();
     Game.InGame = True;
+    NoteNewGame();
+}
+
+void KeyDownEvent(int16_t keyCode) {
+    if (const auto event = EventOfKeyDown(keyCode)) NoteEvent(*event);
+    Form_KeyDown(keyCode);
+}
+
+void KeyPressEvent(int16_t keyAscii) {
+    if (const auto event = EventOfKeyPress(keyAscii)) NoteEvent(*event);
+    Form_KeyPress(keyAscii);
 }
 
 int16_t FirstCaveOfLevel(int16_t startLevel) { return static_cast<int16_t>(startLevel + (startLevel - 1) / 4); }

@@ -18,6 +18,10 @@ constexpr int16_t KeyLevel = 108;  // lower-case l only
 void Form_KeyDown(int16_t keyCode);
 void Form_KeyPress(int16_t keyAscii);
 
+// A key event from the window: noted for a recording, then handled.
+void KeyDownEvent(int16_t keyCode);
+void KeyPressEvent(int16_t keyAscii);
+
 // A new game at `cave`: three lives, no points, the cave started.
 void StartNewGame(int16_t cave);
 

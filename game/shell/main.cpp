@@ -1,5 +1,6 @@
 #include "shell/main.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -11,6 +12,8 @@
 #include "play/game_error.h"
 #include "play/state.h"
 #include "shell/frame.h"
+#include "shell/keys.h"
+#include "shell/replay.h"
 #include "shell/title.h"
 
 namespace {
@@ -21,9 +24,22 @@ bool Due(uint32_t since, uint32_t period) { return TickCount() - since >= period
 
 bool ClockMayRun() { return !Game.PlayerDead && Game.ClockRunning && !Game.Paused; }
 
+// Until the next frame or clock tick is due there is nothing to do but wait for keys.
+void WaitForNextDue() {
+    const uint32_t now = TickCount();
+    uint32_t wait = FramePeriod - std::min(FramePeriod, now - Game.LastFrameTick);
+    if (Game.InGame && ClockMayRun()) wait = std::min(wait, ClockPeriod - std::min(ClockPeriod, now - Game.LastClockTick));
+    if (wait > 0) WaitForWindowEvents(wait);
+}
+
+void PumpEvents() {
+    PumpWindowEvents();
+    PlayDueReplayEvents();
+}
+
 void GamePass() {
     if (Due(Game.LastFrameTick, FramePeriod)) DrawFrame();
-    PumpWindowEvents();
+    PumpEvents();
     TickClockIfDue();
 }
 
@@ -46,7 +62,7 @@ void StepCreditsFade() {
 
 void TitlePass() {
     if (Due(Game.LastFrameTick, FramePeriod)) DrawFrame();
-    PumpWindowEvents();
+    PumpEvents();
 }
 
 }  // namespace
@@ -61,19 +77,18 @@ void DrawFrame() {
     FlipScreen();
     Game.LastFrameTick = TickCount();
     ClearBackBuffer(0);
+    NoteFrame();
 }
 
 void TickClockIfDue() {
     // The tick time stays put while the clock may not run, so the first tick after a
     // pause comes at once.
-    if (Due(Game.LastClockTick, ClockPeriod) && ClockMayRun()) {
-        ClockTick();
-        Game.LastClockTick = TickCount();
-    }
+    if (Due(Game.LastClockTick, ClockPeriod) && !ClockFollowsReplay()) TickClockIfAllowed();
 }
 
 void TickClockIfAllowed() {
     if (!ClockMayRun()) return;
+    NoteEvent(ReplayEvent::Tick);
     ClockTick();
     Game.LastClockTick = TickCount();
 }
@@ -85,6 +100,7 @@ bool MainLoop() {
                 GamePass();
             else
                 TitlePass();
+            WaitForNextDue();
         } while (Game.Running);
         return true;
     } catch (const GameError& error) {
@@ -104,7 +120,7 @@ void ShutDown() {
     ReleaseDisplay();
 }
 
-int Main() {
+int Main(int16_t startCave) {
     if (!InitDisplay()) {
         // The display routine has shown its own message; nothing is left to describe here.
         ShowMessageBox(MainLoopFailure + ErrorText(0, ""));
@@ -122,6 +138,7 @@ int Main() {
     Game.StartLevel = 1;
     PlayLooping(SndTheme);
     Game.Running = True;
+    if (startCave != 0) StartNewGame(startCave);
     if (!MainLoop()) return 1;
     ShutDown();
     return 0;

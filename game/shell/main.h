@@ -7,8 +7,9 @@ constexpr uint32_t FramePeriod = 120;   // milliseconds between two frames
 constexpr uint32_t ClockPeriod = 1000;  // milliseconds between two ticks of the cave clock
 
 // Runs the whole program on the installed display and sound devices; returns the
-// process's exit status.
-int Main();
+// process's exit status. With a start cave the game begins there at once instead of
+// waiting on the title screen.
+int Main(int16_t startCave = 0);
 
 // Draws a frame every 120 ms and ticks the cave clock every 1000 ms while Running.
 // Returns false after a run-time error, whose message it has shown.

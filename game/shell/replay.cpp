@@ -1,12 +1,14 @@
 #include "shell/replay.h"
 
 #include <array>
+#include <fstream>
 #include <climits>
 #include <string_view>
 #include <utility>
 
 #include "shell/keys.h"
 #include "shell/main.h"
+#include "play/state.h"
 #include "shell/parse.h"
 
 namespace {
@@ -28,6 +30,31 @@ std::optional<ReplayEvent> EventNamed(std::string_view name) {
         if (text == name) return event;
     return std::nullopt;
 }
+
+std::string_view NameOf(ReplayEvent event) {
+    for (const auto& [text, named] : EventNames)
+        if (named == event) return text;
+    return {};
+}
+
+struct Recorder {
+    bool armed = false;
+    bool started = false;
+    int frames = 0;
+    int16_t cave = 0;
+    Replay replay;
+};
+
+struct Playback {
+    bool armed = false;
+    bool started = false;
+    int frames = 0;
+    size_t next = 0;
+    Replay replay;
+};
+
+Recorder recorder;
+Playback playback;
 
 }  // namespace
 
@@ -59,6 +86,75 @@ std::optional<Replay> ParseReplay(std::istream& in, const std::string& name, std
     }
     return replay;
 }
+
+std::optional<ReplayEvent> EventOfKeyDown(int16_t keyCode) {
+    switch (keyCode) {
+        case KeyLeft: return ReplayEvent::Left;
+        case KeyRight: return ReplayEvent::Right;
+        case KeyUp: return ReplayEvent::Up;
+        case KeyDown: return ReplayEvent::Down;
+        default: return std::nullopt;
+    }
+}
+
+std::optional<ReplayEvent> EventOfKeyPress(int16_t keyAscii) {
+    switch (keyAscii) {
+        case KeyEscape: return ReplayEvent::Esc;
+        case KeyEnter: return ReplayEvent::Enter;
+        case KeySpace: return ReplayEvent::Space;
+        case KeyLevel: return ReplayEvent::Level;
+        default: return std::nullopt;
+    }
+}
+
+void ArmRecording() { recorder.armed = true; }
+
+void NoteNewGame() {
+    if (recorder.armed && !recorder.started) {
+        recorder.started = true;
+        recorder.cave = Game.CaveNumber;
+    }
+    if (playback.armed && !playback.started) playback.started = true;
+}
+
+void NoteFrame() {
+    if (recorder.started) ++recorder.frames;
+    if (playback.started) ++playback.frames;
+}
+
+void NoteEvent(ReplayEvent event) {
+    if (recorder.started) recorder.replay.steps.push_back({recorder.frames, event});
+}
+
+int16_t RecordedCave() { return recorder.cave; }
+
+bool SaveRecording(const std::string& path, std::string& error) {
+    std::ofstream out(path);
+    out << "# A game of kelvoro, recorded on screen from cave " << recorder.cave << ".\n"
+        << "# Play it again with: kelvoro --headless --cave " << recorder.cave << " --replay " << path << "\n";
+    for (const ReplayStep& step : recorder.replay.steps) out << step.frame << " " << NameOf(step.event) << "\n";
+    out.close();
+    if (!out) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+void PlayOnScreen(Replay replay) {
+    playback = Playback{};
+    playback.replay = std::move(replay);
+    playback.armed = true;
+}
+
+void PlayDueReplayEvents() {
+    if (!playback.started) return;
+    const std::vector<ReplayStep>& steps = playback.replay.steps;
+    for (; playback.next < steps.size() && steps[playback.next].frame <= playback.frames; ++playback.next)
+        PlayReplayEvent(steps[playback.next].event);
+}
+
+bool ClockFollowsReplay() { return playback.armed && playback.replay.listsTicks; }
 
 void PlayReplayEvent(ReplayEvent event) {
     switch (event) {

@@ -30,3 +30,24 @@ std::optional<Replay> ParseReplay(std::istream& in, const std::string& name, std
 
 // Feeds one event to the key handlers (or the clock) as the event pump would.
 void PlayReplayEvent(ReplayEvent event);
+
+// The event a key-down code (arrows) or a key-press code (Esc, Enter, Space, l) stands for.
+std::optional<ReplayEvent> EventOfKeyDown(int16_t keyCode);
+std::optional<ReplayEvent> EventOfKeyPress(int16_t keyAscii);
+
+// Recording the game played on screen. Armed, the recording begins with the next new
+// game and counts frames from there; it takes every key event and clock tick after it.
+void ArmRecording();
+void NoteNewGame();
+void NoteFrame();
+void NoteEvent(ReplayEvent event);
+// Writes the recording as a replay of `cave` (the first cave of the recorded game).
+bool SaveRecording(const std::string& path, std::string& error);
+int16_t RecordedCave();
+
+// Playing a replay on screen, in real time, from the next new game on.
+void PlayOnScreen(Replay replay);
+// Plays the events of the frame drawn last; called after each event pump.
+void PlayDueReplayEvents();
+// True while a replay that lists clock ticks is played: the clock ticks only there.
+bool ClockFollowsReplay();

@@ -7,3 +7,8 @@ void FakeDisplay::Record(const std::string& call) {
     log.push_back(call);
     if (name == failing) throw GameError(5, "the fake " + name + " failed");
 }
+
+void FakeSound::Load(Sound sound, const std::string& path) {
+    log.push_back("Load " + std::to_string(sound));
+    if (sound == failingLoad) throw GameError(53, "cannot load " + path);
+}

@@ -20,6 +20,7 @@ class FakeDisplay : public DisplayDevice {
 public:
     std::vector<std::string> log;
     std::vector<CopyCall> copies;
+    std::vector<std::pair<uint32_t, uint32_t>> waits;  // (at, for how long)
     uint32_t now = 0;
     uint32_t flipCost = 0;  // milliseconds a flip takes
     // Runs at every event pump after the clock has moved on by one millisecond.
@@ -50,6 +51,8 @@ public:
         ++now;
         if (onPump) onPump();
     }
+    void WaitForEvents(uint32_t milliseconds) override { waits.push_back({now, milliseconds}); }
+    int AverageCharWidth() override { return 7; }
     void ShowMessage(const std::string& text) override { Record("Message " + text); }
 
 private:
@@ -59,10 +62,11 @@ private:
 class FakeSound : public SoundDevice {
 public:
     std::vector<std::string> log;
+    int failingLoad = -1;  // the sound whose file is missing
 
     void Open() override { log.push_back("Open"); }
     void Close() override { log.push_back("Close"); }
-    void Load(Sound sound, const std::string&) override { log.push_back("Load " + std::to_string(sound)); }
+    void Load(Sound sound, const std::string& path) override;
     void Play(Sound sound, bool looping) override {
         log.push_back((looping ? "Loop " : "Play ") + std::to_string(sound));
     }

@@ -127,6 +127,24 @@ TEST_F(MainLoopTest, CreditsFadeRunsA52FrameCycle) {
     EXPECT_EQ(std::count(levels.begin(), levels.begin() + 52, 0), 1);
 }
 
+TEST_F(MainLoopTest, BetweenFramesTheLoopSleepsUntilTheNextFrameOrTickIsDue) {
+    Game.InGame = True;
+    Game.ClockRunning = True;
+    Game.CaveTime = 100;
+    RunUntil(2200);
+    ASSERT_FALSE(display.waits.empty());
+    for (const auto& [at, length] : display.waits) {
+        const uint32_t frameDue = (at / FramePeriod + 1) * FramePeriod;
+        const uint32_t tickDue = (at / ClockPeriod + 1) * ClockPeriod;
+        EXPECT_EQ(at + length, std::min(frameDue, tickDue)) << "at " << at;
+    }
+    // Paused, the clock is no reason to wake.
+    display.waits.clear();
+    Game.Paused = True;
+    RunUntil(4000);
+    for (const auto& [at, length] : display.waits) EXPECT_EQ((at + length) % FramePeriod, 0u) << "at " << at;
+}
+
 TEST_F(MainLoopTest, RunTimeErrorEndsTheLoopWithTheMainLoopMessage) {
     Game.InGame = True;
     display.failing = "Flip";
@@ -149,8 +167,11 @@ TEST_F(MainTest, StartsInOrderShowsTheTitleAndShutsDownOnLeaving) {
     EXPECT_EQ(display.log[3 + 37], "LoadPicture ./kv001.bmp 640x480");
     EXPECT_EQ(std::vector<std::string>(display.log.end() - 4, display.log.end()),
               (std::vector<std::string>{"ShowPointer", "Fill 0", "Flip 1", "Close"}));
-    EXPECT_EQ(sound.log, (std::vector<std::string>{"Loop " + std::to_string(SndTheme),
-                                                   "Stop " + std::to_string(SndTheme), "Close"}));
+    std::vector<std::string> sounds{"Open"};
+    for (int i = 0; i < SoundCount; ++i) sounds.push_back("Load " + std::to_string(i));
+    for (const char* call : {"Loop ", "Stop "}) sounds.push_back(call + std::to_string(SndTheme));
+    sounds.push_back("Close");
+    EXPECT_EQ(sound.log, sounds);
     EXPECT_EQ(Game.StartLevel, 1);
     EXPECT_EQ(Game.CreditLine, -1);
     EXPECT_EQ(Game.HighScore, 0);
@@ -162,6 +183,16 @@ TEST_F(MainTest, DisplayFailureShowsTwoMessagesAndSkipsShutDown) {
     EXPECT_EQ(display.log, (std::vector<std::string>{"Open", "Message Fehler in der DirectX-Init:\r5/the fake Open failed",
                                                      "Message Fehler in der Main-Loop!\r0/"}));
     EXPECT_TRUE(sound.log.empty());
+}
+
+TEST_F(MainTest, MissingSoundEndsTheProgramAtOnceWithTheSoundMessage) {
+    sound.failingLoad = SndInfo;
+    EXPECT_EQ(Main(), 1);
+    EXPECT_EQ(display.log, (std::vector<std::string>{
+                               "Open",
+                               "Message Unable to create Direct Sound object.\r\nCheck to ensure that a sound card is "
+                               "installed and working properly.\r53/cannot load ./kvinfo.wav"}));
+    EXPECT_EQ(sound.log.back(), "Load " + std::to_string(SndInfo));
 }
 
 TEST_F(MainTest, MissingPictureShowsItsMessageAndShutsDown) {

@@ -1,0 +1,83 @@
+#include "display/sound_sdl.h"
+
+#include <SDL.h>
+
+#include "play/game_error.h"
+
+namespace {
+
+constexpr int SoundFailure = 1;
+constexpr int FileNotFound = 53;
+constexpr int Frequency = 22050;
+constexpr int BufferFrames = 1024;
+
+[[noreturn]] void Fail(const std::string& what) { throw GameError(SoundFailure, what + ": " + SDL_GetError()); }
+
+int ChannelOf(Sound sound) { return static_cast<int>(sound); }
+
+}  // namespace
+
+SdlSound::SdlSound() = default;
+
+SdlSound::~SdlSound() { Close(); }
+
+void SdlSound::Open() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) Fail("no sound device");
+    if (Mix_OpenAudio(Frequency, AUDIO_S16SYS, 2, BufferFrames) != 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        Fail("cannot open the sound device");
+    }
+    open_ = true;
+    Mix_AllocateChannels(SoundCount);
+    for (int channel = 0; channel < SoundCount; ++channel)
+        Mix_RegisterEffect(channel, CountPlayed, nullptr, this);
+}
+
+void SdlSound::Close() {
+    if (!open_) return;
+    Mix_HaltChannel(-1);
+    for (Mix_Chunk*& chunk : chunks_) {
+        Mix_FreeChunk(chunk);
+        chunk = nullptr;
+    }
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    open_ = false;
+}
+
+void SdlSound::Load(Sound sound, const std::string& path) {
+    Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
+    if (!chunk) throw GameError(FileNotFound, "cannot load " + path + ": " + SDL_GetError());
+    Mix_FreeChunk(chunks_[sound]);
+    chunks_[sound] = chunk;
+}
+
+void SdlSound::Play(Sound sound, bool looping) {
+    const int channel = ChannelOf(sound);
+    if (!chunks_[sound]) return;
+    if (Mix_Paused(channel)) {
+        Mix_Resume(channel);
+    } else if (!Mix_Playing(channel)) {
+        played_[sound] = 0;
+        Mix_PlayChannel(channel, chunks_[sound], looping ? -1 : 0);
+    }
+}
+
+void SdlSound::Stop(Sound sound) {
+    const int channel = ChannelOf(sound);
+    if (Mix_Playing(channel) && !Mix_Paused(channel)) Mix_Pause(channel);
+}
+
+void SdlSound::CountPlayed(int channel, void*, int length, void* self) {
+    static_cast<SdlSound*>(self)->played_[static_cast<size_t>(channel)] += static_cast<uint32_t>(length);
+}
+
+uint32_t SdlSound::Position(Sound sound) const {
+    const Mix_Chunk* chunk = chunks_[sound];
+    return chunk && chunk->alen ? played_[sound] % chunk->alen : 0;
+}
+
+bool SdlSound::Playing(Sound sound) const {
+    const int channel = ChannelOf(sound);
+    return Mix_Playing(channel) && !Mix_Paused(channel);
+}
