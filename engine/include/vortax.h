@@ -1,0 +1,347 @@
+/* VORTAX, a modular MPEG audio decoder: the whole public interface.
+ *
+ * A client creates an EngineContext, registers input modules (sources of bytes) and
+ * output modules (sinks of PCM), selects and opens one of each by name, and calls
+ * engine_decode_frame until it returns VORTAX_INPUT_END. Every call returns an engine
+ * code: 0 or more for success, a negative code for failure; error_name gives its text. */
+#ifndef VORTAX_H
+#define VORTAX_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Engine codes, in groups of one hundred by the kind of facility that fails. */
+enum {
+    VORTAX_OK = 0,
+    VORTAX_OUT_OF_MEMORY = -100,
+    VORTAX_INVALID_PARAMETERS = -101,
+    VORTAX_INTERNAL_ERROR = -102,
+    VORTAX_TIMEOUT = -103,
+    VORTAX_OPEN_FAILED = -500,
+    VORTAX_CLOSE_FAILED = -501,
+    VORTAX_READ_FAILED = -502,
+    VORTAX_WRITE_FAILED = -503,
+    VORTAX_PERMISSION_DENIED = -504,
+    VORTAX_NO_SUCH_DEVICE = -505,
+    VORTAX_IOCTL_FAILED = -506,
+    VORTAX_MODULE_NOT_FOUND = -507,
+    VORTAX_UNSUPPORTED_INPUT = -508,
+    VORTAX_UNSUPPORTED_OUTPUT = -509,
+    VORTAX_UNSUPPORTED_FORMAT = -510,
+    VORTAX_DEVICE_BUSY = -511,
+    VORTAX_NO_SUCH_DEVICE_NAME = -512,
+    VORTAX_NO_SUCH_FILE = -513,
+    VORTAX_INPUT_END = -514,
+    VORTAX_INVALID_FRAME = -600,
+    VORTAX_NO_SUCH_VARIABLE = -800,
+    VORTAX_INVALID_VARIABLE_TYPE = -801
+};
+
+/* The text of a code: empty for 0 and above, "unknown error" outside the known groups.
+ * The text is constant; the caller never frees it. */
+const char* error_name(int32_t code);
+
+typedef struct EngineContext EngineContext;
+typedef struct ModuleRecord ModuleRecord;
+
+/* Hours, minutes, seconds and hundredths. */
+typedef struct TimeRecord {
+    int32_t hours;
+    int32_t minutes;
+    int32_t seconds;
+    int32_t hundredths;
+} TimeRecord;
+
+typedef struct StreamInfo {
+    uint32_t frames;         /* frames decoded */
+    float fraction;          /* position in the stream, 0..1 */
+    int32_t changed;         /* 1 when a field below changed with the last frame */
+    int32_t version;         /* MPEG 1 or 2, or 0 for MPEG 2.5 */
+    int32_t layer;           /* 1, 2 or 3 */
+    int32_t bitrate;         /* kbit/s, a running average */
+    int32_t frequency;       /* Hz */
+    int32_t mode;            /* 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel */
+    TimeRecord time;         /* playing time at the position */
+} StreamInfo;
+
+enum { PCM_WIDTH_CHANGED = 0x1, PCM_STEREO_CHANGED = 0x2, PCM_FORMAT_CHANGED = 0x4 };
+
+typedef struct PcmBlock {
+    int32_t changes;   /* PCM_*_CHANGED bits of the last frame */
+    void* buffer;
+    int32_t size;      /* 16-bit samples after decoding, bytes after adaptation to the output */
+    int32_t width;     /* 2 for 16-bit, 1 for 8-bit */
+    int32_t stereo;    /* 1 two interleaved channels, 0 one channel */
+    int32_t frequency; /* Hz */
+    int32_t delay;     /* the output's answer to the delay query */
+} PcmBlock;
+
+/* OutputControl fields, each selected by one mask bit; the command bits share the mask. */
+enum {
+    CONTROL_WIDTH = 0x1,
+    CONTROL_FREQUENCY = 0x2,
+    CONTROL_STEREO = 0x4,
+    CONTROL_PCM_LEVEL = 0x8,
+    CONTROL_MASTER_LEVEL = 0x10,
+    CONTROL_BALANCE = 0x20,
+    CONTROL_PORTS = 0x40,
+    COMMAND_MUTE = 0x80,
+    COMMAND_UNMUTE = 0x100,
+    COMMAND_RESET = 0x200,
+    COMMAND_PAUSE = 0x400,
+    COMMAND_RESTART = 0x800,
+    COMMAND_DRAIN = 0x1000
+};
+
+typedef struct OutputControl {
+    int32_t width;
+    int32_t frequency;
+    int32_t stereo;
+    int32_t pcm_level;    /* percent */
+    int32_t master_level; /* percent */
+    int32_t balance;      /* percent, 50 centred */
+    int32_t ports;
+} OutputControl;
+
+/* Output capability flags. */
+enum {
+    CAPS_MULAW = 0x10000,      /* wants 8-bit mu-law */
+    CAPS_LINEAR16 = 0x20000,   /* takes 16-bit linear PCM */
+    CAPS_DELAY = 0x400000,     /* answers the delay query */
+    CAPS_DEFAULT = (int32_t)0x8FBFFFFF
+};
+
+/* What a module's query method fills in. Flags: MODULE_INFO_NAME asks for the module's
+ * name and description, MODULE_INFO_COUNT for its number of devices, MODULE_INFO_DEVICE
+ * (without MODULE_INFO_NAME) for device `index`. */
+enum { MODULE_INFO_NAME = 0x1, MODULE_INFO_COUNT = 0x2, MODULE_INFO_DEVICE = 0x4 };
+enum { DEVICE_PATTERN = 1, DEVICE_DEFAULT = 2 };
+
+typedef struct ModuleInfo {
+    int32_t index;        /* in: the device asked for; out: the number of devices */
+    int32_t device_flags; /* DEVICE_PATTERN, DEVICE_DEFAULT or 0 */
+    char name[256];
+    char description[256];
+} ModuleInfo;
+
+/* An input module. Instances are opaque to the engine. */
+typedef struct InputMethods {
+    int32_t (*probe)(const char* name); /* 0: the module takes the name */
+    int32_t (*query)(ModuleInfo* info, int32_t flags);
+    int32_t (*new_instance)(void** instance, const char* name, const ModuleRecord* module, EngineContext* context);
+    int32_t (*delete_instance)(void* instance);
+    int32_t (*open)(void* instance);
+    int32_t (*close)(void* instance);
+    int32_t (*read)(void* instance, void* buffer, int32_t length); /* bytes, 0 at the end, or a code */
+    int32_t (*seek)(void* instance, int32_t offset);
+    int32_t (*get_flags)(void* instance); /* INPUT_CAN_SEEK */
+    int32_t (*get_size)(void* instance);  /* bytes, 0 unknown */
+    int32_t (*control)(void* instance, int32_t a, int32_t b, int32_t c);
+} InputMethods;
+
+enum { INPUT_CAN_SEEK = 0x1 };
+
+typedef struct OutputMethods {
+    int32_t (*probe)(const char* name);
+    int32_t (*query)(ModuleInfo* info, int32_t flags);
+    int32_t (*new_instance)(void** instance, const char* name, const ModuleRecord* module, EngineContext* context);
+    int32_t (*delete_instance)(void* instance);
+    int32_t (*open)(void* instance);
+    int32_t (*close)(void* instance);
+    int32_t (*write)(void* instance, const void* buffer, int32_t size, int32_t width, int32_t stereo, int32_t frequency);
+    void* (*get_buffer)(void* instance, int32_t size);
+    int32_t (*set_control)(void* instance, const OutputControl* control, int32_t mask);
+    int32_t (*get_control)(void* instance, OutputControl* control, int32_t mask);
+    int32_t (*delay)(void* instance, int32_t* value);
+    int32_t (*caps)(void* instance);
+    int32_t (*command)(void* instance, int32_t a, int32_t b, int32_t c);
+} OutputMethods;
+
+/* One registered module: its id and a copy of its methods (one of the two tables). */
+struct ModuleRecord {
+    int32_t id;
+    InputMethods input;
+    OutputMethods output;
+    struct ModuleRecord* next; /* the next older module of the same kind */
+};
+
+/* Filters stand between the engine and the selected module and see every call. */
+typedef struct InputFilterMethods {
+    const char* (*get_name)(void);
+    int32_t (*new_instance)(void** instance, int32_t id, EngineContext* context);
+    int32_t (*delete_instance)(void* instance);
+    int32_t (*open)(void* self, void* instance);
+    int32_t (*close)(void* self, void* instance);
+    int32_t (*read)(void* self, void* instance, void* buffer, int32_t length);
+    int32_t (*seek)(void* self, void* instance, int32_t offset);
+    int32_t (*get_flags)(void* self, void* instance);
+    int32_t (*get_size)(void* self, void* instance);
+    int32_t (*control)(void* self, void* instance, int32_t a, int32_t b, int32_t c);
+} InputFilterMethods;
+
+typedef struct OutputFilterMethods {
+    const char* (*get_name)(void);
+    int32_t (*new_instance)(void** instance, int32_t id, EngineContext* context);
+    int32_t (*delete_instance)(void* instance);
+    int32_t (*open)(void* self, void* instance);
+    int32_t (*close)(void* self, void* instance);
+    int32_t (*write)(void* self, void* instance, const void* buffer, int32_t size, int32_t width, int32_t stereo,
+                     int32_t frequency);
+    void* (*get_buffer)(void* self, void* instance, int32_t size);
+    int32_t (*set_control)(void* self, void* instance, const OutputControl* control, int32_t mask);
+    int32_t (*get_control)(void* self, void* instance, OutputControl* control, int32_t mask);
+    int32_t (*delay)(void* self, void* instance, int32_t* value);
+    int32_t (*caps)(void* self, void* instance);
+    int32_t (*command)(void* self, void* instance, int32_t a, int32_t b, int32_t c);
+} OutputFilterMethods;
+
+/* A node of a filter chain, as filter_enumerate shows it. A filter's stream methods get
+ * their own node as `self` and pass calls on with vortax_next_input(self) or
+ * vortax_next_output(self). */
+typedef struct FilterNode FilterNode;
+int32_t filter_node_id(const FilterNode* node);
+const char* filter_node_name(const FilterNode* node);
+void* filter_node_instance(const FilterNode* node);
+
+typedef void (*NotifyCallback)(uint32_t user, int32_t source, int32_t code, const char* message, const char* detail);
+typedef void (*WatcherCallback)(uint32_t user, const char* name, const void* value);
+typedef void (*FilterCallback)(uint32_t user, const FilterNode* node);
+
+struct EngineState;
+
+/* The public part of the engine's context: read it, but change it only through calls. */
+struct EngineContext {
+    const char* name; /* "VORTAX" */
+    struct {
+        int32_t state; /* 0 closed, 1 open */
+        int32_t flags; /* INPUT_CAN_SEEK */
+        int32_t position;
+        int32_t size;
+        int32_t duration; /* whole seconds */
+        void* instance;
+        const ModuleRecord* module;
+        char* name;
+    } input;
+    struct {
+        int32_t state;
+        int32_t caps;
+        void* instance;
+        const ModuleRecord* module;
+        char* name;
+    } output;
+    int32_t input_modules;
+    int32_t output_modules;
+    StreamInfo stream;
+    PcmBlock pcm;
+    uint32_t user;
+    void (*progress)(uint32_t user); /* a slot for the client; the engine never calls it */
+    NotifyCallback notify;
+    void (*error)(uint32_t user); /* a slot for the client; the engine never calls it */
+    /* Variable access for modules. */
+    int32_t (*get_pointer)(EngineContext* context, const char* name, void** value);
+    int32_t (*get_string)(EngineContext* context, const char* name, char* destination);
+    int32_t (*add_watcher)(EngineContext* context, const char* name, uint32_t user, WatcherCallback callback,
+                           void** handle);
+    int32_t (*remove_watcher)(EngineContext* context, void* handle);
+    struct EngineState* state;
+};
+
+/* Life cycle. */
+int32_t engine_create(EngineContext** context);
+int32_t engine_destroy(EngineContext* context);
+/* "1.3.1"; each out pointer may be null. */
+const char* engine_get_version(const char** major, const char** minor, const char** patch);
+
+/* Modules: the new id, or a code. */
+int32_t register_input_module(EngineContext* context, const InputMethods* methods);
+int32_t register_output_module(EngineContext* context, const OutputMethods* methods);
+int32_t input_module_info(EngineContext* context, int32_t id, ModuleInfo* info, int32_t flags);
+int32_t output_module_info(EngineContext* context, int32_t id, ModuleInfo* info, int32_t flags);
+
+/* Input side. With id -1 the newest module whose probe accepts the name is taken. */
+int32_t input_select(EngineContext* context, const char* name, int32_t id);
+int32_t input_open(EngineContext* context);
+int32_t input_close(EngineContext* context);
+int32_t input_read(EngineContext* context, void* buffer, int32_t length);
+int32_t input_seek_bytes(EngineContext* context, int32_t offset);
+int32_t input_seek_fraction(EngineContext* context, float fraction);
+int32_t input_seek_seconds(EngineContext* context, float seconds);
+int32_t input_seek_time(EngineContext* context, const TimeRecord* time);
+int32_t input_control(EngineContext* context, int32_t a, int32_t b, int32_t c);
+
+/* Output side. */
+int32_t output_select(EngineContext* context, const char* name, int32_t id);
+int32_t output_open(EngineContext* context);
+int32_t output_close(EngineContext* context);
+int32_t output_write(EngineContext* context, const void* buffer, int32_t size, int32_t width, int32_t stereo,
+                     int32_t frequency);
+int32_t output_set_control(EngineContext* context, const OutputControl* control, int32_t mask);
+int32_t output_get_control(EngineContext* context, OutputControl* control, int32_t mask);
+int32_t output_command(EngineContext* context, int32_t a, int32_t b, int32_t c);
+
+/* Options. Channels: 0 both, 1 first only, 2 second only, 3 both averaged into one.
+ * Reduction: 0 none, 1 halve at 32 kHz and up, 2 quarter at 32 kHz and up and halve at
+ * 16 kHz and up. The equalizer is 64 signed steps, 32 subbands of each channel; null
+ * removes it. */
+int32_t engine_set_channels(EngineContext* context, int32_t channels);
+int32_t engine_get_channels(EngineContext* context, int32_t* channels);
+int32_t engine_set_reduction(EngineContext* context, int32_t reduction);
+int32_t engine_get_reduction(EngineContext* context, int32_t* reduction);
+int32_t engine_set_equalizer(EngineContext* context, const int8_t* steps);
+int32_t engine_get_equalizer(EngineContext* context, int8_t* steps);
+
+/* Decodes the next frame and writes it to the output. VORTAX_INPUT_END at the end;
+ * VORTAX_INVALID_FRAME for a frame that could not be decoded (the next call goes on). */
+int32_t engine_decode_frame(EngineContext* context);
+
+/* Filters. Position -1 puts a filter at the front, 0 or 1 next to the module, a larger
+ * one in front of the filter with that id. Remove by selector: -2 by name, -1 the front,
+ * 0 the one next to the module, or an id. */
+int32_t input_filter_add(EngineContext* context, const InputFilterMethods* methods, int32_t position);
+int32_t output_filter_add(EngineContext* context, const OutputFilterMethods* methods, int32_t position);
+int32_t input_filter_remove(EngineContext* context, const char* name, int32_t selector);
+int32_t output_filter_remove(EngineContext* context, const char* name, int32_t selector);
+int32_t input_filter_enumerate(EngineContext* context, uint32_t user, FilterCallback callback);
+int32_t output_filter_enumerate(EngineContext* context, uint32_t user, FilterCallback callback);
+
+/* The next node's methods, for filters passing a call on. */
+int32_t vortax_input_open(FilterNode* self);
+int32_t vortax_input_close(FilterNode* self);
+int32_t vortax_input_read(FilterNode* self, void* buffer, int32_t length);
+int32_t vortax_input_seek(FilterNode* self, int32_t offset);
+int32_t vortax_input_get_flags(FilterNode* self);
+int32_t vortax_input_get_size(FilterNode* self);
+int32_t vortax_input_control(FilterNode* self, int32_t a, int32_t b, int32_t c);
+int32_t vortax_output_open(FilterNode* self);
+int32_t vortax_output_close(FilterNode* self);
+int32_t vortax_output_write(FilterNode* self, const void* buffer, int32_t size, int32_t width, int32_t stereo,
+                            int32_t frequency);
+void* vortax_output_get_buffer(FilterNode* self, int32_t size);
+int32_t vortax_output_set_control(FilterNode* self, const OutputControl* control, int32_t mask);
+int32_t vortax_output_get_control(FilterNode* self, OutputControl* control, int32_t mask);
+int32_t vortax_output_delay(FilterNode* self, int32_t* value);
+int32_t vortax_output_caps(FilterNode* self);
+int32_t vortax_output_command(FilterNode* self, int32_t a, int32_t b, int32_t c);
+
+/* Engine variables, shared by clients and modules, with watchers told of every change. */
+int32_t variable_set_string(EngineContext* context, const char* name, const char* text);
+int32_t variable_set_pointer(EngineContext* context, const char* name, void* pointer);
+int32_t variable_remove(EngineContext* context, const char* name);
+int32_t variable_get_string(EngineContext* context, const char* name, char* destination);
+int32_t variable_get_pointer(EngineContext* context, const char* name, void** pointer);
+int32_t watcher_add(EngineContext* context, const char* name, uint32_t user, WatcherCallback callback, void** handle);
+int32_t watcher_remove(EngineContext* context, void* handle);
+
+/* The file modules: input from a named file or "-" (standard input); output to a file
+ * or "-", raw or with a "raw:", "wav:", "aiff:" or "sun:" prefix. */
+extern const InputMethods FileInputModule;
+extern const OutputMethods FileOutputModule;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,554 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "decode.h"
+#include "layer12.h"
+#include "mulaw.h"
+#include "state.h"
+
+namespace {
+
+constexpr int32_t PcmBufferBytes = 4608;
+constexpr int ProbeBytes = 196;
+constexpr int32_t StateClosed = 0;
+constexpr int32_t StateOpen = 1;
+
+char* CopyName(const char* name) {
+    const size_t length = std::strlen(name);
+    char* copy = new (std::nothrow) char[length + 1];
+    if (copy) std::memcpy(copy, name, length + 1);
+    return copy;
+}
+
+// The state checks of the two sides: each failure is reported as an internal error.
+bool Check(EngineContext* context, bool ok, const char* detail) {
+    if (!ok) Notify(context, 0, "internal error", detail);
+    return ok;
+}
+
+bool InputReady(EngineContext* context) {
+    return Check(context, context->input.module != nullptr, "null input module") &&
+           Check(context, context->input.instance != nullptr, "null input device");
+}
+
+bool InputOpen(EngineContext* context) {
+    return InputReady(context) && Check(context, context->input.state == StateOpen, "input not open");
+}
+
+bool OutputReady(EngineContext* context) {
+    return Check(context, context->output.module != nullptr, "null output module") &&
+           Check(context, context->output.instance != nullptr, "null output device");
+}
+
+bool OutputOpen(EngineContext* context) {
+    return OutputReady(context) && Check(context, context->output.state == StateOpen, "output not open");
+}
+
+FilterNode* InputFront(EngineContext* context) { return context->state->inputChain; }
+FilterNode* OutputFront(EngineContext* context) { return context->state->outputChain; }
+
+// Calls of the engine on the front node of a chain.
+int32_t InOpen(EngineContext* c) { return InputFront(c)->input.open(InputFront(c), InputFront(c)->instance); }
+int32_t InClose(EngineContext* c) { return InputFront(c)->input.close(InputFront(c), InputFront(c)->instance); }
+int32_t InRead(EngineContext* c, void* b, int32_t n) { return InputFront(c)->input.read(InputFront(c), InputFront(c)->instance, b, n); }
+int32_t InSeek(EngineContext* c, int32_t o) { return InputFront(c)->input.seek(InputFront(c), InputFront(c)->instance, o); }
+int32_t InFlags(EngineContext* c) { return InputFront(c)->input.get_flags(InputFront(c), InputFront(c)->instance); }
+int32_t InSize(EngineContext* c) { return InputFront(c)->input.get_size(InputFront(c), InputFront(c)->instance); }
+FilterNode* Out(EngineContext* c) { return OutputFront(c); }
+
+void CloseInstance(EngineContext* context, bool input) {
+    if (input) {
+        if (!context->input.instance) return;
+        if (context->input.state == StateOpen) InClose(context);
+        context->input.module->input.delete_instance(context->input.instance);
+        context->input.instance = nullptr;
+        context->input.state = StateClosed;
+    } else {
+        if (!context->output.instance) return;
+        if (context->output.state == StateOpen) Out(context)->output.close(Out(context), Out(context)->instance);
+        context->output.module->output.delete_instance(context->output.instance);
+        context->output.instance = nullptr;
+        context->output.state = StateClosed;
+    }
+}
+
+template <typename Side>
+int32_t Select(EngineContext* context, Side& side, const char* name, int32_t id, bool input) {
+    if (!name) name = "";
+    const ModuleRecord* module =
+        FindModule(input ? context->state->inputModules : context->state->outputModules, name, id, input);
+    if (!module) return id == -1 ? (input ? VORTAX_UNSUPPORTED_INPUT : VORTAX_UNSUPPORTED_OUTPUT) : VORTAX_MODULE_NOT_FOUND;
+    if (side.instance && side.module == module && side.name && std::strcmp(side.name, name) == 0) return VORTAX_OK;
+    CloseInstance(context, input);
+    delete[] side.name;
+    side.name = CopyName(name);
+    if (!side.name) return VORTAX_OUT_OF_MEMORY;
+    side.module = module;
+    const auto create = input ? module->input.new_instance : module->output.new_instance;
+    void* instance = nullptr;
+    if (const int32_t code = create(&instance, side.name, module, context); code < 0) return code;
+    side.instance = instance;
+    if constexpr (requires { side.flags; }) side.flags = 0;
+    return VORTAX_OK;
+}
+
+// The stream's first frame, and a Xing header in it, describe the stream before decoding.
+void PrimeStream(EngineContext* context) {
+    uint8_t bytes[ProbeBytes] = {};
+    if (InRead(context, bytes, 10) <= 0) return;
+    const int32_t skip = Id3v2Length(bytes, 10);
+    if (skip > 0 && InSeek(context, skip) != 0) return;
+    const int32_t got = skip > 0 ? InRead(context, bytes, ProbeBytes) : InRead(context, bytes + 10, ProbeBytes - 10);
+    if (got <= 0) return;
+    const StreamProbe probe = ProbeStream(bytes, ProbeBytes);
+    if (!probe.valid) return;
+    StreamInfo& stream = context->stream;
+    const FrameHeader& header = probe.header;
+    stream.version = header.version;
+    stream.layer = header.layer;
+    stream.bitrate = header.bitrate;
+    stream.frequency = header.frequency;
+    stream.mode = header.mode;
+    stream.changed = 1;
+    context->input.duration = header.bitrate > 0 ? context->input.size / (header.bitrate * 1000 / 8) : 0;
+    if (probe.xing) {
+        const int32_t seconds = static_cast<int32_t>(static_cast<int64_t>(probe.xing_frames) *
+                                                     (header.lsf() ? 576 : 1152) / header.frequency);
+        context->input.duration = seconds;
+        stream.bitrate = seconds > 0 ? context->input.size / seconds / 125 : 0;
+        context->state->vbr = true;
+    }
+    context->state->hasXing = probe.has_table;
+    if (probe.has_table) std::memcpy(context->state->xing.data(), probe.table, 100);
+}
+
+void SplitTime(TimeRecord& time, double seconds) {
+    const auto whole = static_cast<int32_t>(seconds);
+    time.hours = whole / 3600;
+    time.minutes = whole % 3600 / 60;
+    time.seconds = whole % 60;
+    const double rest = seconds - (whole - time.seconds);
+    time.hundredths = static_cast<int32_t>(rest * 100 - time.seconds * 100);
+}
+
+void UpdatePosition(EngineContext* context) {
+    StreamInfo& stream = context->stream;
+    const int32_t size = context->input.size;
+    double seconds = 0;
+    if (size > 0 || stream.bitrate == 0) {
+        // Neither a size nor a bit rate tells where we are: the position stays at the start.
+        stream.fraction = size > 0 ? static_cast<float>(context->input.position) / static_cast<float>(size) : 0.0f;
+        seconds = context->input.duration * static_cast<double>(stream.fraction);
+    } else {
+        seconds = static_cast<double>(context->input.position) * 8 / (stream.bitrate * 1000.0);
+    }
+    SplitTime(stream.time, seconds);
+}
+
+void UpdateStream(EngineContext* context, const FrameHeader& header) {
+    StreamInfo& stream = context->stream;
+    ++stream.frames;
+    if (context->state->vbr) {
+        stream.changed = 0;
+    } else {
+        const bool differs = stream.version != header.version || stream.layer != header.layer ||
+                             stream.frequency != header.frequency || stream.mode != header.mode;
+        stream.version = header.version;
+        stream.layer = header.layer;
+        stream.frequency = header.frequency;
+        stream.mode = header.mode;
+        const int32_t average = stream.frames == 1 ? header.bitrate : (header.bitrate + 31 * stream.bitrate) / 32;
+        stream.changed = differs || average != stream.bitrate;
+        stream.bitrate = average;
+        if (average != 0) context->input.duration = context->input.size / (average * 1000 / 8);
+    }
+    UpdatePosition(context);
+    if (context->output.module && (context->output.caps & CAPS_DELAY)) {
+        int32_t delay = 0;
+        context->pcm.delay = Out(context)->output.delay(Out(context), Out(context)->instance, &delay) >= 0 ? delay : 0;
+    }
+}
+
+int ReductionShift(int32_t option, int frequency) {
+    if (option == 1) return frequency >= 32000 ? 1 : 0;
+    if (option == 2) return frequency >= 32000 ? 2 : frequency >= 16000 ? 1 : 0;
+    return 0;
+}
+
+// Routes the stream's channels to the synthesis areas and runs the frame's layer decoder.
+void DispatchFrame(EngineContext* context, const FrameHeader& header, int16_t* pcm) {
+    EngineState& state = *context->state;
+    const int shift = ReductionShift(state.reduction, header.frequency);
+    context->pcm.frequency = header.frequency >> shift;
+    Routing routing;
+    routing.reduction = shift;
+    for (int i = 0; i < 2; ++i) {
+        SynthesisArea& area = state.synthesis[static_cast<size_t>(i)];
+        area.reduction = shift;
+        area.gains = state.hasGains[static_cast<size_t>(i)] ? state.gains[static_cast<size_t>(i)].data() : nullptr;
+        area.out = pcm;
+        area.stride = 1;
+    }
+    SynthesisArea* first = &state.synthesis[0];
+    const bool twoChannels = header.channels() == 2;
+    context->pcm.stereo = 0;
+    if (!twoChannels || state.channels == 1) {
+        routing.target[0] = first;
+    } else if (state.channels == 2) {
+        routing.target[1] = first;
+    } else if (state.channels == 3) {
+        routing.target[0] = first;
+        routing.average = true;
+    } else {
+        SynthesisArea* second = &state.synthesis[1];
+        first->stride = second->stride = 2;
+        second->out = pcm + 1;
+        routing.target[0] = first;
+        routing.target[1] = second;
+        context->pcm.stereo = 1;
+    }
+    BitReader bits;
+    FrameBits(state.reader, bits);
+    switch (header.layer) {
+        case 1: DecodeLayer1(bits, header, routing); break;
+        case 2: DecodeLayer2(bits, header, routing); break;
+        default: DecodeLayer3(state.layer3, state.reader, header, routing); break;
+    }
+    const int perChannel = SamplesPerFrame(header) >> shift;
+    context->pcm.size = perChannel * (context->pcm.stereo ? 2 : 1);
+}
+
+// Turns the decoded 16-bit samples into what the output takes.
+void Adapt(EngineContext* context) {
+    PcmBlock& pcm = context->pcm;
+    if (context->output.caps & CAPS_LINEAR16) {
+        pcm.size *= 2;
+        return;
+    }
+    pcm.width = 1;
+    const auto* samples = static_cast<const int16_t*>(pcm.buffer);
+    auto* bytes = static_cast<uint8_t*>(pcm.buffer);
+    const bool mulaw = context->output.caps & CAPS_MULAW;
+    for (int32_t i = 0; i < pcm.size; ++i)
+        bytes[i] = mulaw ? MulawOf(samples[i]) : static_cast<uint8_t>(samples[i] / 256 + 128);
+}
+
+int32_t DecodeInto(EngineContext* context, int16_t* buffer) {
+    if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    PcmBlock& pcm = context->pcm;
+    const int32_t width = pcm.width;
+    const int32_t stereo = pcm.stereo;
+    const int32_t frequency = pcm.frequency;
+    pcm.width = 2;
+    pcm.buffer = buffer;
+    FrameHeader header;
+    if (const int32_t code = ReadNextFrame(context, context->state->reader, header); code < 0) return code;
+    try {
+        DispatchFrame(context, header, buffer);
+    } catch (const FrameFault&) {
+        pcm.width = width;
+        pcm.stereo = stereo;
+        pcm.frequency = frequency;
+        return VORTAX_INVALID_FRAME;
+    }
+    Adapt(context);
+    pcm.changes = (pcm.width != width ? PCM_WIDTH_CHANGED : 0) |
+                  (pcm.stereo != stereo ? PCM_STEREO_CHANGED | PCM_FORMAT_CHANGED : 0) |
+                  (pcm.frequency != frequency ? PCM_FORMAT_CHANGED : 0);
+    UpdateStream(context, header);
+    return VORTAX_OK;
+}
+
+int32_t Seek(EngineContext* context, int32_t offset) {
+    if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    if (!(context->input.flags & INPUT_CAN_SEEK) || context->input.size == 0) return -1;
+    offset = std::clamp(offset, 0, context->input.size);
+    context->input.position = offset;
+    context->stream.fraction = static_cast<float>(offset) / static_cast<float>(context->input.size);
+    SplitTime(context->stream.time, context->input.duration * static_cast<double>(context->stream.fraction));
+    ResetDecoder(context);
+    context->state->reader.at_start = offset == 0;
+    return InSeek(context, offset);
+}
+
+}  // namespace
+
+void Notify(EngineContext* context, int32_t source, const char* message, const char* detail) {
+    if (context && context->notify) context->notify(context->user, source, 0, message, detail);
+}
+
+void ResetDecoder(EngineContext* context) {
+    ResetFrameReader(context->state->reader);
+    ResetLayer3(context->state->layer3);
+    for (SynthesisArea& area : context->state->synthesis) ResetSynthesis(area);
+}
+
+extern "C" {
+int32_t engine_create(EngineContext** context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    auto* created = new (std::nothrow) EngineContext{};
+    EngineState* state = created ? new (std::nothrow) EngineState{} : nullptr;
+    if (!state) {
+        delete created;
+        return VORTAX_OUT_OF_MEMORY;
+    }
+    created->state = state;
+    state->inputChain = NewInputChain(created);
+    state->outputChain = NewOutputChain(created);
+    if (!state->inputChain || !state->outputChain) {
+        engine_destroy(created);
+        return VORTAX_OUT_OF_MEMORY;
+    }
+    created->name = "VORTAX";
+    created->output.caps = CAPS_DEFAULT;
+    created->pcm.stereo = -1;
+    created->get_pointer = variable_get_pointer;
+    created->get_string = variable_get_string;
+    created->add_watcher = watcher_add;
+    created->remove_watcher = watcher_remove;
+    ResetDecoder(created);
+    *context = created;
+    return VORTAX_OK;
+}
+
+int32_t engine_destroy(EngineContext* context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    EngineState* state = context->state;
+    CloseInstance(context, true);
+    DeleteChain(state->inputChain, true);
+    DeleteModules(state->inputModules);
+    CloseInstance(context, false);
+    DeleteChain(state->outputChain, false);
+    DeleteModules(state->outputModules);
+    delete[] context->input.name;
+    delete[] context->output.name;
+    delete state;
+    delete context;
+    return VORTAX_OK;
+}
+
+const char* engine_get_version(const char** major, const char** minor, const char** patch) {
+    if (major) *major = "1";
+    if (minor) *minor = "3";
+    if (patch) *patch = "1";
+    return "1.3.1";
+}
+
+int32_t input_select(EngineContext* context, const char* name, int32_t id) {
+    return context ? Select(context, context->input, name, id, true) : VORTAX_INVALID_PARAMETERS;
+}
+
+int32_t output_select(EngineContext* context, const char* name, int32_t id) {
+    return context ? Select(context, context->output, name, id, false) : VORTAX_INVALID_PARAMETERS;
+}
+
+int32_t input_open(EngineContext* context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!InputReady(context) || !Check(context, context->input.state == StateClosed, "input not closed"))
+        return VORTAX_INTERNAL_ERROR;
+    if (const int32_t code = InOpen(context); code < 0) return code;
+    context->input.position = 0;
+    if (context->input.size == 0) context->input.size = InSize(context);
+    context->stream = StreamInfo{};
+    ResetDecoder(context);
+    context->state->vbr = false;
+    context->state->hasXing = false;
+    context->input.state = StateOpen;
+    context->input.flags = InFlags(context);
+    if (context->input.flags & INPUT_CAN_SEEK) {
+        PrimeStream(context);
+        InSeek(context, 0);
+        context->input.position = 0;
+    }
+    return VORTAX_OK;
+}
+
+int32_t input_close(EngineContext* context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    ResetDecoder(context);
+    context->input.flags = 0;
+    context->input.size = 0;
+    context->input.duration = 0;
+    context->input.state = StateClosed;
+    context->state->hasXing = false;
+    return InClose(context);
+}
+
+int32_t input_read(EngineContext* context, void* buffer, int32_t length) {
+    if (!context || !buffer || length < 0) return VORTAX_INVALID_PARAMETERS;
+    if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    const int32_t count = InRead(context, buffer, length);
+    if (count == 0) return VORTAX_INPUT_END;
+    if (count < 0) return count;
+    context->input.position += count;
+    return VORTAX_OK;
+}
+
+int32_t input_seek_bytes(EngineContext* context, int32_t offset) {
+    return context ? Seek(context, offset) : VORTAX_INVALID_PARAMETERS;
+}
+
+int32_t input_seek_fraction(EngineContext* context, float fraction) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    fraction = std::clamp(fraction, 0.0f, 1.0f);
+    if (context->state->hasXing) {
+        // The table maps each percent of the playing time to a 256th of the file.
+        const auto& table = context->state->xing;
+        const float x = fraction * 100.0f;
+        int p = static_cast<int>(x);
+        if (p >= 100) p = 99;
+        const float from = table[static_cast<size_t>(p)];
+        const float to = p < 99 ? table[static_cast<size_t>(p + 1)] : 256.0f;
+        fraction = (from + (to - from) * (x - static_cast<float>(p))) / 256.0f;
+    }
+    return Seek(context, static_cast<int32_t>(fraction * static_cast<float>(context->input.size)));
+}
+
+int32_t input_seek_seconds(EngineContext* context, float seconds) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (seconds < 0) seconds = 0;
+    const int32_t duration = context->input.duration;
+    return input_seek_fraction(context, duration > 0 ? seconds / static_cast<float>(duration) : 0.0f);
+}
+
+int32_t input_seek_time(EngineContext* context, const TimeRecord* time) {
+    if (!context || !time) return VORTAX_INVALID_PARAMETERS;
+    return input_seek_seconds(context, static_cast<float>(time->hours * 3600 + time->minutes * 60 + time->seconds) +
+                                           static_cast<float>(time->hundredths) * 0.01f);
+}
+
+int32_t input_control(EngineContext* context, int32_t a, int32_t b, int32_t c) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    return InputFront(context)->input.control(InputFront(context), InputFront(context)->instance, a, b, c);
+}
+
+int32_t output_open(EngineContext* context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!OutputReady(context) || !Check(context, context->output.state == StateClosed, "output not closed"))
+        return VORTAX_INTERNAL_ERROR;
+    if (const int32_t code = Out(context)->output.open(Out(context), Out(context)->instance); code < 0) return code;
+    // The first frame always announces its format.
+    context->pcm.stereo = -1;
+    context->pcm.width = 0;
+    context->pcm.frequency = 0;
+    for (SynthesisArea& area : context->state->synthesis) ResetSynthesis(area);
+    context->output.caps = Out(context)->output.caps(Out(context), Out(context)->instance);
+    context->output.state = StateOpen;
+    return VORTAX_OK;
+}
+
+int32_t output_close(EngineContext* context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!OutputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    context->output.caps = 0;
+    context->output.state = StateClosed;
+    return Out(context)->output.close(Out(context), Out(context)->instance);
+}
+
+int32_t output_write(EngineContext* context, const void* buffer, int32_t size, int32_t width, int32_t stereo,
+                     int32_t frequency) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (context->output.state != StateOpen || !context->output.instance) return VORTAX_INTERNAL_ERROR;
+    return Out(context)->output.write(Out(context), Out(context)->instance, buffer, size, width, stereo, frequency);
+}
+
+int32_t output_set_control(EngineContext* context, const OutputControl* control, int32_t mask) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!OutputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    return Out(context)->output.set_control(Out(context), Out(context)->instance, control, mask);
+}
+
+int32_t output_get_control(EngineContext* context, OutputControl* control, int32_t mask) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!OutputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    if (!Check(context, control != nullptr, "null control block")) return VORTAX_INTERNAL_ERROR;
+    return Out(context)->output.get_control(Out(context), Out(context)->instance, control, mask);
+}
+
+int32_t output_command(EngineContext* context, int32_t a, int32_t b, int32_t c) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!OutputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    return Out(context)->output.command(Out(context), Out(context)->instance, a, b, c);
+}
+
+int32_t engine_set_channels(EngineContext* context, int32_t channels) {
+    if (!context || channels < 0 || channels > 3) return VORTAX_INVALID_PARAMETERS;
+    context->state->channels = channels;
+    return VORTAX_OK;
+}
+
+int32_t engine_get_channels(EngineContext* context, int32_t* channels) {
+    if (!context || !channels) return VORTAX_INVALID_PARAMETERS;
+    *channels = context->state->channels;
+    return VORTAX_OK;
+}
+
+int32_t engine_set_reduction(EngineContext* context, int32_t reduction) {
+    if (!context || reduction < 0 || reduction > 2) return VORTAX_INVALID_PARAMETERS;
+    context->state->reduction = reduction;
+    return VORTAX_OK;
+}
+
+int32_t engine_get_reduction(EngineContext* context, int32_t* reduction) {
+    if (!context || !reduction) return VORTAX_INVALID_PARAMETERS;
+    *reduction = context->state->reduction;
+    return VORTAX_OK;
+}
+
+int32_t engine_set_equalizer(EngineContext* context, const int8_t* steps) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    EngineState& state = *context->state;
+    if (!steps) {
+        state.hasGains = {false, false};
+        return VORTAX_OK;
+    }
+    for (size_t channel = 0; channel < 2; ++channel) {
+        for (size_t band = 0; band < 32; ++band) {
+            const float b = steps[channel * 32 + band];
+            state.gains[channel][band] = b >= 0 ? 1.0f + b / 32.0f : 1.0f / (1.0f - b / 32.0f);
+        }
+        state.hasGains[channel] = true;
+    }
+    return VORTAX_OK;
+}
+
+int32_t engine_get_equalizer(EngineContext* context, int8_t* steps) {
+    if (!context || !steps) return VORTAX_INVALID_PARAMETERS;
+    const EngineState& state = *context->state;
+    int32_t code = VORTAX_OK;
+    for (size_t channel = 0; channel < 2; ++channel) {
+        for (size_t band = 0; band < 32; ++band) {
+            const float g = state.gains[channel][band];
+            steps[channel * 32 + band] =
+                !state.hasGains[channel] ? 0 : static_cast<int8_t>(g >= 1.0f ? (g - 1.0f) * 32.0f : (1.0f - 1.0f / g) * 32.0f);
+        }
+        if (!state.hasGains[channel]) code = -1;
+    }
+    return code;
+}
+
+int32_t engine_decode_frame(EngineContext* context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!Check(context, context->output.state == StateOpen, "output not open")) return VORTAX_INTERNAL_ERROR;
+    void* offered = Out(context)->output.get_buffer(Out(context), Out(context)->instance, PcmBufferBytes);
+    auto* buffer = offered ? static_cast<int16_t*>(offered) : context->state->pcm.data();
+    const int32_t code = DecodeInto(context, buffer);
+    if (code < 0) return code;
+    PcmBlock& pcm = context->pcm;
+    if (pcm.changes != 0) {
+        OutputControl control{};
+        control.width = pcm.width;
+        control.frequency = pcm.frequency;
+        control.stereo = pcm.stereo;
+        output_set_control(context, &control, pcm.changes);
+    }
+    // A block the output could not take (a full disk) is a failure, not a frame decoded.
+    const int32_t written = output_write(context, pcm.buffer, pcm.size, pcm.width, pcm.stereo, pcm.frequency);
+    if (written == 0 && pcm.size > 0) return VORTAX_WRITE_FAILED;
+    return code;
+}
+}

@@ -1,0 +1,253 @@
+// Input from a file or standard input, output to a file or standard output (raw or WAV).
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "state.h"
+
+namespace {
+
+struct FileInput {
+    std::string name;
+    int32_t id = 0;
+    EngineContext* context = nullptr;
+    FILE* file = nullptr;
+};
+
+enum Format { Raw = 0, Wav = 1, Aiff = 2, Sun = 3 };
+
+struct FileOutput {
+    std::string name;
+    int32_t id = 0;
+    EngineContext* context = nullptr;
+    FILE* file = nullptr;
+    uint32_t written = 0;  // PCM bytes
+    int32_t frequency = 44100;
+    int32_t stereo = 1;
+    Format format = Raw;
+    bool headerWritten = false;
+};
+
+void Fill(ModuleInfo* info, const char* name, const char* description) {
+    std::snprintf(info->name, sizeof info->name, "%s", name);
+    std::snprintf(info->description, sizeof info->description, "%s", description);
+}
+
+struct Device {
+    const char* name;
+    const char* description;
+    int32_t flags;
+};
+
+int32_t Query(ModuleInfo* info, int32_t flags, const char* name, const Device* devices, int32_t count) {
+    if (!info) return VORTAX_INVALID_PARAMETERS;
+    if (flags & MODULE_INFO_NAME) Fill(info, name, "Version 1.2");
+    if (flags & MODULE_INFO_COUNT) info->index = count;
+    if (!(flags & MODULE_INFO_NAME) && (flags & MODULE_INFO_DEVICE)) {
+        if (info->index < 0 || info->index >= count) return VORTAX_INVALID_PARAMETERS;
+        const Device& device = devices[info->index];
+        Fill(info, device.name, device.description);
+        info->device_flags = device.flags;
+    }
+    return VORTAX_OK;
+}
+
+template <typename Instance>
+int32_t New(void** instance, const char* name, const ModuleRecord* module, EngineContext* context, const char* detail) {
+    if (!instance || !name || !*name || !module) {
+        Notify(context, module ? module->id : 0, "internal error", detail);
+        return VORTAX_INVALID_PARAMETERS;
+    }
+    auto* created = new (std::nothrow) Instance;
+    if (!created) return VORTAX_OUT_OF_MEMORY;
+    try {
+        created->name = name;
+    } catch (const std::bad_alloc&) {
+        delete created;
+        return VORTAX_OUT_OF_MEMORY;
+    }
+    created->id = module->id;
+    created->context = context;
+    *instance = created;
+    return VORTAX_OK;
+}
+
+// Input.
+
+constexpr Device InputDevices[] = {{"*", "any file name", DEVICE_PATTERN}, {"-", "standard input", 0}};
+
+int32_t InputQuery(ModuleInfo* info, int32_t flags) { return Query(info, flags, "Input From File", InputDevices, 2); }
+
+int32_t InputNew(void** instance, const char* name, const ModuleRecord* module, EngineContext* context) {
+    return New<FileInput>(instance, name, module, context, "null params or null/empty input name");
+}
+
+int32_t InputDelete(void* instance) {
+    delete static_cast<FileInput*>(instance);
+    return VORTAX_OK;
+}
+
+int32_t InputOpen(void* instance) {
+    auto* input = static_cast<FileInput*>(instance);
+    if (input->name == "-") {
+        input->file = stdin;
+        return VORTAX_OK;
+    }
+    input->file = std::fopen(input->name.c_str(), "rb");
+    if (input->file) return VORTAX_OK;
+    const int error = errno;
+    const char* detail = error == ENOENT ? "file not found" : error == EACCES ? "permission denied" : std::strerror(error);
+    Notify(input->context, input->id, "cannot open input file", detail);
+    return error == ENOENT ? VORTAX_NO_SUCH_FILE : error == EACCES ? VORTAX_PERMISSION_DENIED : VORTAX_OPEN_FAILED;
+}
+
+int32_t InputClose(void* instance) {
+    auto* input = static_cast<FileInput*>(instance);
+    if (input->file && input->file != stdin) std::fclose(input->file);
+    input->file = nullptr;
+    return VORTAX_OK;
+}
+
+// The whole length or nothing: a piece cut short at the end of the file counts as the end.
+int32_t InputRead(void* instance, void* buffer, int32_t length) {
+    auto* input = static_cast<FileInput*>(instance);
+    if (!input->file || length <= 0) return 0;
+    const size_t got = std::fread(buffer, 1, static_cast<size_t>(length), input->file);
+    return got == static_cast<size_t>(length) ? length : 0;
+}
+
+int32_t InputSeek(void* instance, int32_t offset) {
+    auto* input = static_cast<FileInput*>(instance);
+    return input->file && std::fseek(input->file, offset, SEEK_SET) == 0 ? 0 : -1;
+}
+
+int32_t InputFlags(void* instance) {
+    auto* input = static_cast<FileInput*>(instance);
+    return input->file && input->file != stdin ? INPUT_CAN_SEEK : 0;
+}
+
+int32_t InputSize(void* instance) {
+    auto* input = static_cast<FileInput*>(instance);
+    if (!input->file) return 0;
+    const int descriptor = fileno(input->file);
+    struct stat status {};
+    if (descriptor == 0 || fstat(descriptor, &status) != 0) return 0;
+    return static_cast<int32_t>(status.st_size);
+}
+
+int32_t InputControl(void*, int32_t, int32_t, int32_t) { return VORTAX_OK; }
+
+int32_t AcceptEveryName(const char*) { return 0; }
+
+// Output.
+
+constexpr Device OutputDevices[] = {{"*, or raw:*", "file name (raw PCM format)", DEVICE_PATTERN},
+                                    {"wav:*", "file name (WAV format)", DEVICE_PATTERN},
+                                    {"-", "standard output", 0}};
+
+int32_t OutputQuery(ModuleInfo* info, int32_t flags) { return Query(info, flags, "Output To File", OutputDevices, 3); }
+
+int32_t OutputNew(void** instance, const char* name, const ModuleRecord* module, EngineContext* context) {
+    return New<FileOutput>(instance, name, module, context, "null params or null/empty output name");
+}
+
+int32_t OutputDelete(void* instance) {
+    delete static_cast<FileOutput*>(instance);
+    return VORTAX_OK;
+}
+
+bool Put(FILE* file, const void* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; }
+
+bool Put32(FILE* file, uint32_t value) {
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    return Put(file, bytes, 4);
+}
+
+bool Put16(FILE* file, uint16_t value) {
+    const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+    return Put(file, bytes, 2);
+}
+
+// The 44-byte WAV header for what has been written so far; raw, AIFF and Sun files get none.
+int32_t WriteHeader(FileOutput& output) {
+    if (output.format != Wav) return VORTAX_OK;
+    const uint16_t channels = output.stereo ? 2 : 1;
+    const auto frequency = static_cast<uint32_t>(output.frequency);
+    const bool ok = Put(output.file, "RIFF", 4) && Put32(output.file, output.written + 36) &&
+                    Put(output.file, "WAVEfmt ", 8) && Put32(output.file, 16) && Put16(output.file, 1) &&
+                    Put16(output.file, channels) && Put32(output.file, frequency) &&
+                    Put32(output.file, channels * frequency * 2) && Put16(output.file, static_cast<uint16_t>(channels * 2)) &&
+                    Put16(output.file, 16) && Put(output.file, "data", 4) && Put32(output.file, output.written);
+    return ok ? VORTAX_OK : -1;
+}
+
+int32_t OutputOpen(void* instance) {
+    auto* output = static_cast<FileOutput*>(instance);
+    output->written = 0;
+    output->headerWritten = false;
+    output->frequency = 44100;
+    output->stereo = 1;
+    output->format = Raw;
+    std::string path = output->name;
+    constexpr std::pair<const char*, Format> Prefixes[] = {{"raw:", Raw}, {"wav:", Wav}, {"aiff:", Aiff}, {"sun:", Sun}};
+    for (const auto& [prefix, format] : Prefixes) {
+        if (path.rfind(prefix, 0) == 0) {
+            output->format = format;
+            path.erase(0, std::strlen(prefix));
+            break;
+        }
+    }
+    if (path == "-") {
+        output->file = stdout;
+        return VORTAX_OK;
+    }
+    output->file = std::fopen(path.c_str(), "wb");
+    if (output->file) return VORTAX_OK;
+    const int error = errno;
+    Notify(output->context, output->id, "cannot open output file", error == EACCES ? "permission denied" : std::strerror(error));
+    return error == EACCES ? VORTAX_PERMISSION_DENIED : VORTAX_OPEN_FAILED;
+}
+
+int32_t OutputWrite(void* instance, const void* buffer, int32_t size, int32_t, int32_t stereo, int32_t frequency) {
+    auto* output = static_cast<FileOutput*>(instance);
+    if (!output->file) return 0;
+    if (!output->headerWritten) {
+        output->frequency = frequency;
+        output->stereo = stereo;
+        output->headerWritten = true;
+        WriteHeader(*output);
+    }
+    if (size <= 0) return 0;
+    if (!Put(output->file, buffer, static_cast<size_t>(size))) return 0;
+    output->written += static_cast<uint32_t>(size);
+    return size;
+}
+
+int32_t OutputClose(void* instance) {
+    auto* output = static_cast<FileOutput*>(instance);
+    if (!output->file) return VORTAX_OK;
+    // The header is completed in place when the stream can go back to its start.
+    if (output->format != Raw && std::fseek(output->file, 0, SEEK_SET) == 0) WriteHeader(*output);
+    if (output->file == stdout)
+        std::fflush(stdout);
+    else
+        std::fclose(output->file);
+    output->file = nullptr;
+    return VORTAX_OK;
+}
+
+}  // namespace
+
+extern "C" {
+const InputMethods FileInputModule = {AcceptEveryName, InputQuery, InputNew,  InputDelete, InputOpen,  InputClose,
+                                      InputRead,       InputSeek,  InputFlags, InputSize,  InputControl};
+
+const OutputMethods FileOutputModule = {AcceptEveryName, OutputQuery, OutputNew, OutputDelete, OutputOpen,
+                                        OutputClose,     OutputWrite, nullptr,   nullptr,      nullptr,
+                                        nullptr,         nullptr,     nullptr};
+}

@@ -1,0 +1,56 @@
+// The engine's private state behind EngineContext.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <list>
+#include <string>
+
+#include "filters.h"
+#include "frame_reader.h"
+#include "layer3.h"
+#include "synth.h"
+#include "vortax.h"
+
+struct EngineVariable {
+    std::string name;
+    bool pointer = false;  // a borrowed pointer, else an owned text
+    std::string text;
+    void* value = nullptr;
+};
+
+struct Watcher {
+    std::string name;
+    uint32_t user = 0;
+    WatcherCallback callback = nullptr;
+};
+
+struct EngineState {
+    FrameReader reader;
+    Layer3State layer3;
+    std::array<SynthesisArea, 2> synthesis;
+    std::array<std::array<float, 32>, 2> gains{};
+    std::array<bool, 2> hasGains{};
+    std::array<int16_t, 2304> pcm{};  // decoded into when the output offers no buffer
+    std::array<uint8_t, 100> xing{};
+    bool hasXing = false;
+    bool vbr = false;
+    FilterNode* inputChain = nullptr;   // the front node
+    FilterNode* outputChain = nullptr;
+    ModuleRecord* inputModules = nullptr;  // newest first
+    ModuleRecord* outputModules = nullptr;
+    int32_t channels = 0;
+    int32_t reduction = 0;
+    std::list<EngineVariable> variables;  // newest first
+    std::list<Watcher> watchers;          // newest first
+};
+
+// Reports an error to the context's notification callback (source 0: the engine).
+void Notify(EngineContext* context, int32_t source, const char* message, const char* detail);
+
+// Resets the frame reader, the layer III state and both synthesis work areas.
+void ResetDecoder(EngineContext* context);
+
+// The module for a name (id -1: the newest whose probe takes the name) or with an id.
+const ModuleRecord* FindModule(const ModuleRecord* list, const char* name, int32_t id, bool input);
+void DeleteModules(ModuleRecord* list);

@@ -1,0 +1,25 @@
+// The polyphase synthesis filterbank: 32 subband samples of one channel in, 32 PCM
+// samples out (fewer with frequency reduction), as 16-bit integers.
+#pragma once
+
+#include <cstdint>
+
+struct SynthesisArea {
+    float buffers[2][272] = {};  // the history of 16 matrixed vectors, written alternately
+    int current = 0;             // the buffer written next
+    int slot = 0;                // 0..15, one back after every block
+    const float* gains = nullptr;  // the equalizer's 32 gains, or none
+    int reduction = 0;           // 0, 1 or 2: keep every 2^reduction-th output sample
+    int16_t* out = nullptr;      // where the next PCM sample goes
+    int stride = 1;              // 2 for interleaved stereo
+};
+
+// Clears the history and starts at the first buffer.
+void ResetSynthesis(SynthesisArea& area);
+
+// Turns 32 subband samples (full scale 1.0) into 32 >> reduction PCM samples at out,
+// stepping by stride; out is left just past them.
+void Synthesize(SynthesisArea& area, const float samples[32]);
+
+// Writes 32 >> reduction zero samples without touching the history.
+void SynthesizeSilence(SynthesisArea& area);

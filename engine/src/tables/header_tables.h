@@ -1,0 +1,9 @@
+// The standards' bit-rate and sampling-frequency tables.
+#pragma once
+
+// kbit/s by [MPEG-1 ? 0 : 1][layer - 1][bit-rate index]; index 0 (free format) and 15
+// are not used.
+extern const int BitrateTable[2][3][16];
+
+// Hz by [version code: 0 MPEG-2, 1 MPEG-1, 2 MPEG 2.5][frequency index 0..2].
+extern const int FrequencyTable[3][3];

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "engine_fixture.h"
+#include "state.h"
+
+namespace {
+
+using ContextTest = EngineTest;
+
+TEST(EngineLifeTest, ANewContextStartsEmptyAndSaysItsVersion) {
+    EngineContext* context = nullptr;
+    ASSERT_EQ(engine_create(&context), 0);
+    EXPECT_STREQ(context->name, "VORTAX");
+    EXPECT_EQ(context->output.caps, CAPS_DEFAULT);
+    EXPECT_EQ(context->pcm.stereo, -1);
+    EXPECT_EQ(context->input_modules + context->output_modules, 0);
+    EXPECT_EQ(engine_destroy(context), 0);
+    const char* major = nullptr;
+    const char* patch = nullptr;
+    EXPECT_STREQ(engine_get_version(&major, nullptr, &patch), "1.3.1");
+    EXPECT_STREQ(major, "1");
+    EXPECT_STREQ(patch, "1");
+    EXPECT_EQ(engine_create(nullptr), VORTAX_INVALID_PARAMETERS);
+}
+
+TEST_F(ContextTest, EachSideChecksItsStateAndSaysWhatIsWrong) {
+    EXPECT_EQ(engine_decode_frame(context), VORTAX_INTERNAL_ERROR);
+    EXPECT_EQ(notes, std::vector<std::string>{"internal error: output not open"});
+    EXPECT_EQ(input_open(context), VORTAX_INTERNAL_ERROR);
+    EXPECT_EQ(notes.back(), "internal error: null input module");
+    EXPECT_EQ(output_close(context), VORTAX_INTERNAL_ERROR);
+    EXPECT_EQ(notes.back(), "internal error: null output module");
+    const std::string path = Write("in.mp3", Frames({}, 3));
+    ASSERT_EQ(OpenInput(path), 0);
+    EXPECT_EQ(input_open(context), VORTAX_INTERNAL_ERROR);
+    EXPECT_EQ(notes.back(), "internal error: input not closed");
+    ASSERT_EQ(output_select(context, ("wav:" + (folder / "o.wav").string()).c_str(), -1), 0);
+    EXPECT_EQ(output_get_control(context, nullptr, 0), VORTAX_INTERNAL_ERROR);
+    EXPECT_EQ(notes.back(), "internal error: output not open");
+    ASSERT_EQ(output_open(context), 0);
+    EXPECT_EQ(output_get_control(context, nullptr, 0), VORTAX_INTERNAL_ERROR);
+    EXPECT_EQ(notes.back(), "internal error: null control block");
+    EXPECT_EQ(input_close(context), 0);
+    EXPECT_EQ(engine_decode_frame(context), VORTAX_INTERNAL_ERROR);
+    EXPECT_EQ(notes.back(), "internal error: input not open");
+    for (auto call : {input_open, input_close, output_open, output_close, engine_decode_frame})
+        EXPECT_EQ(call(nullptr), VORTAX_INVALID_PARAMETERS);
+}
+
+TEST_F(ContextTest, SelectingTheSameInputAgainKeepsItsInstance) {
+    const std::string path = Write("in.mp3", Frames({}, 2));
+    ASSERT_EQ(input_select(context, path.c_str(), -1), 0);
+    void* instance = context->input.instance;
+    ASSERT_EQ(input_open(context), 0);
+    ASSERT_EQ(input_select(context, path.c_str(), -1), 0);
+    EXPECT_EQ(context->input.instance, instance);
+    EXPECT_EQ(context->input.state, 1);
+    const std::string other = Write("other.mp3", Frames({}, 2));
+    ASSERT_EQ(input_select(context, other.c_str(), -1), 0);
+    EXPECT_EQ(context->input.state, 0);
+    EXPECT_STREQ(context->input.name, other.c_str());
+}
+
+TEST_F(ContextTest, OptionsReadBackWhatWasSet) {
+    int32_t value = -1;
+    ASSERT_EQ(engine_set_channels(context, 3), 0);
+    ASSERT_EQ(engine_get_channels(context, &value), 0);
+    EXPECT_EQ(value, 3);
+    ASSERT_EQ(engine_set_reduction(context, 2), 0);
+    ASSERT_EQ(engine_get_reduction(context, &value), 0);
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(engine_get_channels(nullptr, &value), VORTAX_INVALID_PARAMETERS);
+    EXPECT_EQ(engine_set_reduction(nullptr, 1), VORTAX_INVALID_PARAMETERS);
+
+    int8_t steps[64] = {};
+    EXPECT_EQ(engine_get_equalizer(context, steps), -1);  // no gains yet: all zero
+    for (int i = 0; i < 64; ++i) steps[i] = static_cast<int8_t>(i - 32);
+    ASSERT_EQ(engine_set_equalizer(context, steps), 0);
+    EXPECT_FLOAT_EQ(context->state->gains[0][0], 0.5f);          // -32 steps
+    EXPECT_FLOAT_EQ(context->state->gains[0][16], 1.0f / 1.5f);  // -16 steps
+    EXPECT_FLOAT_EQ(context->state->gains[1][16], 1.5f);         // +16 steps
+    int8_t back[64] = {};
+    ASSERT_EQ(engine_get_equalizer(context, back), 0);
+    for (int i = 0; i < 64; ++i) EXPECT_NEAR(back[i], steps[i], 1) << i;
+    ASSERT_EQ(engine_set_equalizer(context, nullptr), 0);
+    EXPECT_EQ(engine_get_equalizer(context, back), -1);
+    EXPECT_EQ(engine_get_equalizer(context, nullptr), VORTAX_INVALID_PARAMETERS);
+}
+
+// A layer III stream whose first frame carries a Xing header with a frame count and table.
+Bytes XingStream(int version_code, int frames, bool table) {
+    HeaderFields fields;
+    fields.version_code = version_code;
+    fields.bitrate_index = 9;
+    fields.mode = MODE_SINGLE_CHANNEL;
+    Bytes stream = Frames(fields, 4);
+    const size_t at = version_code == 1 ? 21 : 13;
+    std::memcpy(&stream[at], "Xing", 4);
+    stream[at + 7] = table ? 5 : 1;
+    for (int i = 0; i < 4; ++i) stream[at + 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(frames >> (24 - 8 * i));
+    for (size_t i = 0; table && i < 100; ++i) stream[at + 12 + i] = static_cast<uint8_t>(i * 2);
+    return stream;
+}
+
+TEST_F(ContextTest, AXingFrameCountGivesTheDuration) {
+    ASSERT_EQ(OpenInput(Write("vbr.mp3", XingStream(0, 1000, false))), 0);
+    EXPECT_EQ(context->input.duration, 26);  // 1000 x 576 / 22050
+    EXPECT_EQ(context->stream.frequency, 22050);
+    EXPECT_EQ(context->stream.version, 2);
+    EXPECT_EQ(context->stream.changed, 1);
+    EXPECT_TRUE(context->state->vbr);
+    EXPECT_EQ(context->stream.bitrate, context->input.size / 26 / 125);
+}
+
+TEST_F(ContextTest, SeekingByFractionFollowsTheXingTable) {
+    const Bytes stream = XingStream(1, 400, true);
+    ASSERT_EQ(OpenInput(Write("table.mp3", stream)), 0);
+    ASSERT_TRUE(context->state->hasXing);
+    const float size = static_cast<float>(context->input.size);
+    // Entry p holds 2p: halfway between entries 10 and 11 is 21 / 256 of the file.
+    ASSERT_EQ(input_seek_fraction(context, 0.105f), 0);
+    EXPECT_NEAR(context->input.position, static_cast<int32_t>(21.0f / 256.0f * size), 1);
+    // The whole way: entry 99 (198) towards 256.
+    ASSERT_EQ(input_seek_fraction(context, 1.0f), 0);
+    EXPECT_EQ(context->input.position, static_cast<int32_t>(256.0f / 256.0f * size));
+    ASSERT_EQ(input_seek_fraction(context, 0.995f), 0);
+    EXPECT_NEAR(context->input.position, static_cast<int32_t>((198.0f + 58.0f * 0.5f) / 256.0f * size), 1);
+}
+
+TEST_F(ContextTest, SeekingNeedsAKnownSizeAndClampsToIt) {
+    const std::string path = Write("cbr.mp3", Frames({}, 100));
+    ASSERT_EQ(OpenInput(path), 0);
+    ASSERT_GT(context->input.duration, 0);
+    EXPECT_EQ(input_seek_bytes(context, 1 << 30), 0);
+    EXPECT_EQ(context->input.position, context->input.size);
+    EXPECT_FLOAT_EQ(context->stream.fraction, 1.0f);
+    const TimeRecord zero{};
+    EXPECT_EQ(input_seek_time(context, &zero), 0);
+    EXPECT_EQ(context->input.position, 0);
+    EXPECT_EQ(input_seek_seconds(context, -5), 0);
+    EXPECT_EQ(context->input.position, 0);
+}
+
+}  // namespace
