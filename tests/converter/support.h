@@ -1,0 +1,78 @@
+// What the converter tests share: MPEG streams made to order, WAV files read back, the
+// conformance streams, and a folder of its own for every test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <optional>
+#include <ostream>
+
+// Readable failures for the texts the tests compare.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+// Long enough for a run of a sanitizer build on a busy machine; only a hang reaches it.
+constexpr int RunTimeoutMs = 120000;
+
+// A stream whose frames are a header and zero bytes, which decode to silence.
+struct SilentStream {
+    int version;  // 1 or 2
+    int layer;
+    int bitrateIndex;
+    int frequencyIndex;
+    bool mono;
+    int frameBytes;
+    int samplesPerFrame;  // in each channel
+    int frequency;
+
+    QByteArray frames(int count) const;
+    int channels() const { return mono ? 1 : 2; }
+    qint64 pcmBytes(int count) const { return qint64(count) * samplesPerFrame * channels() * 2; }
+};
+
+// MPEG-1 layer II, 64 kbit/s, 48000 Hz, stereo.
+extern const SilentStream LayerTwoStereo;
+// MPEG-1 layer II, 32 kbit/s, 48000 Hz, one channel: the smallest frames, for long files.
+extern const SilentStream LayerTwoMono;
+// MPEG-1 layer I, 32 kbit/s, 44100 Hz, stereo.
+extern const SilentStream LayerOneStereo;
+// MPEG-2 layer III, 32 kbit/s, 22050 Hz, one channel.
+extern const SilentStream LayerThreeMono;
+
+// A WAV file as read back: `header` when its 44-byte header is complete and agrees with
+// itself, `valid` when the file also holds just the data that the header counts.
+struct Wav {
+    bool header = false;
+    bool valid = false;
+    int channels = 0;
+    int frequency = 0;
+    qint64 fileBytes = 0;
+    QByteArray data;
+};
+Wav readWav(const QString& path);
+
+// A stream of the conformance folder, as its manifest describes it.
+struct ConformanceStream {
+    QString path;
+    int channels = 0;
+    int frequency = 0;
+    qint64 decodedSamples = 0;
+    QString reference;  // the reference PCM
+};
+bool conformanceAvailable();
+ConformanceStream conformanceStream(const QString& name);
+// How close 16-bit PCM comes to a reference, in dB over the samples both hold.
+double psnr(const QByteArray& pcm, const QString& referencePath);
+
+class ConverterTest : public ::testing::Test {
+protected:
+    QTemporaryDir temp;
+
+    QString path(const QString& name) const { return temp.filePath(name); }
+    // Writes `bytes` to `name` in the test's folder and returns its path.
+    QString write(const QString& name, const QByteArray& bytes) const;
+    QByteArray read(const QString& path) const;
+};
