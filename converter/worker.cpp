@@ -63,6 +63,8 @@ ConversionWorker::Outcome ConversionWorker::convertAll(const QString& folder) {
     const Engine engine(context);
     register_input_module(context, &FileInputModule);
     register_output_module(context, &FileOutputModule);
+    // Registered last, the sound device is asked first, and its probe lets "wav:" names pass.
+    register_output_module(context, &SoundDeviceOutputModule);
     // One level only; a folder that is there already is what we want.
     if (!folder.isEmpty()) QDir().mkdir(folder);
 

@@ -339,6 +339,9 @@ int32_t watcher_remove(EngineContext* context, void* handle);
  * or "-", raw or with a "raw:", "wav:", "aiff:" or "sun:" prefix. */
 extern const InputMethods FileInputModule;
 extern const OutputMethods FileOutputModule;
+/* The sound-device module: plays on "/dev/wave/N" (0 the default device, N the system's
+ * device N - 1) or, for an empty name, on the default device. */
+extern const OutputMethods SoundDeviceOutputModule;
 
 #ifdef __cplusplus
 }
