@@ -6,19 +6,10 @@ void ResetBits(BitReader& reader, const uint8_t* data, size_t size) {
     reader.position = 0;
 }
 
-uint32_t GetBits(BitReader& reader, int n) {
-    uint32_t value = 0;
-    // Whole bytes where the read is aligned, single bits at the ragged ends.
-    while (n > 0) {
-        const size_t byte = reader.position >> 3;
-        const int offset = static_cast<int>(reader.position & 7);
-        const int take = n < 8 - offset ? n : 8 - offset;
-        const uint32_t bits = byte < reader.size ? reader.data[byte] : 0u;
-        value = (value << take) | ((bits >> (8 - offset - take)) & ((1u << take) - 1));
-        reader.position += static_cast<size_t>(take);
-        n -= take;
-    }
-    return value;
+uint64_t LoadTail(const uint8_t* data, size_t size, size_t byte) {
+    uint64_t word = 0;
+    for (size_t end = byte + 8; byte < end; ++byte) word = (word << 8) | (byte < size ? data[byte] : 0u);
+    return word;
 }
 
 void PutBackBits(BitReader& reader, int n) {

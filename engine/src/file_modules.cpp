@@ -4,12 +4,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
 #include "state.h"
 
 namespace {
+
+// Output files are written through a buffer of this size, so that a stream of frames
+// takes few system calls (the runtime's default buffer is smaller than one frame's PCM);
+// standard output keeps the runtime's own.
+constexpr size_t OutputBufferBytes = 32 * 1024;
 
 struct FileInput {
     std::string name;
@@ -25,6 +31,7 @@ struct FileOutput {
     int32_t id = 0;
     EngineContext* context = nullptr;
     FILE* file = nullptr;
+    std::unique_ptr<char[]> buffer;
     uint32_t written = 0;  // PCM bytes
     int32_t frequency = 44100;
     int32_t stereo = 1;
@@ -207,7 +214,12 @@ int32_t OutputOpen(void* instance) {
         return VORTAX_OK;
     }
     output->file = std::fopen(path.c_str(), "wb");
-    if (output->file) return VORTAX_OK;
+    if (output->file) {
+        // The buffer must outlive the stream; without one the runtime's default stays.
+        output->buffer.reset(new (std::nothrow) char[OutputBufferBytes]);
+        if (output->buffer) std::setvbuf(output->file, output->buffer.get(), _IOFBF, OutputBufferBytes);
+        return VORTAX_OK;
+    }
     const int error = errno;
     Notify(output->context, output->id, "cannot open output file", error == EACCES ? "permission denied" : std::strerror(error));
     return error == EACCES ? VORTAX_PERMISSION_DENIED : VORTAX_OPEN_FAILED;

@@ -1,13 +1,22 @@
 #include "layer12.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
 enum { FREQUENCY_INDEX_48000 = 1, FREQUENCY_INDEX_32000 = 2 };
 
-float Requantize(const QuantClass& quant, uint32_t code) {
-    const float fraction = static_cast<float>(code) / static_cast<float>(1 << (quant.sampleBits - 1)) - 1.0f;
+// Four floats or four 32-bit integers: layer II works on its three samples at a time.
+typedef float Floats __attribute__((vector_size(16)));
+typedef int32_t Ints __attribute__((vector_size(16)));
+
+// c x (code / 2^(sampleBits - 1) - 1 + d) of a code as a float, or of a vector of them.
+template <typename Value>
+Value Requantize(const QuantClass& quant, Value code) {
+    // Times 2^(1 - sampleBits), built as a float: the same as dividing by the power of two.
+    const auto unit = std::bit_cast<float>(static_cast<uint32_t>(127 + 1 - quant.sampleBits) << 23);
+    const Value fraction = code * unit - 1.0f;
     return quant.c * (fraction + quant.d);
 }
 
@@ -20,6 +29,10 @@ void Emit(const Routing& routing, int channels, const float (*samples)[32]) {
         if (routing.target[0] != nullptr) Synthesize(*routing.target[0], mix);
         return;
     }
+    if (channels == 2 && routing.target[0] != nullptr && routing.target[1] != nullptr) {
+        SynthesizePair(*routing.target[0], *routing.target[1], samples[0], samples[1]);
+        return;
+    }
     for (int ch = 0; ch < channels; ++ch) {
         if (routing.target[ch] != nullptr) Synthesize(*routing.target[ch], samples[ch]);
     }
@@ -30,16 +43,32 @@ int JointBound(const FrameHeader& header, int subbands) {
     return header.mode == MODE_JOINT_STEREO ? header.mode_extension * 4 + 4 : subbands;
 }
 
-// Layer II codes three samples at a time, as one grouped code word or one by one.
-void ReadTriple(BitReader& bits, const QuantClass& quant, uint32_t codes[3]) {
+// A grouped code word's three samples, the first in the lowest digit of base Steps (a
+// constant, so that the divisions become multiplications).
+template <uint32_t Steps>
+void Ungroup(uint32_t word, uint32_t codes[3]) {
+    for (int i = 0; i < 3; ++i) {
+        codes[i] = word % Steps;
+        word /= Steps;
+    }
+}
+
+// Layer II codes three samples at a time, as one grouped code word or one by one: at most
+// three times 16 bits, within what a refill loads.
+void ReadTriple(BitCache& bits, const QuantClass& quant, uint32_t codes[3]) {
+    bits.Refill();
+    const uint64_t word = bits.Bits();
     if (quant.grouped) {
-        uint32_t word = GetBits(bits, quant.codeBits);
-        for (int i = 0; i < 3; ++i) {
-            codes[i] = word % quant.steps;
-            word /= quant.steps;
+        const auto group = static_cast<uint32_t>(word >> (64 - quant.codeBits));
+        switch (quant.steps) {
+            case 3: Ungroup<3>(group, codes); break;
+            case 5: Ungroup<5>(group, codes); break;
+            default: Ungroup<9>(group, codes); break;
         }
+        bits.Skip(quant.codeBits);
     } else {
-        for (int i = 0; i < 3; ++i) codes[i] = GetBits(bits, quant.codeBits);
+        for (int i = 0; i < 3; ++i) codes[i] = static_cast<uint32_t>((word << (i * quant.codeBits)) >> (64 - quant.codeBits));
+        bits.Skip(3 * quant.codeBits);
     }
 }
 
@@ -71,14 +100,16 @@ void DecodeLayer1(BitReader& bits, const FrameHeader& header, const Routing& rou
         }
     }
 
+    // The subbands without allocation stay 0 through the frame; the others are written in
+    // every slot.
+    float samples[2][32] = {};
     for (int slot = 0; slot < 12; ++slot) {
-        float samples[2][32] = {};
         for (int sb = 0; sb < 32; ++sb) {
             const int served = sb < bound ? 1 : channels;  // channels one code serves
             for (int ch = 0; ch < channels; ch += served) {
                 if (allocation[ch][sb] == 0) continue;
                 const QuantClass& quant = QuantClasses[Layer1Classes[allocation[ch][sb]]];
-                const float value = Requantize(quant, GetBits(bits, quant.sampleBits));
+                const float value = Requantize(quant, static_cast<float>(GetBits(bits, quant.sampleBits)));
                 if (sb >= kept) continue;
                 for (int to = ch; to < ch + served; ++to) samples[to][sb] = value * scale[to][sb];
             }
@@ -147,23 +178,43 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
         }
     }
 
+    // What each granule reads, in order: the allocated subbands and channels (from the
+    // bound up, one code serves both channels).
+    struct Coded {
+        const QuantClass* quant;
+        int sb;
+        int ch;
+        int served;
+    };
+    Coded coded[64];
+    int count = 0;
+    for (int sb = 0; sb < sblimit; ++sb) {
+        const int served = sb < bound ? 1 : channels;
+        for (int ch = 0; ch < channels; ch += served) {
+            if (allocation[ch][sb] != QNone) coded[count++] = {&QuantClasses[allocation[ch][sb]], sb, ch, served};
+        }
+    }
+
+    // The subbands without allocation stay 0 through the frame; the others are written in
+    // every granule.
+    float samples[3][2][32] = {};
+    BitCache cache(bits);
     for (int granule = 0; granule < 12; ++granule) {
         const int third = granule / 4;
-        float samples[3][2][32] = {};
-        for (int sb = 0; sb < sblimit; ++sb) {
-            const int served = sb < bound ? 1 : channels;  // channels one code serves
-            for (int ch = 0; ch < channels; ch += served) {
-                if (allocation[ch][sb] == QNone) continue;
-                const QuantClass& quant = QuantClasses[allocation[ch][sb]];
-                uint32_t codes[3];
-                ReadTriple(bits, quant, codes);
-                if (sb >= kept) continue;
-                for (int i = 0; i < 3; ++i) {
-                    const float value = Requantize(quant, codes[i]);
-                    for (int to = ch; to < ch + served; ++to) samples[i][to][sb] = value * scale[to][sb][third];
-                }
+        for (int c = 0; c < count; ++c) {
+            const Coded& code = coded[c];
+            uint32_t codes[3];
+            ReadTriple(cache, *code.quant, codes);
+            if (code.sb >= kept) continue;
+            const Ints ints = {static_cast<int32_t>(codes[0]), static_cast<int32_t>(codes[1]),
+                               static_cast<int32_t>(codes[2]), 0};
+            const Floats values = Requantize(*code.quant, __builtin_convertvector(ints, Floats));
+            for (int to = code.ch; to < code.ch + code.served; ++to) {
+                const Floats scaled = values * scale[to][code.sb][third];
+                for (int i = 0; i < 3; ++i) samples[i][to][code.sb] = scaled[i];
             }
         }
         for (int i = 0; i < 3; ++i) Emit(routing, channels, samples[i]);
     }
+    bits.position = cache.Position();
 }

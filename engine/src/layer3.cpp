@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "kernels.h"
 #include "tables/huffman_tables.h"
 #include "tables/layer3_tables.h"
 
@@ -16,61 +17,131 @@ constexpr int Lines = 576;
 constexpr int Subbands = 32;
 constexpr int SubbandLines = 18;
 constexpr int MaxBigValues = 288;
-constexpr int LongestCode = 19;       // bits of the longest Huffman code word
 constexpr int LargestValue = 15 + 8191;  // 15 plus 13 linbits
 constexpr int MinQuarterSteps = -210 - 2 - 8 * 7 - 31 * 4;  // mid/side, subblock gain 7, scalefactor 31 doubled
 constexpr int MaxQuarterSteps = 255 - 210;
+constexpr int Lanes = 8;  // subbands the filterbank transforms side by side
 
-// A binary decoding tree: entries 2n and 2n + 1 are node n's children for the bits 0 and
-// 1; a positive entry is the next node, any other the leaf of the value -entry.
-struct HuffmanTree {
-    std::vector<int16_t> children;
+// Huffman codes are decoded by table lookups: the first RootBits bits of the code index the
+// root table; where codes are longer, the entry links to a subtable that the following
+// bits index, and so on. An entry is a leaf (symbol | bits << 8, the bits of the code that
+// fall into its table) or a link (Link | width << 8 | start << 16, the subtable's index
+// width and first entry). Symbols are the pair x << 4 | y.
+constexpr int RootBits = 8;
+constexpr int SubtableBits = 8;
+constexpr uint32_t Link = 1u << 15;
+
+struct HuffmanTable {
+    std::vector<uint32_t> entries;
 };
 
-HuffmanTree BuildTree(const HuffmanCodeTable& table, int values) {
-    HuffmanTree tree;
-    tree.children.assign(2, 0);
+// Fills the table of width bits at `base` for the codes whose first `consumed` bits are
+// `prefix`, adding subtables for the longer ones.
+void FillLevel(HuffmanTable& table, size_t base, int width, int consumed, uint32_t prefix,
+               const HuffmanCodeTable& code, int values) {
+    std::vector<int> deeper(size_t{1} << width, 0);  // by index: the longest code's bits past this level
     for (int value = 0; value < values; ++value) {
-        int node = 0;
-        for (int bit = table.lengths[value] - 1; bit >= 0; --bit) {
-            const size_t entry = 2 * node + ((table.codes[value] >> bit) & 1);
-            if (bit == 0) {
-                tree.children[entry] = static_cast<int16_t>(-value);
-            } else {
-                if (tree.children[entry] <= 0) {
-                    tree.children[entry] = static_cast<int16_t>(tree.children.size() / 2);
-                    tree.children.resize(tree.children.size() + 2, 0);
-                }
-                node = tree.children[entry];
+        const int length = code.lengths[value];
+        if (length <= consumed || uint32_t{code.codes[value]} >> (length - consumed) != prefix) continue;
+        const uint32_t rest = code.codes[value] & ((1u << (length - consumed)) - 1);
+        if (length <= consumed + width) {
+            const int free = consumed + width - length;
+            const auto symbol = static_cast<uint32_t>(value / code.size << 4 | value % code.size);
+            for (uint32_t low = 0; low < 1u << free; ++low) {
+                table.entries[base + (rest << free | low)] = symbol | static_cast<uint32_t>(length - consumed) << 8;
             }
+        } else {
+            int& longest = deeper[rest >> (length - consumed - width)];
+            longest = std::max(longest, length - consumed - width);
         }
     }
-    return tree;
+    for (uint32_t index = 0; index < deeper.size(); ++index) {
+        if (deeper[index] == 0) continue;
+        const int childWidth = std::min(deeper[index], SubtableBits);
+        const size_t child = table.entries.size();
+        table.entries.resize(child + (size_t{1} << childWidth));
+        table.entries[base + index] = Link | static_cast<uint32_t>(childWidth) << 8 | static_cast<uint32_t>(child) << 16;
+        FillLevel(table, child, childWidth, consumed + width, prefix << width | index, code, values);
+    }
 }
 
-// Everything the decoder computes once: the Huffman trees, the requantisation powers, the
+HuffmanTable BuildHuffmanTable(const HuffmanCodeTable& code, int values) {
+    HuffmanTable table;
+    table.entries.resize(size_t{1} << RootBits);
+    FillLevel(table, 0, RootBits, 0, 0, code, values);
+    return table;
+}
+
+// The symbol whose code starts the left-aligned bits of `word`; `used` gets its length.
+inline uint32_t Lookup(const uint32_t* entries, uint64_t word, int& used) {
+    int width = RootBits;
+    uint32_t entry = entries[word >> (64 - RootBits)];
+    used = 0;
+    while (entry & Link) {
+        used += width;
+        width = static_cast<int>(entry >> 8 & 0x7F);
+        entry = entries[(entry >> 16) + ((word << used) >> (64 - width))];
+    }
+    used += static_cast<int>(entry >> 8);
+    return entry & 0xFF;
+}
+
+// A count1 quadruple as the next QuadrupleBits bits give it: its values and the bits its
+// code and signs take.
+constexpr int QuadrupleBits = 10;
+struct Quadruple {
+    int8_t values[4];
+    int8_t bits;
+};
+
+Quadruple DecodeQuadrupleBits(const HuffmanCodeTable& code, uint32_t bits) {
+    Quadruple quadruple{};
+    for (int symbol = 0; symbol < 16; ++symbol) {
+        const int length = code.lengths[symbol];
+        if (bits >> (QuadrupleBits - length) != code.codes[symbol]) continue;
+        int used = length;
+        for (int i = 0; i < 4; ++i) {
+            const int value = symbol >> (3 - i) & 1;
+            const bool negative = value && (bits >> (QuadrupleBits - 1 - used) & 1);
+            used += value;
+            quadruple.values[i] = static_cast<int8_t>(negative ? -1 : value);
+        }
+        quadruple.bits = static_cast<int8_t>(used);
+    }
+    return quadruple;
+}
+
+// The filterbank's windows as the transforms of eight subbands side by side take them:
+// position i, lane l; lanes of odd subbands negated at odd positions (the frequency
+// inversion of the odd subbands).
+struct LaneWindow {
+    alignas(32) float values[36][Lanes];
+};
+
+// Everything the decoder computes once: the Huffman tables, the requantisation powers, the
 // transform cosines and windows, and the antialias butterflies.
 struct Tables {
-    std::array<HuffmanTree, 32> bigValues;
-    std::array<HuffmanTree, 2> count1;
+    std::vector<HuffmanTable> pairTables;  // one for each code table
+    std::array<const uint32_t*, 32> bigValues{};  // by table_select: its code's entries, or none
+    // By count1 table, every quadruple with its signs: the code of at most 6 bits and up
+    // to four sign bits look one entry up.
+    std::array<std::array<Quadruple, 1 << QuadrupleBits>, 2> count1;
     std::array<float, LargestValue + 1> power43{};
     std::array<float, MaxQuarterSteps - MinQuarterSteps + 1> gain{};
-    std::array<float, 36 * 18> longCosines{};
-    std::array<float, 12 * 6> shortCosines{};
-    // [block type][subband parity]: the 36-point windows of block types 0, 1 and 3 and the
-    // 12-point window (block type 2), negated at odd positions for odd subbands: the
-    // frequency inversion of the filterbank's odd subbands.
-    float windows[4][2][36] = {};
+    // The cosines of the outputs that the others mirror: the 36-point transform's outputs
+    // 0 to 8 and 18 to 26 (out[17 - i] = -out[i], out[35 - i] = out[18 + i]), the 12-point
+    // one's 0 to 2 and 6 to 8 (out[5 - i] = -out[i], out[11 - i] = out[6 + i]).
+    float longCosines[18][18] = {};
+    float shortCosines[6][6] = {};
+    // By block type; type 2 holds the 12-point window.
+    LaneWindow windows[4];
     float cs[8] = {};
     float ca[8] = {};
 };
 
-void FillCosines(float* cosines, int n) {
-    for (int i = 0; i < n; ++i) {
-        for (int k = 0; k < n / 2; ++k) {
-            cosines[i * (n / 2) + k] = static_cast<float>(std::cos(M_PI / (2 * n) * (2 * i + 1 + n / 2) * (2 * k + 1)));
-        }
-    }
+// cos(pi / 2n (2i + 1 + n / 2)(2k + 1)) of the n-point inverse transform's output i.
+float TransformCosine(int n, int i, int k) {
+    return static_cast<float>(std::cos(M_PI / (2 * n) * (2 * i + 1 + n / 2) * (2 * k + 1)));
 }
 
 double WindowValue(int blockType, int i) {
@@ -90,23 +161,40 @@ double WindowValue(int blockType, int i) {
 
 Tables BuildTables() {
     Tables t;
+    // Table selects that differ only in linbits share their code's table.
+    std::array<size_t, 32> tableOf{};
     for (int select = 0; select < 32; ++select) {
-        if (const HuffmanCodeTable* code = BigValueTables[select].code) {
-            t.bigValues[select] = BuildTree(*code, code->size * code->size);
+        const HuffmanCodeTable* code = BigValueTables[select].code;
+        if (!code) continue;
+        if (select > 0 && code == BigValueTables[select - 1].code) {
+            tableOf[select] = tableOf[select - 1];
+        } else {
+            tableOf[select] = t.pairTables.size();
+            t.pairTables.push_back(BuildHuffmanTable(*code, code->size * code->size));
         }
     }
-    for (int select = 0; select < 2; ++select) t.count1[select] = BuildTree(Count1Tables[select], 16);
+    for (int select = 0; select < 32; ++select) {
+        if (BigValueTables[select].code) t.bigValues[select] = t.pairTables[tableOf[select]].entries.data();
+    }
+    for (int select = 0; select < 2; ++select) {
+        for (uint32_t bits = 0; bits < 1u << QuadrupleBits; ++bits) {
+            t.count1[select][bits] = DecodeQuadrupleBits(Count1Tables[select], bits);
+        }
+    }
     for (int x = 0; x <= LargestValue; ++x) t.power43[x] = static_cast<float>(std::pow(x, 4.0 / 3.0));
     for (int q = MinQuarterSteps; q <= MaxQuarterSteps; ++q) {
         t.gain[q - MinQuarterSteps] = static_cast<float>(std::pow(2.0, q / 4.0));
     }
-    FillCosines(t.longCosines.data(), 36);
-    FillCosines(t.shortCosines.data(), 12);
+    for (int r = 0; r < 18; ++r) {
+        for (int k = 0; k < 18; ++k) t.longCosines[r][k] = TransformCosine(36, r < 9 ? r : r + 9, k);
+    }
+    for (int r = 0; r < 6; ++r) {
+        for (int k = 0; k < 6; ++k) t.shortCosines[r][k] = TransformCosine(12, r < 3 ? r : r + 3, k);
+    }
     for (int type = 0; type < 4; ++type) {
         for (int i = 0; i < 36; ++i) {
             const auto value = static_cast<float>(WindowValue(type, i));
-            t.windows[type][0][i] = value;
-            t.windows[type][1][i] = i % 2 ? -value : value;
+            for (int lane = 0; lane < Lanes; ++lane) t.windows[type].values[i][lane] = lane % 2 && i % 2 ? -value : value;
         }
     }
     for (int i = 0; i < 8; ++i) {
@@ -120,19 +208,6 @@ Tables BuildTables() {
 const Tables& GetTables() {
     static const Tables tables = BuildTables();
     return tables;
-}
-
-// Walks the tree over a look-ahead of the longest code and gives back what it did not use.
-int DecodeSymbol(BitReader& bits, const HuffmanTree& tree) {
-    const uint32_t word = GetBits(bits, LongestCode);
-    int used = 0;
-    int entry = 0;
-    do {
-        ++used;
-        entry = tree.children[2 * entry + ((word >> (LongestCode - used)) & 1)];
-    } while (entry > 0);
-    PutBackBits(bits, LongestCode - used);
-    return -entry;
 }
 
 int ReadBits(BitReader& bits, int n) { return n ? static_cast<int>(GetBits(bits, n)) : 0; }
@@ -342,31 +417,86 @@ Layout BuildLayout(const ChannelSide& side, const Scalefactors& sf, const Scalef
 struct Spectrum {
     float lines[Lines];
     int top;            // 1 + the highest line that may be non-zero
-    uint64_t nonzero;   // bit n: segment n holds a non-zero line
 };
+
+// Bit n set: segment n of the layout holds a non-zero line.
+uint64_t NonzeroSegments(const Layout& layout, const float* lines) {
+    uint64_t nonzero = 0;
+    for (int n = 0; n < layout.count; ++n) {
+        const Segment& segment = layout.segments[n];
+        bool any = false;
+        for (int i = 0, line = segment.dest; i < segment.lines; ++i, line += segment.step) any = any || lines[line] != 0.0f;
+        nonzero |= uint64_t{any} << n;
+    }
+    return nonzero;
+}
+
+// One big-value pair with the lookup table of its code (its linbits and the signs
+// included): everything it takes lies within the 56 bits a refill gives (a code of at most
+// 19 bits, two times 13 linbits and a sign). Signs and escapes are taken without branches:
+// they are as good as random.
+inline void DecodePair(BitCache& bits, const uint32_t* entries, int linbits, int values[2]) {
+    bits.Refill();
+    const uint64_t word = bits.Bits();
+    int used = 0;
+    const uint32_t symbol = Lookup(entries, word, used);
+    const int coded[2] = {static_cast<int>(symbol >> 4), static_cast<int>(symbol & 15)};
+    for (int i = 0; i < 2; ++i) {
+        int value = coded[i];
+        if (linbits) {
+            const bool escaped = value == 15;
+            value += escaped ? static_cast<int>((word << used) >> (64 - linbits)) : 0;
+            used += escaped ? linbits : 0;
+        }
+        const int negative = static_cast<int>((word << used) >> 63);
+        used += value != 0;
+        values[i] = (value ^ -negative) + negative;
+    }
+    bits.Skip(used);
+}
+
+// One count1 quadruple with the table of its code, signs included.
+inline void DecodeQuadruple(BitCache& bits, const Quadruple* table, int values[4]) {
+    bits.Refill();
+    const Quadruple& quadruple = table[bits.Bits() >> (64 - QuadrupleBits)];
+    for (int i = 0; i < 4; ++i) values[i] = quadruple.values[i];
+    bits.Skip(quadruple.bits);
+}
 
 // Huffman decoding and requantisation in one pass, up to the end of the channel's
 // part2_3_length bits, where the reader is left.
-void DecodeSpectrum(BitReader& bits, const ChannelSide& side, const Layout& layout, const ScalefactorBands& bands,
-                    size_t end, Spectrum& out) {
+void DecodeSpectrum(BitReader& reader, const ChannelSide& side, const Layout& layout, const ScalefactorBands& bands,
+                    size_t channelEnd, Spectrum& out) {
+    const Tables& t = GetTables();
+    BitCache bits(reader);
     std::fill(std::begin(out.lines), std::end(out.lines), 0.0f);
-    out.top = 0;
-    out.nonzero = 0;
-    int segment = 0;
-    int left = layout.segments[0].lines;
-    int dest = layout.segments[0].dest;
+    // The segment being filled, and the end of the lines filled so far.
+    const Segment* segment = layout.segments;
+    int left = 0;
+    int dest = 0;
+    int step = 0;
+    int end = 0;
+    float gain = 0.0f;
+    auto enter = [&] {
+        left = segment->lines;
+        dest = segment->dest;
+        step = segment->step;
+        end = std::max(end, dest + (left - 1) * step + 1);
+        gain = t.gain[segment->quarterSteps - MinQuarterSteps];
+    };
+    enter();
+    // A decoded value, a zero as 0 x gain, with its sign put in as a bit.
+    auto put = [&](int value, int line) {
+        const float magnitude = t.power43[std::abs(value)] * gain;
+        out.lines[line] = std::bit_cast<float>(std::bit_cast<uint32_t>(magnitude) | (static_cast<uint32_t>(value) & 0x80000000u));
+    };
     auto store = [&](int value) {
         if (left == 0) {
-            const Segment& next = layout.segments[++segment];
-            left = next.lines;
-            dest = next.dest;
+            ++segment;
+            enter();
         }
-        if (value) {
-            out.lines[dest] = Requantize(value, layout.segments[segment].quarterSteps);
-            out.nonzero |= uint64_t{1} << segment;
-            out.top = std::max(out.top, dest + 1);
-        }
-        dest += layout.segments[segment].step;
+        put(value, dest);
+        dest += step;
         --left;
     };
 
@@ -380,23 +510,46 @@ void DecodeSpectrum(BitReader& bits, const ChannelSide& side, const Layout& layo
         region1 = bands.long_bands[side.region0_count + 1];
         region2 = bands.long_bands[std::min(side.region0_count + side.region1_count + 2, 22)];
     }
+    // A pair belongs to the region its first line is in.
+    const int regionEnds[3] = {std::min(region1, bigLines), std::min(region2, bigLines), bigLines};
     int line = 0;
-    for (; line < bigLines; line += 2) {
-        const int region = line < region1 ? 0 : line < region2 ? 1 : 2;
-        int pair[2];
-        ReadPair(bits, side.table_select[region], pair);
-        store(pair[0]);
-        store(pair[1]);
+    for (int region = 0; region < 3; ++region) {
+        const int select = side.table_select[region];
+        const BigValueTable& table = BigValueTables[select];
+        const uint32_t* entries = t.bigValues[select];
+        for (; line < regionEnds[region]; line += 2) {
+            int pair[2] = {0, 0};
+            if (table.code) DecodePair(bits, entries, table.linbits, pair);
+            // Segments hold an even number of lines: a pair never straddles two.
+            if (left == 0) {
+                ++segment;
+                enter();
+            }
+            put(pair[0], dest);
+            put(pair[1], dest + step);
+            dest += 2 * step;
+            left -= 2;
+        }
     }
     // A quadruple that runs past the channel's bits is not part of its data.
-    while (line <= Lines - 4 && BitsRead(bits) < end) {
+    const Quadruple* quadruples = t.count1[side.count1table_select].data();
+    while (line <= Lines - 4 && bits.Position() < channelEnd) {
         int quad[4];
-        ReadQuadruple(bits, side.count1table_select, quad);
-        if (BitsRead(bits) > end) break;
+        DecodeQuadruple(bits, quadruples, quad);
+        if (bits.Position() > channelEnd) break;
         for (const int value : quad) store(value);
         line += 4;
     }
-    bits.position = end;
+    reader.position = channelEnd;
+    // The lines past the last non-zero one (stored zeros are +0), eight at a time first.
+    auto zeroGroup = [&](int at) {
+        uint32_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits |= std::bit_cast<uint32_t>(out.lines[at + i]);
+        return bits == 0;
+    };
+    while (end >= 8 && zeroGroup(end - 8)) end -= 8;
+    while (end > 0 && out.lines[end - 1] == 0.0f) --end;
+    out.top = end;
 }
 
 int HighestBit(uint64_t mask) { return static_cast<int>(std::bit_width(mask)) - 1; }
@@ -443,7 +596,7 @@ void ProcessStereo(const FrameHeader& header, const Layout& layout, const Scalef
         }
     };
     if (header.mode_extension & 1) {
-        const uint64_t nonzero = spectra[1].nonzero;
+        const uint64_t nonzero = NonzeroSegments(layout, spectra[1].lines);
         const int longBands = layout.longBands;
         bool shortPartSilent = true;
         for (int w = 0; w < 3 && layout.count > longBands; ++w) {
@@ -480,69 +633,144 @@ void ProcessStereo(const FrameHeader& header, const Layout& layout, const Scalef
     spectra[0].top = spectra[1].top = top;
 }
 
+// The filterbank works on the lines transposed: lines[k][sb] is line k of subband sb, so
+// that the transforms of eight subbands run side by side, one in each lane.
+using Transposed = float[SubbandLines][Subbands];
+
 // The antialias butterflies between the subbands of long blocks; returns how many
 // subbands may now be non-zero.
-int Antialias(float* lines, const ChannelSide& side, int active) {
+[[gnu::always_inline]] inline int Antialias(Transposed& lines, const ChannelSide& side, int active) {
     const Tables& t = GetTables();
     const int boundaries = side.mixed() ? std::min(active, 1) : side.shortBlocks() ? 0 : std::min(active, Subbands - 1);
-    for (int sb = 1; sb <= boundaries; ++sb) {
-        float* upper = lines + sb * SubbandLines;
-        for (int i = 0; i < 8; ++i) {
-            const float below = upper[-1 - i];
-            const float above = upper[i];
-            upper[-1 - i] = below * t.cs[i] - above * t.ca[i];
-            upper[i] = above * t.cs[i] + below * t.ca[i];
+    for (int i = 0; i < 8; ++i) {
+        // Line 17 - i of the subband below each boundary, line i of the one above.
+        float* below = lines[SubbandLines - 1 - i];
+        float* above = lines[i];
+        for (int sb = 1; sb <= boundaries; ++sb) {
+            const float low = below[sb - 1];
+            const float high = above[sb];
+            below[sb - 1] = low * t.cs[i] - high * t.ca[i];
+            above[sb] = high * t.cs[i] + low * t.ca[i];
         }
     }
     return boundaries > 0 ? std::max(active, boundaries + 1) : active;
 }
 
-// out[i] = sum over k of in[k * stride] cos(pi / 2n (2i + 1 + n / 2)(2k + 1)), i < n.
-void InverseMdct(const float* in, int stride, int n, const float* cosines, float* out) {
-    for (int i = 0; i < n; ++i) {
-        const float* row = cosines + i * (n / 2);
-        float sum = 0.0f;
-        for (int k = 0; k < n / 2; ++k) sum += in[k * stride] * row[k];
-        out[i] = sum;
+// Eight floats: the same line of the eight subbands a transform works on.
+typedef float LaneValues __attribute__((vector_size(Lanes * sizeof(float))));
+
+// The 36-point inverse transform out[i] = sum over k of in[k] cos(pi / 72 (2i + 19)(2k + 1))
+// of the eight subbands from `first`, times the window. Nine outputs at a time, each sum
+// taken in the order of k.
+[[gnu::always_inline]] inline void LongTransform(const Transposed& in, int first, const LaneWindow& window,
+                                                 float (*raw)[Lanes]) {
+    const Tables& t = GetTables();
+    LaneValues x[SubbandLines];
+    for (int k = 0; k < SubbandLines; ++k) std::memcpy(&x[k], &in[k][first], sizeof x[k]);
+    for (int half = 0; half < 2; ++half) {
+        LaneValues sums[9] = {};
+        for (int k = 0; k < SubbandLines; ++k) {
+            for (int j = 0; j < 9; ++j) sums[j] += x[k] * t.longCosines[9 * half + j][k];
+        }
+        // Output j of the first half also gives 17 - j negated; output 18 + j of the second
+        // gives 35 - j.
+        for (int j = 0; j < 9; ++j) {
+            const int i = half ? 18 + j : j;
+            const int mirror = half ? 35 - j : 17 - j;
+            LaneValues values;
+            std::memcpy(&values, window.values[i], sizeof values);
+            values *= sums[j];
+            std::memcpy(raw[i], &values, sizeof values);
+            std::memcpy(&values, window.values[mirror], sizeof values);
+            values *= half ? sums[j] : -sums[j];
+            std::memcpy(raw[mirror], &values, sizeof values);
+        }
     }
 }
 
-// The hybrid filterbank of one channel: transforms the active subbands, overlaps them with
-// the previous granule, and writes the 18 rows of 32 subband samples. Subbands above the
-// active ones give out what their overlap holds; those above the kept ones are silent.
-void Hybrid(const float* lines, const ChannelSide& side, int active, int kept, float overlap[32][18],
-            float rows[18][32]) {
+// The three 12-point inverse transforms of short blocks, whose lines are interleaved by
+// window (in[w + 3k]), each windowed and added in at 6 + 6w.
+[[gnu::always_inline]] inline void ShortTransforms(const Transposed& in, int first, const LaneWindow& window,
+                                                   float (*raw)[Lanes]) {
     const Tables& t = GetTables();
-    const int transformed = std::min(active, kept);
-    for (int sb = 0; sb < transformed; ++sb) {
-        const float* in = lines + sb * SubbandLines;
-        const int parity = sb & 1;
-        float raw[36] = {};
-        // A mixed block's two lowest subbands take the long transform with the normal window,
-        // whatever the block type.
-        const int blockType = side.window_switching_flag && side.mixed_block_flag && sb < 2 ? 0 : side.block_type;
-        if (blockType == 2) {
-            const float* window = t.windows[2][parity];
-            for (int w = 0; w < 3; ++w) {
-                float y[12];
-                InverseMdct(in + w, 3, 12, t.shortCosines.data(), y);
-                for (int k = 0; k < 12; ++k) raw[6 + 6 * w + k] += y[k] * window[k];
-            }
+    LaneValues out[36] = {};
+    for (int w = 0; w < 3; ++w) {
+        LaneValues x[6];
+        for (int k = 0; k < 6; ++k) std::memcpy(&x[k], &in[w + 3 * k][first], sizeof x[k]);
+        LaneValues sums[6] = {};
+        for (int k = 0; k < 6; ++k) {
+            for (int j = 0; j < 6; ++j) sums[j] += x[k] * t.shortCosines[j][k];
+        }
+        // Output j < 3 also gives 5 - j negated; output j + 3 (6 to 8) gives 14 - j.
+        LaneValues y[12];
+        for (int j = 0; j < 6; ++j) {
+            y[j < 3 ? j : j + 3] = sums[j];
+            y[j < 3 ? 5 - j : 14 - j] = j < 3 ? -sums[j] : sums[j];
+        }
+        for (int k = 0; k < 12; ++k) {
+            LaneValues coefficients;
+            std::memcpy(&coefficients, window.values[k], sizeof coefficients);
+            out[6 + 6 * w + k] += y[k] * coefficients;
+        }
+    }
+    std::memcpy(raw, out, sizeof out);
+}
+
+// The hybrid filterbank of one channel: the antialias butterflies, then the transforms of
+// the active subbands (eight at a time), overlapped with the previous granule, written as
+// the 18 rows of 32 subband samples. Subbands above the active ones give out what their
+// overlap holds; those above the kept ones are silent.
+[[gnu::always_inline]] inline void Filterbank(const float* spectrum, const ChannelSide& side, int active, int kept,
+                                              float (*overlap)[Subbands], float (*rows)[Subbands]) {
+    const Tables& t = GetTables();
+    // The butterflies reach one subband above the active ones.
+    const int reach = std::min((active + Lanes) / Lanes * Lanes, Subbands);
+    alignas(32) Transposed lines;
+    for (int sb = 0; sb < reach; ++sb) {
+        for (int k = 0; k < SubbandLines; ++k) lines[k][sb] = spectrum[sb * SubbandLines + k];
+    }
+    active = Antialias(lines, side, active);
+    const int transformed = (std::min(active, kept) + Lanes - 1) / Lanes * Lanes;
+    for (int first = 0; first < transformed; first += Lanes) {
+        alignas(32) float raw[36][Lanes];
+        if (side.shortBlocks()) {
+            ShortTransforms(lines, first, t.windows[2], raw);
         } else {
-            const float* window = t.windows[blockType][parity];
-            InverseMdct(in, 1, 36, t.longCosines.data(), raw);
-            for (int k = 0; k < 36; ++k) raw[k] *= window[k];
+            LongTransform(lines, first, t.windows[side.block_type], raw);
+        }
+        // A mixed block's two lowest subbands take the long transform with the normal
+        // window, whatever the block type.
+        if (first == 0 && side.window_switching_flag && side.mixed_block_flag) {
+            alignas(32) float low[36][Lanes];
+            LongTransform(lines, first, t.windows[0], low);
+            for (int i = 0; i < 36; ++i) raw[i][0] = low[i][0], raw[i][1] = low[i][1];
         }
         for (int i = 0; i < SubbandLines; ++i) {
-            rows[i][sb] = raw[i] + overlap[sb][i];
-            overlap[sb][i] = raw[SubbandLines + i];
+            for (int lane = 0; lane < Lanes; ++lane) {
+                rows[i][first + lane] = raw[i][lane] + overlap[i][first + lane];
+                overlap[i][first + lane] = raw[SubbandLines + i][lane];
+            }
         }
     }
-    for (int sb = transformed; sb < Subbands; ++sb) {
-        for (int i = 0; i < SubbandLines; ++i) rows[i][sb] = sb < kept ? overlap[sb][i] : 0.0f;
-        std::fill(std::begin(overlap[sb]), std::end(overlap[sb]), 0.0f);
+    for (int i = 0; i < SubbandLines; ++i) {
+        for (int sb = transformed; sb < Subbands; ++sb) {
+            rows[i][sb] = sb < kept ? overlap[i][sb] : 0.0f;
+            overlap[i][sb] = 0.0f;
+        }
     }
 }
+
+void FilterbankPlain(const float* spectrum, const ChannelSide& side, int active, int kept, float (*overlap)[Subbands],
+                     float (*rows)[Subbands]) {
+    Filterbank(spectrum, side, active, kept, overlap, rows);
+}
+
+#ifdef VORTAX_AVX2_KERNELS
+[[VORTAX_AVX2]] void FilterbankAvx2(const float* spectrum, const ChannelSide& side, int active, int kept,
+                                    float (*overlap)[Subbands], float (*rows)[Subbands]) {
+    Filterbank(spectrum, side, active, kept, overlap, rows);
+}
+#endif
 
 const ScalefactorBands& BandsOf(const FrameHeader& header) {
     const int group = header.version_code == 1 ? 0 : header.version_code == 0 ? 1 : 2;
@@ -557,21 +785,15 @@ void ReadPair(BitReader& bits, int table_select, int values[2]) {
     const BigValueTable& table = BigValueTables[table_select];
     values[0] = values[1] = 0;
     if (!table.code) return;
-    const int symbol = DecodeSymbol(bits, GetTables().bigValues[table_select]);
-    values[0] = symbol / table.code->size;
-    values[1] = symbol % table.code->size;
-    for (int i = 0; i < 2; ++i) {
-        if (values[i] == 15 && table.linbits) values[i] += ReadBits(bits, table.linbits);
-        if (values[i] && ReadBits(bits, 1)) values[i] = -values[i];
-    }
+    BitCache cache(bits);
+    DecodePair(cache, GetTables().bigValues[table_select], table.linbits, values);
+    bits.position = cache.Position();
 }
 
 void ReadQuadruple(BitReader& bits, int count1table_select, int values[4]) {
-    const int symbol = DecodeSymbol(bits, GetTables().count1[count1table_select]);
-    for (int i = 0; i < 4; ++i) {
-        values[i] = symbol >> (3 - i) & 1;
-        if (values[i] && ReadBits(bits, 1)) values[i] = -1;
-    }
+    BitCache cache(bits);
+    DecodeQuadruple(cache, GetTables().count1[count1table_select].data(), values);
+    bits.position = cache.Position();
 }
 
 float Requantize(int value, int quarterSteps) {
@@ -641,14 +863,25 @@ void DecodeLayer3(Layer3State& state, FrameReader& reader, const FrameHeader& he
         if (joint) ProcessStereo(header, layouts[1], factors[1], spectra);
         for (int ch = 0; ch < channels; ++ch) {
             if (!wanted[ch]) continue;
-            const ChannelSide& channel = side.granule[gr][ch];
-            const int active = Antialias(spectra[ch].lines, channel, (spectra[ch].top + SubbandLines - 1) / SubbandLines);
-            Hybrid(spectra[ch].lines, channel, active, kept, state.overlap[ch], rows[ch]);
+            const int active = (spectra[ch].top + SubbandLines - 1) / SubbandLines;
+#ifdef VORTAX_AVX2_KERNELS
+            if (Avx2Kernels()) {
+                FilterbankAvx2(spectra[ch].lines, side.granule[gr][ch], active, kept, state.overlap[ch], rows[ch]);
+                continue;
+            }
+#endif
+            FilterbankPlain(spectra[ch].lines, side.granule[gr][ch], active, kept, state.overlap[ch], rows[ch]);
         }
         if (routing.average && channels == 2) {
             for (int i = 0; i < SubbandLines; ++i) {
                 for (int sb = 0; sb < kept; ++sb) rows[0][i][sb] = (rows[0][i][sb] + rows[1][i][sb]) * 0.5f;
             }
+        }
+        if (!routing.average && channels == 2 && routing.target[0] && routing.target[1]) {
+            for (int i = 0; i < SubbandLines; ++i) {
+                SynthesizePair(*routing.target[0], *routing.target[1], rows[0][i], rows[1][i]);
+            }
+            continue;
         }
         for (int ch = 0; ch < (routing.average ? 1 : channels); ++ch) {
             if (!routing.target[ch]) continue;

@@ -11,7 +11,7 @@
 #include "frame_reader.h"
 
 struct Layer3State {
-    float overlap[2][32][18] = {};        // each subband's second transform half, added to the next granule
+    float overlap[2][18][32] = {};        // each subband's second transform half (by line, then subband), added to the next granule
     uint8_t scalefactors[2][22] = {};     // the long-block scalefactors, reused by the next granule under scfsi
 };
 

@@ -3,123 +3,347 @@
 // The standard's 64-value vector V[i] = sum cos((16 + i)(2k + 1)pi/64) S[k] is a 32-point
 // DCT-II X of the subband samples, folded: V[0..15] = X[16..31], V[16] = 0,
 // V[17..31] = -X[31..17], V[32..48] = -X[16..0], V[49..63] = -X[1..15]. The windowing reads
-// V[0..31] of the vectors of even age and V[32..63] of those of odd age, so each vector is
-// kept as two halves of 17 values: the first (X[16..31], 0) goes to the current buffer and
-// the second (-X[16..0]) to the other. As the buffers swap after every block, the current
-// buffer holds exactly the halves the windowing of this block needs.
+// V[0..31] of the vectors of even age and V[32..63] of those of odd age, output sample j
+// taking value j of each, or for j > 16 the mirrored value 32 - j, which the window's sign
+// accounts for. So each vector is kept as two rows of 32 values, already mirrored: the
+// first (from V[0..31]) goes to the current buffer and the second (from V[32..63]) to the
+// other. As the buffers swap after every block, the current buffer holds exactly the rows
+// the windowing of this block needs, and output sample j is the sum over the 16 rows of
+// value j times its window coefficient.
 #include "synth.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
+#include "kernels.h"
 #include "tables/synth_window.h"
 
 namespace {
 
-constexpr int SlotValues = 17;
+constexpr int Taps = 16;
+constexpr int Outputs = 32;
 
 // 1 / (2 cos((2k + 1) pi / 2N)) for the DCT sizes N = 32, 16, 8, 4, 2, one after another:
 // size N starts at 32 - N.
-const std::array<float, 31>& Secants() {
-    static const std::array<float, 31> table = [] {
-        std::array<float, 31> values{};
-        for (int n = 32; n >= 2; n /= 2) {
-            for (int k = 0; k < n / 2; ++k) {
-                values[32 - n + k] = static_cast<float>(0.5 / std::cos((2 * k + 1) * std::numbers::pi / (2 * n)));
+const std::array<float, 31> Secants = [] {
+    std::array<float, 31> values{};
+    for (int n = 32; n >= 2; n /= 2) {
+        for (int k = 0; k < n / 2; ++k) {
+            values[32 - n + k] = static_cast<float>(0.5 / std::cos((2 * k + 1) * std::numbers::pi / (2 * n)));
+        }
+    }
+    return values;
+}();
+
+// The window as the sums take it: row n holds, for each output sample, the coefficient of
+// the vector of age n, negated where the sample reads a mirrored value of an even age.
+struct WindowRows {
+    alignas(32) double rows[Taps][Outputs];
+};
+
+const WindowRows Window = [] {
+    WindowRows window{};
+    for (int n = 0; n < Taps; ++n) {
+        for (int j = 0; j < Outputs; ++j) {
+            const double coefficient = SynthWindow[32 * n + j];
+            window.rows[n][j] = j > 16 && n % 2 == 0 ? -coefficient : coefficient;
+        }
+    }
+    return window;
+}();
+
+// Four floats, one SIMD register on every processor the engine targets.
+typedef float Floats __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline Floats Load(const float* values) {
+    Floats v;
+    std::memcpy(&v, values, sizeof v);
+    return v;
+}
+
+[[gnu::always_inline]] inline Floats Reverse(Floats v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
+
+[[gnu::always_inline]] inline Floats Splat(float value) { return Floats{value, value, value, value}; }
+
+// (a[0], b[3], b[2], b[1]): four values of a reversed run that starts in a and goes on in b.
+[[gnu::always_inline]] inline Floats Mirror(Floats a, Floats b) { return __builtin_shufflevector(a, b, 0, 7, 6, 5); }
+
+// (a[1], a[2], a[3], b[0]): a run one value further on.
+[[gnu::always_inline]] inline Floats Next(Floats a, Floats b) { return __builtin_shufflevector(a, b, 1, 2, 3, 4); }
+
+// Rows i of four vectors become the vectors: a 4 x 4 transpose.
+[[gnu::always_inline]] inline void Transpose(Floats& a, Floats& b, Floats& c, Floats& d) {
+    const Floats ab0 = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+    const Floats ab1 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+    const Floats cd0 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+    const Floats cd1 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+    a = __builtin_shufflevector(ab0, cd0, 0, 1, 4, 5);
+    b = __builtin_shufflevector(ab0, cd0, 2, 3, 6, 7);
+    c = __builtin_shufflevector(ab1, cd1, 0, 1, 4, 5);
+    d = __builtin_shufflevector(ab1, cd1, 2, 3, 6, 7);
+}
+
+// Joins the even outputs e and the odd parts o of a DCT of 8 or 16 values (two or four
+// vectors each): out[2m] = e[m], out[2m + 1] = o[m] + o[m + 1], the last odd output o
+// alone (plus 0).
+template <int Vectors>
+[[gnu::always_inline]] inline void Join(const Floats* e, const Floats* o, Floats* out) {
+    for (int i = 0; i < Vectors; ++i) {
+        const Floats t = o[i] + Next(o[i], i + 1 < Vectors ? o[i + 1] : Floats{});
+        out[2 * i] = __builtin_shufflevector(e[i], t, 0, 4, 1, 5);
+        out[2 * i + 1] = __builtin_shufflevector(e[i], t, 2, 6, 3, 7);
+    }
+}
+
+// The 32-point DCT x[m] = sum in[k] cos((2k + 1) m pi / 64) by splitting each size N into
+// the sums in[k] + in[N - 1 - k], whose DCT gives the even outputs, and the differences
+// times 1 / (2 cos((2k + 1) pi / 2N)), whose DCT gives the odd ones as neighbours' sums.
+// The four DCTs of 8 run side by side, one in each lane, between two transposes. Gives
+// x[0..31] as eight vectors.
+[[gnu::always_inline]] inline void Dct32(const float* in, Floats x[8]) {
+    const float* secants = Secants.data();
+    Floats a[4];  // the sums of size 32, then of size 16
+    Floats b[4];  // the differences
+    for (int j = 0; j < 4; ++j) {
+        const Floats low = Load(in + 4 * j);
+        const Floats high = Reverse(Load(in + 28 - 4 * j));
+        a[j] = low + high;
+        b[j] = (low - high) * Load(secants + 4 * j);
+    }
+    // Size 16: the four blocks of 8, two vectors each, in the order aa, ab, ba, bb.
+    Floats blocks[4][2];
+    for (int half = 0; half < 2; ++half) {
+        const Floats* v = half ? b : a;
+        for (int j = 0; j < 2; ++j) {
+            const Floats low = v[j];
+            const Floats high = Reverse(v[3 - j]);
+            blocks[2 * half][j] = low + high;
+            blocks[2 * half + 1][j] = (low - high) * Load(secants + 16 + 4 * j);
+        }
+    }
+    // Sizes 8, 4 and 2 with value k of the four blocks in c[k].
+    Floats c[8];
+    for (int j = 0; j < 2; ++j) {
+        c[4 * j] = blocks[0][j], c[4 * j + 1] = blocks[1][j], c[4 * j + 2] = blocks[2][j], c[4 * j + 3] = blocks[3][j];
+        Transpose(c[4 * j], c[4 * j + 1], c[4 * j + 2], c[4 * j + 3]);
+    }
+    Floats s[4];
+    Floats d[4];
+    for (int k = 0; k < 4; ++k) {
+        s[k] = c[k] + c[7 - k];
+        d[k] = (c[k] - c[7 - k]) * Splat(secants[24 + k]);
+    }
+    const Floats sec4a = Splat(secants[28]);
+    const Floats sec4b = Splat(secants[29]);
+    const Floats sec2 = Splat(secants[30]);
+    const Floats ss0 = s[0] + s[3], ss1 = s[1] + s[2];
+    const Floats sd0 = (s[0] - s[3]) * sec4a, sd1 = (s[1] - s[2]) * sec4b;
+    const Floats ds0 = d[0] + d[3], ds1 = d[1] + d[2];
+    const Floats dd0 = (d[0] - d[3]) * sec4a, dd1 = (d[1] - d[2]) * sec4b;
+    const Floats sss = ss0 + ss1, ssd = (ss0 - ss1) * sec2;
+    const Floats sds = sd0 + sd1, sdd = (sd0 - sd1) * sec2;
+    const Floats dss = ds0 + ds1, dsd = (ds0 - ds1) * sec2;
+    const Floats dds = dd0 + dd1, ddd = (dd0 - dd1) * sec2;
+    // The size-4 joins (sss, sds + sdd, ssd, sdd) and (dss, dds + ddd, dsd, ddd), then the
+    // size-8 join of those two.
+    const Floats odd4 = dds + ddd;
+    Floats r[8] = {sss, dss + odd4, sds + sdd, odd4 + dsd, ssd, dsd + ddd, sdd, ddd};
+    Transpose(r[0], r[1], r[2], r[3]);
+    Transpose(r[4], r[5], r[6], r[7]);
+    // r[i] and r[4 + i]: the DCT of 8 of block i. Join them to sizes 16 and 32.
+    Floats e16[4];
+    Floats o16[4];
+    const Floats aa[2] = {r[0], r[4]}, ab[2] = {r[1], r[5]}, ba[2] = {r[2], r[6]}, bb[2] = {r[3], r[7]};
+    Join<2>(aa, ab, e16);
+    Join<2>(ba, bb, o16);
+    Join<4>(e16, o16, x);
+}
+
+// Four doubles, and as many 16-bit integers in the same bytes. The low 16 bits of a double
+// are the first of its four 16-bit lanes on a little-endian processor.
+typedef double Doubles __attribute__((vector_size(32)));
+typedef int16_t Shorts __attribute__((vector_size(32)));
+typedef int16_t Samples __attribute__((vector_size(16)));
+static_assert(std::endian::native == std::endian::little);
+
+// Every Step-th output sample of one or two channels (sharing the window's loads): each a
+// sum of 16 products accumulated in double, in the order of the ages, from the rows of
+// ages 0 to 15 (rows slot to slot + 15); then rounded to the nearest integer, ties to
+// even, and clipped to 16 bits. Clipped first, a sum plus 1.5 x 2^52 is rounded to an
+// integer in the default rounding mode, which the low 16 bits of the double hold.
+template <int Step, int Channels>
+[[gnu::always_inline]] inline void WindowSums(SynthesisArea* const* areas, int16_t (*pcm)[Outputs]) {
+    constexpr int Count = Outputs / Step;
+    // As many vectors of sums at a time as registers hold along with what goes into them:
+    // eight for one channel, two for each of two.
+    constexpr int Vectors = std::min(Count, Outputs / Channels / Channels) / 4;
+    // Four values, Step apart (vectors go by reference: by value they would change the
+    // calling convention between the builds).
+    auto load = [](const double* values, Doubles& v) {
+        if constexpr (Step == 1) {
+            std::memcpy(&v, values, sizeof v);
+        } else {
+            const double lanes[4] = {values[0], values[Step], values[2 * Step], values[3 * Step]};
+            std::memcpy(&v, lanes, sizeof v);
+        }
+    };
+    // The row of age n is rows[ch][n].
+    const double (*rows[Channels])[Outputs];
+    for (int ch = 0; ch < Channels; ++ch) rows[ch] = areas[ch]->buffers[areas[ch]->current] + areas[ch]->slot;
+    constexpr double Rounder = 6755399441055744.0;
+    const Doubles low = {-32768.0, -32768.0, -32768.0, -32768.0};
+    const Doubles high = {32767.0, 32767.0, 32767.0, 32767.0};
+    const Doubles rounder = {Rounder, Rounder, Rounder, Rounder};
+    for (int first = 0; first < Count; first += 4 * Vectors) {
+        Doubles sums[Channels][Vectors] = {};
+        for (int n = 0; n < Taps; ++n) {
+            for (int v = 0; v < Vectors; ++v) {
+                const int at = (first + 4 * v) * Step;
+                Doubles window;
+                load(Window.rows[n] + at, window);
+                for (int ch = 0; ch < Channels; ++ch) {
+                    Doubles values;
+                    load(rows[ch][n] + at, values);
+                    sums[ch][v] += window * values;
+                }
             }
         }
-        return values;
-    }();
-    return table;
-}
-
-// out[m] = sum in[k] cos((2k + 1) m pi / 2N), split into the halves' sums and differences
-// (the even and odd outputs) until one value is left.
-template <int N>
-void Dct(const float* in, float* out) {
-    const float* secant = Secants().data() + (32 - N);
-    float sums[N / 2];
-    float differences[N / 2];
-    for (int k = 0; k < N / 2; ++k) {
-        sums[k] = in[k] + in[N - 1 - k];
-        differences[k] = (in[k] - in[N - 1 - k]) * secant[k];
+        for (int ch = 0; ch < Channels; ++ch) {
+            for (int v = 0; v < Vectors; v += 2) {
+                Shorts words[2];
+                for (int i = 0; i < 2; ++i) {
+                    Doubles sum = sums[ch][v + i];
+                    sum = sum < low ? low : sum;
+                    sum = sum > high ? high : sum;
+                    words[i] = __builtin_bit_cast(Shorts, sum + rounder);
+                }
+                const Samples samples = __builtin_shufflevector(words[0], words[1], 0, 4, 8, 12, 16, 20, 24, 28);
+                std::memcpy(pcm[ch] + first + 4 * v, &samples, sizeof samples);
+            }
+        }
     }
-    float even[N / 2];
-    float odd[N / 2];
-    Dct<N / 2>(sums, even);
-    Dct<N / 2>(differences, odd);
-    for (int m = 0; m < N / 2 - 1; ++m) {
-        out[2 * m] = even[m];
-        out[2 * m + 1] = odd[m] + odd[m + 1];
+}
+
+// One block's matrixed vector into the history: its two rows from x[0..31]
+// (V[0..31] = x[16..31], 0, -x[31..17] mirrored into x[16..31], 0, x[31..17]; V[32..63]
+// mirrored into -x[16..0], -x[1..15]).
+[[gnu::always_inline]] inline void Matrix(SynthesisArea& area, const float* samples) {
+    Floats x[8];
+    if (area.gains != nullptr) {
+        alignas(16) float input[32];
+        for (int k = 0; k < 32; ++k) input[k] = samples[k] * area.gains[k];
+        Dct32(input, x);
+    } else {
+        Dct32(samples, x);
     }
-    out[N - 2] = even[N / 2 - 1];
-    out[N - 1] = odd[N / 2 - 1];
+    alignas(16) Floats first[8] = {x[4], x[5], x[6], x[7], Mirror(Floats{}, x[7]), Mirror(x[7], x[6]),
+                                   Mirror(x[6], x[5]), Mirror(x[5], x[4])};
+    alignas(16) Floats second[8] = {-Mirror(x[4], x[3]), -Mirror(x[3], x[2]), -Mirror(x[2], x[1]), -Mirror(x[1], x[0]),
+                                    -x[0], -x[1], -x[2], -x[3]};
+    const float* firstValues = reinterpret_cast<const float*>(first);
+    const float* secondValues = reinterpret_cast<const float*>(second);
+    double (*current)[Outputs] = area.buffers[area.current] + area.slot;
+    double (*other)[Outputs] = area.buffers[area.current ^ 1] + area.slot;
+    for (int j = 0; j < Outputs; ++j) {
+        current[0][j] = current[Taps][j] = firstValues[j];
+        other[0][j] = other[Taps][j] = secondValues[j];
+    }
 }
 
-template <>
-void Dct<1>(const float* in, float* out) {
-    out[0] = in[0];
+// The blocks of one or two channels, which share the reduction, into pcm.
+template <int Channels>
+[[gnu::always_inline]] inline void Blocks(SynthesisArea* const* areas, const float* const* samples,
+                                          int16_t (*pcm)[Outputs]) {
+    for (int ch = 0; ch < Channels; ++ch) Matrix(*areas[ch], samples[ch]);
+    switch (areas[0]->reduction) {
+        case 0: WindowSums<1, Channels>(areas, pcm); break;
+        case 1: WindowSums<2, Channels>(areas, pcm); break;
+        default: WindowSums<4, Channels>(areas, pcm); break;
+    }
 }
 
-int16_t ToPcm(double sum) {
-    const double rounded = std::nearbyint(sum);
-    if (rounded > 32767.0) return 32767;
-    if (rounded < -32768.0) return -32768;
-    return static_cast<int16_t>(rounded);
+template <int Channels>
+void BlocksPlain(SynthesisArea* const* areas, const float* const* samples, int16_t (*pcm)[Outputs]) {
+    Blocks<Channels>(areas, samples, pcm);
+}
+
+#ifdef VORTAX_AVX2_KERNELS
+template <int Channels>
+[[VORTAX_AVX2]] void BlocksAvx2(SynthesisArea* const* areas, const float* const* samples, int16_t (*pcm)[Outputs]) {
+    Blocks<Channels>(areas, samples, pcm);
+}
+#endif
+
+template <int Channels>
+void Run(SynthesisArea* const* areas, const float* const* samples) {
+    int16_t pcm[Channels][Outputs];
+#ifdef VORTAX_AVX2_KERNELS
+    if (Avx2Kernels()) {
+        BlocksAvx2<Channels>(areas, samples, pcm);
+    } else {
+        BlocksPlain<Channels>(areas, samples, pcm);
+    }
+#else
+    BlocksPlain<Channels>(areas, samples, pcm);
+#endif
+    const int count = Outputs >> areas[0]->reduction;
+    if (Channels == 2 && areas[0]->stride == 2 && areas[1]->stride == 2 && areas[1]->out == areas[0]->out + 1) {
+        // Interleaved stereo: both channels' samples go out together.
+        int16_t* out = areas[0]->out;
+        for (int k = 0; k < count; ++k) {
+            out[2 * k] = pcm[0][k];
+            out[2 * k + 1] = pcm[Channels - 1][k];
+        }
+        areas[0]->out += 2 * count;
+        areas[Channels - 1]->out += 2 * count;
+    } else {
+        for (int ch = 0; ch < Channels; ++ch) {
+            int16_t* out = areas[ch]->out;
+            for (int k = 0; k < count; ++k) {
+                *out = pcm[ch][k];
+                out += areas[ch]->stride;
+            }
+            areas[ch]->out = out;
+        }
+    }
+    for (int ch = 0; ch < Channels; ++ch) {
+        areas[ch]->slot = (areas[ch]->slot - 1) & 15;
+        areas[ch]->current ^= 1;
+    }
 }
 
 }  // namespace
 
 void ResetSynthesis(SynthesisArea& area) {
     for (auto& buffer : area.buffers) {
-        for (float& value : buffer) value = 0.0f;
+        for (auto& row : buffer) {
+            for (double& value : row) value = 0.0;
+        }
     }
     area.current = 0;
     area.slot = 0;
 }
 
 void Synthesize(SynthesisArea& area, const float samples[32]) {
-    float input[32];
-    for (int k = 0; k < 32; ++k) {
-        input[k] = area.gains != nullptr ? samples[k] * area.gains[k] : samples[k];
+    SynthesisArea* const areas[1] = {&area};
+    const float* const blocks[1] = {samples};
+    Run<1>(areas, blocks);
+}
+
+void SynthesizePair(SynthesisArea& first, SynthesisArea& second, const float firstSamples[32],
+                    const float secondSamples[32]) {
+    if (first.reduction != second.reduction) {
+        Synthesize(first, firstSamples);
+        Synthesize(second, secondSamples);
+        return;
     }
-    float x[32];
-    Dct<32>(input, x);
-
-    const float* history = area.buffers[area.current];
-    float* first = area.buffers[area.current] + area.slot * SlotValues;
-    float* second = area.buffers[area.current ^ 1] + area.slot * SlotValues;
-    for (int k = 0; k < 16; ++k) first[k] = x[16 + k];
-    first[16] = 0.0f;
-    for (int k = 0; k <= 16; ++k) second[k] = -x[16 - k];
-
-    // The vector of age n sits in slot (slot + n) mod 16.
-    int offsets[16];
-    for (int n = 0; n < 16; ++n) offsets[n] = ((area.slot + n) & 15) * SlotValues;
-
-    const int step = 1 << area.reduction;
-    int16_t* out = area.out;
-    for (int j = 0; j < 32; j += step) {
-        double sum = 0.0;
-        if (j <= 16) {
-            for (int n = 0; n < 16; ++n) {
-                sum += static_cast<double>(SynthWindow[32 * n + j]) * history[offsets[n] + j];
-            }
-        } else {
-            // V[j] and V[32 + j] mirror into index 32 - j, negated in the first half.
-            for (int n = 0; n < 16; n += 2) {
-                sum -= static_cast<double>(SynthWindow[32 * n + j]) * history[offsets[n] + 32 - j];
-                sum += static_cast<double>(SynthWindow[32 * n + 32 + j]) * history[offsets[n + 1] + 32 - j];
-            }
-        }
-        *out = ToPcm(sum);
-        out += area.stride;
-    }
-    area.out = out;
-
-    area.slot = (area.slot - 1) & 15;
-    area.current ^= 1;
+    SynthesisArea* const areas[2] = {&first, &second};
+    const float* const blocks[2] = {firstSamples, secondSamples};
+    Run<2>(areas, blocks);
 }
 
 void SynthesizeSilence(SynthesisArea& area) {

@@ -5,7 +5,10 @@
 #include <cstdint>
 
 struct SynthesisArea {
-    float buffers[2][272] = {};  // the history of 16 matrixed vectors, written alternately
+    // The history of 16 matrixed vectors in two buffers written alternately, one row of 32
+    // values per vector: value j is the one output sample j needs. Each row is kept twice,
+    // 16 rows apart, so that the 16 rows one block reads always follow one another.
+    alignas(32) double buffers[2][32][32] = {};
     int current = 0;             // the buffer written next
     int slot = 0;                // 0..15, one back after every block
     const float* gains = nullptr;  // the equalizer's 32 gains, or none
@@ -20,6 +23,11 @@ void ResetSynthesis(SynthesisArea& area);
 // Turns 32 subband samples (full scale 1.0) into 32 >> reduction PCM samples at out,
 // stepping by stride; out is left just past them.
 void Synthesize(SynthesisArea& area, const float samples[32]);
+
+// Synthesize for two channels at once, the first area's samples and then the second's;
+// the window's work is shared when both have the same reduction.
+void SynthesizePair(SynthesisArea& first, SynthesisArea& second, const float firstSamples[32],
+                    const float secondSamples[32]);
 
 // Writes 32 >> reduction zero samples without touching the history.
 void SynthesizeSilence(SynthesisArea& area);

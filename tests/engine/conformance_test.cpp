@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine_fixture.h"
 #include "vortax.h"
 
 namespace {
@@ -38,40 +39,9 @@ std::vector<Stream> Streams() {
     return streams;
 }
 
-// The output: every sample the engine writes, kept in memory.
-std::vector<int16_t> written;
-int32_t AnyName(const char*) { return 0; }
-int32_t NewOutput(void** instance, const char*, const ModuleRecord*, EngineContext*) {
-    *instance = &written;
-    return 0;
-}
-int32_t Nothing(void*) { return 0; }
-int32_t Keep(void*, const void* buffer, int32_t size, int32_t, int32_t, int32_t) {
-    const auto* samples = static_cast<const int16_t*>(buffer);
-    written.insert(written.end(), samples, samples + size / 2);
-    return size;
-}
-
 // Decodes a stream with a channel selection (0 both, 1 first, 2 second, 3 averaged).
 std::vector<int16_t> Decode(const std::string& path, int32_t channels) {
-    written.clear();
-    EngineContext* context = nullptr;
-    EXPECT_EQ(engine_create(&context), 0);
-    const OutputMethods memory = {AnyName, nullptr, NewOutput, Nothing, Nothing, Nothing, Keep,
-                                  nullptr, nullptr, nullptr,   nullptr, nullptr, nullptr};
-    register_input_module(context, &FileInputModule);
-    register_output_module(context, &memory);
-    EXPECT_EQ(engine_set_channels(context, channels), 0);
-    EXPECT_EQ(input_select(context, path.c_str(), -1), 0);
-    EXPECT_EQ(input_open(context), 0);
-    EXPECT_EQ(output_select(context, "", -1), 0);
-    EXPECT_EQ(output_open(context), 0);
-    int32_t code = 0;
-    while ((code = engine_decode_frame(context)) == 0) {
-    }
-    EXPECT_EQ(code, VORTAX_INPUT_END) << error_name(code);
-    engine_destroy(context);
-    return written;
+    return DecodeFile(path, [channels](EngineContext* context) { EXPECT_EQ(engine_set_channels(context, channels), 0); });
 }
 
 std::vector<int16_t> Reference(const std::string& path) {

@@ -33,6 +33,44 @@ Bytes Frames(const HeaderFields& fields, int count) {
     return bytes;
 }
 
+namespace {
+
+std::vector<int16_t> written;
+int32_t AnyName(const char*) { return 0; }
+int32_t NewOutput(void** instance, const char*, const ModuleRecord*, EngineContext*) {
+    *instance = &written;
+    return 0;
+}
+int32_t Nothing(void*) { return 0; }
+int32_t Keep(void*, const void* buffer, int32_t size, int32_t, int32_t, int32_t) {
+    const auto* samples = static_cast<const int16_t*>(buffer);
+    written.insert(written.end(), samples, samples + size / 2);
+    return size;
+}
+
+}  // namespace
+
+std::vector<int16_t> DecodeFile(const std::string& path, const std::function<void(EngineContext*)>& configure) {
+    written.clear();
+    EngineContext* context = nullptr;
+    EXPECT_EQ(engine_create(&context), 0);
+    const OutputMethods memory = {AnyName, nullptr, NewOutput, Nothing, Nothing, Nothing, Keep,
+                                  nullptr, nullptr, nullptr,   nullptr, nullptr, nullptr};
+    register_input_module(context, &FileInputModule);
+    register_output_module(context, &memory);
+    if (configure) configure(context);
+    EXPECT_EQ(input_select(context, path.c_str(), -1), 0);
+    EXPECT_EQ(input_open(context), 0);
+    EXPECT_EQ(output_select(context, "", -1), 0);
+    EXPECT_EQ(output_open(context), 0);
+    int32_t code = 0;
+    while ((code = engine_decode_frame(context)) == 0) {
+    }
+    EXPECT_EQ(code, VORTAX_INPUT_END) << error_name(code);
+    engine_destroy(context);
+    return written;
+}
+
 void EngineTest::SetUp() {
     folder = std::filesystem::temp_directory_path() /
              ("vortax-test-" + std::to_string(::getpid()) + "-" +

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ Bytes Frame(const HeaderFields& fields);
 
 // Frames one after another.
 Bytes Frames(const HeaderFields& fields, int count);
+
+// Decodes a file through the engine into memory, every sample the output is given;
+// `configure` sets options before the input opens.
+std::vector<int16_t> DecodeFile(const std::string& path, const std::function<void(EngineContext*)>& configure = {});
 
 class EngineTest : public ::testing::Test {
 protected:

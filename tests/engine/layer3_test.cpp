@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <random>
 
 #include "engine_fixture.h"
+#include "kernels.h"
 #include "layer3.h"
 #include "state.h"
 #include "tables/huffman_tables.h"
+#include "tables/layer3_tables.h"
 
 namespace {
 
@@ -135,6 +138,103 @@ TEST(HuffmanTest, EveryValueOfEveryTableComesBackInAnyOrder) {
             ASSERT_EQ(pair[1], y) << "table_select " << select;
         }
         EXPECT_EQ(BitsRead(bits), out.count);
+    }
+}
+
+// The plain decoder the lookup tables stand for: a walk over the code words, one bit
+// more at a time, until the bits read so far are one of them. Gives the value's index.
+int WalkCode(const HuffmanCodeTable& table, int values, const std::vector<int>& bits, size_t& at) {
+    uint32_t code = 0;
+    for (int length = 1; length <= 19; ++length) {
+        code = code << 1 | static_cast<uint32_t>(bits[at + static_cast<size_t>(length) - 1]);
+        for (int value = 0; value < values; ++value) {
+            if (table.lengths[value] == length && table.codes[value] == code) {
+                at += static_cast<size_t>(length);
+                return value;
+            }
+        }
+    }
+    ADD_FAILURE() << "no code word";
+    return 0;
+}
+
+uint32_t Take(const std::vector<int>& bits, size_t& at, int n) {
+    uint32_t value = 0;
+    for (int i = 0; i < n; ++i) value = value << 1 | static_cast<uint32_t>(bits[at++]);
+    return value;
+}
+
+// Writes the bits and reads one pair (or quadruple) back with the engine's decoder.
+BitWriter Written(const std::vector<int>& bits) {
+    BitWriter out;
+    for (const int bit : bits) out.Put(static_cast<uint32_t>(bit), 1);
+    return out;
+}
+
+TEST(HuffmanTest, LookupTablesDecodeEveryCodeWordAsTheWalkDoes) {
+    std::mt19937 random(5);
+    for (int select = 1; select < 32; ++select) {
+        const BigValueTable& table = BigValueTables[select];
+        if (!table.code) continue;
+        const int values = table.code->size * table.code->size;
+        for (int value = 0; value < values; ++value) {
+            // The code word, then bits that differ from try to try: what follows it must not
+            // change what is decoded, and the linbits and signs come from it.
+            for (int tail = 0; tail < 3; ++tail) {
+                std::vector<int> bits;
+                for (int bit = table.code->lengths[value] - 1; bit >= 0; --bit) bits.push_back(table.code->codes[value] >> bit & 1);
+                for (int i = 0; i < 48; ++i) bits.push_back(tail == 0 ? 0 : tail == 1 ? 1 : static_cast<int>(random() & 1));
+                size_t at = 0;
+                const int walked = WalkCode(*table.code, values, bits, at);
+                ASSERT_EQ(walked, value);
+                int expected[2] = {walked / table.code->size, walked % table.code->size};
+                for (int& coordinate : expected) {
+                    if (coordinate == 15 && table.linbits) coordinate += static_cast<int>(Take(bits, at, table.linbits));
+                    if (coordinate && Take(bits, at, 1)) coordinate = -coordinate;
+                }
+                const BitWriter out = Written(bits);
+                BitReader reader = ReaderOf(out);
+                int pair[2];
+                ReadPair(reader, select, pair);
+                EXPECT_EQ(pair[0], expected[0]) << "table_select " << select << " value " << value;
+                EXPECT_EQ(pair[1], expected[1]) << "table_select " << select << " value " << value;
+                EXPECT_EQ(BitsRead(reader), at) << "table_select " << select << " value " << value;
+            }
+        }
+    }
+    for (int select = 0; select < 2; ++select) {
+        const HuffmanCodeTable& table = Count1Tables[select];
+        for (int value = 0; value < 16; ++value) {
+            for (int signs = 0; signs < 16; ++signs) {
+                std::vector<int> bits;
+                for (int bit = table.lengths[value] - 1; bit >= 0; --bit) bits.push_back(table.codes[value] >> bit & 1);
+                for (int bit = 3; bit >= 0; --bit) bits.push_back(signs >> bit & 1);
+                for (int i = 0; i < 8; ++i) bits.push_back(1);
+                size_t at = 0;
+                const int walked = WalkCode(table, 16, bits, at);
+                ASSERT_EQ(walked, value);
+                const BitWriter out = Written(bits);
+                BitReader reader = ReaderOf(out);
+                int quad[4];
+                ReadQuadruple(reader, select, quad);
+                for (int i = 0; i < 4; ++i) {
+                    int expected = walked >> (3 - i) & 1;
+                    if (expected && Take(bits, at, 1)) expected = -1;
+                    EXPECT_EQ(quad[i], expected) << "count1 table " << select << " value " << value << " signs " << signs;
+                }
+                EXPECT_EQ(BitsRead(reader), at) << "count1 table " << select << " value " << value;
+            }
+        }
+    }
+}
+
+TEST(ScalefactorBandTest, EveryBandHoldsAnEvenNumberOfLines) {
+    // The decoder stores big-value pairs whole: a pair must never straddle two bands.
+    for (const auto& group : ScalefactorBandTables) {
+        for (const ScalefactorBands& bands : group) {
+            for (int b = 0; b < 22; ++b) EXPECT_EQ((bands.long_bands[b + 1] - bands.long_bands[b]) % 2, 0) << b;
+            for (int b = 0; b < 13; ++b) EXPECT_EQ((bands.short_bands[b + 1] - bands.short_bands[b]) % 2, 0) << b;
+        }
     }
 }
 
@@ -347,7 +447,9 @@ protected:
     }
     // Subband sb's overlap memory of a channel: the second half of its last transform.
     std::vector<float> Overlap(int channel, int sb) const {
-        return std::vector<float>(state.overlap[channel][sb], state.overlap[channel][sb] + 18);
+        std::vector<float> values;
+        for (const auto& line : state.overlap[channel]) values.push_back(line[sb]);
+        return values;
     }
     static bool Zero(const std::vector<float>& values) {
         return std::all_of(values.begin(), values.end(), [](float v) { return v == 0.0f; });
@@ -603,6 +705,67 @@ TEST_F(Layer3Test, MixedBlocksTransformTheTwoLowestSubbandsLong) {
     Decode(Stream({plan}));
     overlap = Overlap(0, 0);
     EXPECT_FALSE(Zero(std::vector<float>(overlap.begin() + 12, overlap.end())));
+}
+
+TEST_F(Layer3Test, TheLongTransformFollowsItsFormula) {
+    // One line in the middle of subband 2 (line 9 of 18: no antialias butterfly touches
+    // it), value 3 at global gain 210: 3^(4/3). The second half of the last granule's
+    // 36-point inverse transform, times the normal window, is what the overlap holds.
+    FramePlan plan;
+    plan.header.mode = MODE_SINGLE_CHANNEL;
+    plan.coded[1][0].lines = {{2 * 18 + 9, 3}};
+    Decode(Stream({plan}));
+    const std::vector<float> overlap = Overlap(0, 2);
+    const double value = std::pow(3.0, 4.0 / 3.0);
+    for (int i = 0; i < 18; ++i) {
+        const int n = 18 + i;
+        const double transform = value * std::cos(M_PI / 72 * (2 * n + 1 + 18) * (2 * 9 + 1));
+        const double window = std::sin(M_PI / 36 * (n + 0.5));
+        EXPECT_NEAR(overlap[static_cast<size_t>(i)], transform * window, 1e-5) << i;
+    }
+}
+
+TEST_F(Layer3Test, TheShortTransformsFollowTheirFormula) {
+    // Coded line 16 is the first line of band 1 (frequencies 4 to 7) in window 1: frequency
+    // 4 of window 1 of subband 0. Its 12-point transform, times the short window, lies at
+    // 6 + 6 = 12 to 23 of the 36 positions; the overlap holds 18 to 35.
+    FramePlan plan;
+    plan.header.mode = MODE_SINGLE_CHANNEL;
+    Coded& coded = plan.coded[1][0];
+    coded.window_switching_flag = true;
+    coded.block_type = 2;
+    coded.lines = {{16, 2}};
+    Decode(Stream({plan}));
+    const std::vector<float> overlap = Overlap(0, 0);
+    const double value = std::pow(2.0, 4.0 / 3.0);
+    for (int i = 0; i < 18; ++i) {
+        const int k = 18 + i - 12;  // position in the 12-point window
+        const double expected = k < 12 ? value * std::cos(M_PI / 24 * (2 * k + 1 + 6) * (2 * 4 + 1)) *
+                                             std::sin(M_PI / 12 * (k + 0.5))
+                                       : 0.0;
+        EXPECT_NEAR(overlap[static_cast<size_t>(i)], expected, 1e-5) << i;
+    }
+}
+
+// Decodes a conformance stream with the AVX2 kernels on or off.
+std::vector<int16_t> DecodeWithKernels(const std::string& name, bool avx2) {
+    UseAvx2Kernels(avx2);
+    std::vector<int16_t> pcm = DecodeFile(std::string(CONFORMANCE_DIR) + "/" + name + ".bit");
+    UseAvx2Kernels(true);
+    return pcm;
+}
+
+TEST(KernelTest, ThePlainAndTheAvx2KernelsDecodeAlike) {
+    if (!std::filesystem::exists(CONFORMANCE_DIR)) GTEST_SKIP() << "no conformance streams at " << CONFORMANCE_DIR;
+    UseAvx2Kernels(true);
+    if (!Avx2Kernels()) GTEST_SKIP() << "no AVX2 on this processor";
+    // Long, short and mixed blocks, mode changes, MPEG-2, and layers I and II.
+    for (const char* name : {"l3-si_block", "l3-he_mode", "l3-test45", "M2L3_noise", "l2-fl10", "l1-fl8"}) {
+        const std::vector<int16_t> plain = DecodeWithKernels(name, false);
+        const std::vector<int16_t> avx2 = DecodeWithKernels(name, true);
+        ASSERT_FALSE(plain.empty()) << name;
+        EXPECT_EQ(plain, avx2) << name;
+    }
 }
 
 TEST_F(Layer3Test, ChannelsAreSelectedOrAveragedAfterTheFilterbank) {

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "kernels.h"
 #include "synth.h"
 #include "tables/synth_window.h"
 
@@ -211,6 +212,70 @@ TEST(SynthesisTest, StrideInterleaves) {
         EXPECT_EQ(pcm[2 * i + 1], plain[i]) << i;
         EXPECT_EQ(pcm[2 * i], 7) << i;
     }
+}
+
+// Two channels through SynthesizePair, each with its own reduction, interleaved (stride 2)
+// or into buffers of their own.
+std::array<std::vector<int16_t>, 2> FilterPair(const std::vector<Block>& left, const std::vector<Block>& right,
+                                               int leftReduction, int rightReduction, bool interleaved) {
+    SynthesisArea areas[2];
+    const int reductions[2] = {leftReduction, rightReduction};
+    std::vector<int16_t> pcm(left.size() * 32 * 2, 7);
+    for (int ch = 0; ch < 2; ++ch) {
+        ResetSynthesis(areas[ch]);
+        areas[ch].reduction = reductions[ch];
+        areas[ch].stride = interleaved ? 2 : 1;
+        areas[ch].out = interleaved ? pcm.data() + ch : pcm.data() + static_cast<ptrdiff_t>(ch * left.size() * 32);
+    }
+    for (size_t i = 0; i < left.size(); ++i) SynthesizePair(areas[0], areas[1], left[i].data(), right[i].data());
+    std::array<std::vector<int16_t>, 2> out;
+    for (int ch = 0; ch < 2; ++ch) {
+        const size_t count = left.size() * (32u >> reductions[ch]);
+        for (size_t i = 0; i < count; ++i) {
+            out[ch].push_back(interleaved ? pcm[2 * i + static_cast<size_t>(ch)] : pcm[ch * left.size() * 32 + i]);
+        }
+        EXPECT_EQ(areas[ch].out, interleaved ? pcm.data() + 2 * count + ch
+                                             : pcm.data() + static_cast<ptrdiff_t>(ch * left.size() * 32 + count));
+    }
+    return out;
+}
+
+TEST(SynthesisTest, APairGivesWhatEachChannelGivesAlone) {
+    const std::vector<Block> left = Noise(40, 0.4f);
+    std::vector<Block> right = Noise(41, 0.7f);
+    right.erase(right.begin());
+    for (const bool interleaved : {true, false}) {
+        for (int reduction = 0; reduction <= 2; ++reduction) {
+            const auto pair = FilterPair(left, right, reduction, reduction, interleaved);
+            EXPECT_EQ(pair[0], Filter(left, reduction)) << reduction;
+            EXPECT_EQ(pair[1], Filter(right, reduction)) << reduction;
+        }
+    }
+    const auto mixed = FilterPair(left, right, 0, 1, false);
+    EXPECT_EQ(mixed[0], Filter(left, 0));
+    EXPECT_EQ(mixed[1], Filter(right, 1));
+}
+
+TEST(SynthesisTest, ThePlainAndTheAvx2KernelsGiveTheSameSamples) {
+    UseAvx2Kernels(true);
+    if (!Avx2Kernels()) GTEST_SKIP() << "no AVX2 on this processor";
+    const std::vector<Block> left = Noise(60, 0.9f);
+    std::vector<Block> right = Noise(61, 2.0f);  // loud enough to clip
+    right.erase(right.begin());
+    float gains[32];
+    for (int sb = 0; sb < 32; ++sb) gains[sb] = 0.5f + static_cast<float>(sb) / 16.0f;
+    std::vector<std::vector<int16_t>> runs[2];
+    for (const bool avx2 : {false, true}) {
+        UseAvx2Kernels(avx2);
+        for (int reduction = 0; reduction <= 2; ++reduction) {
+            runs[avx2].push_back(Filter(left, reduction, gains));
+            const auto pair = FilterPair(left, right, reduction, reduction, true);
+            runs[avx2].push_back(pair[0]);
+            runs[avx2].push_back(pair[1]);
+        }
+    }
+    UseAvx2Kernels(true);
+    EXPECT_EQ(runs[0], runs[1]);
 }
 
 TEST(SynthesisTest, SilenceWritesZerosAndLeavesTheHistory) {
