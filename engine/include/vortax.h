@@ -293,6 +293,16 @@ int32_t engine_get_reduction(EngineContext* context, int32_t* reduction);
 int32_t engine_set_equalizer(EngineContext* context, const int8_t* steps);
 int32_t engine_get_equalizer(EngineContext* context, int8_t* steps);
 
+/* Gapless decoding (off by default): when the stream starts with the encoder's tag (a
+ * Xing or Info frame with the encoder's delay and padding), the tag frame gives no samples,
+ * the encoder's delay plus the decoder's own 529 samples are dropped at the start and the
+ * padding less 529 at the end, so the output is exactly as long as the audio encoded.
+ * Streams without such a tag are not touched. */
+int32_t engine_set_gapless(EngineContext* context, int32_t on);
+int32_t engine_get_gapless(EngineContext* context, int32_t* on);
+/* The delay and padding (samples per channel) the stream's tag gives; -1 without a tag. */
+int32_t engine_get_encoder_tag(EngineContext* context, int32_t* delay, int32_t* padding);
+
 /* Decodes the next frame and writes it to the output. VORTAX_INPUT_END at the end;
  * VORTAX_INVALID_FRAME for a frame that could not be decoded (the next call goes on). */
 int32_t engine_decode_frame(EngineContext* context);

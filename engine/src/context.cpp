@@ -122,6 +122,37 @@ void PrimeStream(EngineContext* context) {
     }
     context->state->hasXing = probe.has_table;
     if (probe.has_table) std::memcpy(context->state->xing.data(), probe.table, 100);
+    context->state->encoderTag = probe.encoder;
+    context->state->encoderDelay = probe.encoder_delay;
+    context->state->encoderPadding = probe.encoder_padding;
+}
+
+constexpr int32_t DecoderDelay = 529;  // samples the synthesis and hybrid filterbanks add
+
+// From the start of the stream a gapless decode drops the tag frame and the delays.
+void StartTrimming(EngineState& state, bool atStart) {
+    state.tagFrameNext = atStart && state.encoderTag;
+    state.trimStart = state.tagFrameNext ? state.encoderDelay + DecoderDelay : 0;
+}
+
+// Cuts the block down to the samples the encoder was given.
+void TrimForGapless(EngineContext* context, int shift) {
+    EngineState& state = *context->state;
+    if (!state.gapless || !state.encoderTag) return;
+    PcmBlock& pcm = context->pcm;
+    const int channels = pcm.stereo ? 2 : 1;
+    const int samples = pcm.size / channels;
+    int drop = samples;
+    if (!state.tagFrameNext) {
+        drop = std::min(state.trimStart >> shift, samples);
+        state.trimStart -= drop << shift;
+    }
+    state.tagFrameNext = false;
+    int keep = samples - drop;
+    if (state.reader.ended) keep = std::max(0, keep - (std::max(0, state.encoderPadding - DecoderDelay) >> shift));
+    auto* buffer = static_cast<int16_t*>(pcm.buffer);
+    std::memmove(buffer, buffer + drop * channels, static_cast<size_t>(keep * channels) * sizeof(int16_t));
+    pcm.size = keep * channels;
 }
 
 void SplitTime(TimeRecord& time, double seconds) {
@@ -218,6 +249,7 @@ void DispatchFrame(EngineContext* context, const FrameHeader& header, int16_t* p
     }
     const int perChannel = SamplesPerFrame(header) >> shift;
     context->pcm.size = perChannel * (context->pcm.stereo ? 2 : 1);
+    TrimForGapless(context, shift);
 }
 
 // Turns the decoded 16-bit samples into what the output takes.
@@ -270,6 +302,7 @@ int32_t Seek(EngineContext* context, int32_t offset) {
     SplitTime(context->stream.time, context->input.duration * static_cast<double>(context->stream.fraction));
     ResetDecoder(context);
     context->state->reader.at_start = offset == 0;
+    StartTrimming(*context->state, offset == 0);
     return InSeek(context, offset);
 }
 
@@ -355,6 +388,7 @@ int32_t input_open(EngineContext* context) {
     ResetDecoder(context);
     context->state->vbr = false;
     context->state->hasXing = false;
+    context->state->encoderTag = false;
     context->input.state = StateOpen;
     context->input.flags = InFlags(context);
     if (context->input.flags & INPUT_CAN_SEEK) {
@@ -362,6 +396,7 @@ int32_t input_open(EngineContext* context) {
         InSeek(context, 0);
         context->input.position = 0;
     }
+    StartTrimming(*context->state, true);
     return VORTAX_OK;
 }
 
@@ -529,6 +564,26 @@ int32_t engine_get_equalizer(EngineContext* context, int8_t* steps) {
         if (!state.hasGains[channel]) code = -1;
     }
     return code;
+}
+
+int32_t engine_set_gapless(EngineContext* context, int32_t on) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    context->state->gapless = on != 0;
+    return VORTAX_OK;
+}
+
+int32_t engine_get_gapless(EngineContext* context, int32_t* on) {
+    if (!context || !on) return VORTAX_INVALID_PARAMETERS;
+    *on = context->state->gapless ? 1 : 0;
+    return VORTAX_OK;
+}
+
+int32_t engine_get_encoder_tag(EngineContext* context, int32_t* delay, int32_t* padding) {
+    if (!context || !delay || !padding) return VORTAX_INVALID_PARAMETERS;
+    if (!context->state->encoderTag) return -1;
+    *delay = context->state->encoderDelay;
+    *padding = context->state->encoderPadding;
+    return VORTAX_OK;
 }
 
 int32_t engine_decode_frame(EngineContext* context) {

@@ -101,6 +101,32 @@ int32_t ConfirmFrame(EngineContext* context, FrameReader& reader, bool& confirme
     return VORTAX_OK;
 }
 
+// CRC-16 with the polynomial 0x8005, bits reflected, as the encoder's extension carries it.
+uint16_t Checksum(const uint8_t* bytes, int length) {
+    uint16_t crc = 0;
+    for (int i = 0; i < length; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+    }
+    return crc;
+}
+
+// The encoder's extension: 36 bytes after the Xing fields, the delay and padding (12 bits
+// each) at byte 21, and at byte 34 a checksum of the frame up to there.
+void ReadEncoderExtension(const uint8_t* bytes, int at, int end, StreamProbe& probe) {
+    constexpr int Length = 36;
+    constexpr int DelayAt = 21;
+    constexpr int ChecksumAt = 34;
+    if (at + Length > end) return;
+    const int checksumAt = at + ChecksumAt;
+    const uint16_t stored = static_cast<uint16_t>(bytes[checksumAt] << 8 | bytes[checksumAt + 1]);
+    if (Checksum(bytes, checksumAt) != stored) return;
+    const uint8_t* d = bytes + at + DelayAt;
+    probe.encoder = true;
+    probe.encoder_delay = d[0] << 4 | d[1] >> 4;
+    probe.encoder_padding = (d[1] & 0x0F) << 8 | d[2];
+}
+
 }  // namespace
 
 void ResetFrameReader(FrameReader& reader) {
@@ -174,20 +200,29 @@ StreamProbe ProbeStream(const uint8_t* bytes, int length) {
     probe.valid = true;
     const FrameHeader& h = probe.header;
     const int at = h.lsf() ? (h.channels() == 1 ? 13 : 21) : (h.channels() == 1 ? 21 : 36);
-    auto fits = [&](int offset, int size) { return offset + size <= length; };
-    if (!fits(at, 8) || std::memcmp(bytes + at, "Xing", 4) != 0) return probe;
+    // Nothing is read past the frame, nor past the bytes at hand.
+    const int end = length < h.length ? length : h.length;
+    auto fits = [&](int offset, int size) { return offset + size <= end; };
+    if (!fits(at, 8)) return probe;
+    const bool xing = std::memcmp(bytes + at, "Xing", 4) == 0;
+    if (!xing && std::memcmp(bytes + at, "Info", 4) != 0) return probe;
     const uint32_t flags = Word(bytes + at + 4);
     int offset = at + 8;
     if (flags & 1) {
         if (!fits(offset, 4)) return probe;
-        probe.xing = true;
+        probe.xing = xing;
         probe.xing_frames = Word(bytes + offset);
         offset += 4;
     }
     if (flags & 2) offset += 4;
-    if ((flags & 4) && fits(offset, 100)) {
-        probe.has_table = true;
-        std::memcpy(probe.table, bytes + offset, 100);
+    if (flags & 4) {
+        if (xing && fits(offset, 100)) {
+            probe.has_table = true;
+            std::memcpy(probe.table, bytes + offset, 100);
+        }
+        offset += 100;
     }
+    if (flags & 8) offset += 4;
+    ReadEncoderExtension(bytes, offset, end, probe);
     return probe;
 }

@@ -39,17 +39,21 @@ void FrameBits(const FrameReader& reader, BitReader& bits);
 // before the frame's own part; false when the reservoir holds too little of it.
 bool MainData(FrameReader& reader, int mainDataBegin, BitReader& bits);
 
-// What the first bytes of a stream tell: the format of its first frame and, from a Xing
-// header, the frame count (then the stream is taken as variable bit rate) and the seek
-// table. An ID3v2 tag at the start is skipped by its own length.
+// What the first frame of a stream tells: its format and, from a Xing header, the frame
+// count (then the stream is taken as variable bit rate) and the seek table. A Xing header,
+// or its twin "Info" in constant-bit-rate files, may carry the encoder's extension with the
+// samples it added before the audio (delay) and after it (padding); it is believed only
+// when its checksum holds.
 struct StreamProbe {
     bool valid = false;
     FrameHeader header;
-    int32_t skip = 0;  // bytes of the tag before the first frame
     bool xing = false;
     uint32_t xing_frames = 0;
     bool has_table = false;
     uint8_t table[100] = {};
+    bool encoder = false;
+    int encoder_delay = 0;    // samples per channel
+    int encoder_padding = 0;  // samples per channel
 };
 StreamProbe ProbeStream(const uint8_t* bytes, int length);
 

@@ -41,6 +41,12 @@ struct EngineState {
     ModuleRecord* outputModules = nullptr;
     int32_t channels = 0;
     int32_t reduction = 0;
+    bool gapless = false;
+    bool encoderTag = false;  // the stream starts with the encoder's tag
+    int32_t encoderDelay = 0;
+    int32_t encoderPadding = 0;
+    bool tagFrameNext = false;  // the next frame decoded is the tag frame
+    int32_t trimStart = 0;      // samples per channel still to drop at the start
     std::list<EngineVariable> variables;  // newest first
     std::list<Watcher> watchers;          // newest first
 };

@@ -41,8 +41,11 @@ constexpr const char* Usage =
     "  --downmix      average both channels into one\n"
     "  --half         halve the sampling rate (at 32 kHz and up)\n"
     "  --quarter      quarter the sampling rate (at 32 kHz and up; halve at 16 kHz and up)\n"
+    "  --no-gapless   keep the encoder's delay and padding (by default a stream whose\n"
+    "                 encoder says how much it added decodes to exactly the audio encoded)\n"
     "  --scan FILE    read every frame of FILE and print what the stream is, then\n"
-    "                 'frames N duration S' (confirmed frames, whole seconds)\n"
+    "                 'frames N duration S' (confirmed frames, whole seconds) and, when the\n"
+    "                 encoder's tag gives it, 'samples N' (the exact length per channel)\n"
     "  --play FILE    play FILE on a sound device (N of --list-devices, 0 the default\n"
     "                 device, with --device N) and end when the device has played it\n"
     "  --list-devices list the sound devices: number, name and description\n"
@@ -79,6 +82,7 @@ constexpr OutputMethods Nowhere = {TakeAll, nullptr, NewNothing, Done, Done, Don
 struct Options {
     int32_t channels = 0;
     int32_t reduction = 0;
+    bool gapless = true;
     bool scan = false;
     bool play = false;
     int device = 0;      // --device: 0 the default sound device
@@ -154,6 +158,7 @@ void Convert(const Options& options, Job& job, bool announce) {
     register_output_module(context, &FileOutputModule);
     engine_set_channels(context, options.channels);
     engine_set_reduction(context, options.reduction);
+    engine_set_gapless(context, options.gapless);
     // The input is opened before any output exists, so a file that cannot be read leaves
     // nothing behind.
     int32_t code = input_select(context, job.input.c_str(), -1);
@@ -204,6 +209,7 @@ int Scan(const Options& options, const std::string& input) {
     const int32_t nowhere = register_output_module(context, &Nowhere);
     engine_set_channels(context, options.channels);
     engine_set_reduction(context, options.reduction);
+    engine_set_gapless(context, 1);
     int32_t code = input_select(context, input.c_str(), -1);
     if (code >= 0) code = input_open(context);
     if (code < 0) {
@@ -214,8 +220,15 @@ int Scan(const Options& options, const std::string& input) {
     output_select(context, "", nowhere);
     output_open(context);
     uint32_t frames = 0;
-    while ((code = engine_decode_frame(context)) == 0 || code == VORTAX_INVALID_FRAME) ++frames;
+    int64_t samples = 0;
+    while ((code = engine_decode_frame(context)) == 0 || code == VORTAX_INVALID_FRAME) {
+        ++frames;
+        if (code == 0) samples += context->pcm.size / 2 / (context->pcm.stereo ? 2 : 1);
+    }
     std::printf("%s\nframes %u duration %d\n", StreamLine(context->stream).c_str(), frames, context->input.duration);
+    int32_t delay = 0;
+    int32_t padding = 0;
+    if (engine_get_encoder_tag(context, &delay, &padding) == 0) std::printf("samples %lld\n", static_cast<long long>(samples));
     engine_destroy(context);
     return code == VORTAX_INPUT_END ? 0 : 1;
 }
@@ -324,6 +337,7 @@ int Play(const Options& options, const std::string& input) {
     const int32_t sound = register_output_module(context, &SoundDeviceOutputModule);
     engine_set_channels(context, options.channels);
     engine_set_reduction(context, options.reduction);
+    engine_set_gapless(context, options.gapless);
     int32_t code = input_select(context, input.c_str(), -1);
     if (code >= 0) code = input_open(context);
     if (code < 0) {
@@ -375,6 +389,8 @@ int main(int argc, char** argv) {
             options.reduction = 1;
         } else if (arg == "--quarter") {
             options.reduction = 2;
+        } else if (arg == "--no-gapless") {
+            options.gapless = false;
         } else if (arg == "--scan") {
             options.scan = true;
         } else if (arg == "--list-devices") {
