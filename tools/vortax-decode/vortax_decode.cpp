@@ -142,6 +142,28 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::exists(b, error) && fs::equivalent(a, b, error);
 }
 
+// A context with the file input, one output module and the options set, and `input` open;
+// null, with the reason in `error`, when the input cannot be read.
+EngineContext* OpenEngine(const Options& options, const std::string& input, const OutputMethods& output, bool gapless,
+                          int32_t& outputId, std::string& error) {
+    EngineContext* context = nullptr;
+    if (const int32_t code = engine_create(&context); code < 0) {
+        error = error_name(code);
+        return nullptr;
+    }
+    register_input_module(context, &FileInputModule);
+    outputId = register_output_module(context, &output);
+    engine_set_channels(context, options.channels);
+    engine_set_reduction(context, options.reduction);
+    engine_set_gapless(context, gapless);
+    int32_t code = input_select(context, input.c_str(), -1);
+    if (code >= 0) code = input_open(context);
+    if (code >= 0) return context;
+    error = Join({"cannot open input: ", error_name(code)});
+    engine_destroy(context);
+    return nullptr;
+}
+
 // Converts one file. The output goes to a temporary name beside its final one and is
 // renamed when complete; a failure leaves nothing under the final name.
 void Convert(const Options& options, Job& job, bool announce) {
@@ -149,31 +171,17 @@ void Convert(const Options& options, Job& job, bool announce) {
         job.error = "the output would overwrite the input";
         return;
     }
-    EngineContext* context = nullptr;
-    if (const int32_t code = engine_create(&context); code < 0) {
-        job.error = error_name(code);
-        return;
-    }
-    register_input_module(context, &FileInputModule);
-    register_output_module(context, &FileOutputModule);
-    engine_set_channels(context, options.channels);
-    engine_set_reduction(context, options.reduction);
-    engine_set_gapless(context, options.gapless);
     // The input is opened before any output exists, so a file that cannot be read leaves
     // nothing behind.
-    int32_t code = input_select(context, job.input.c_str(), -1);
-    if (code >= 0) code = input_open(context);
-    if (code < 0) {
-        job.error = Join({"cannot open input: ", error_name(code)});
-        engine_destroy(context);
-        return;
-    }
+    int32_t output = 0;
+    EngineContext* context = OpenEngine(options, job.input, FileOutputModule, options.gapless, output, job.error);
+    if (!context) return;
     // Only a regular file is written under a temporary name: a device or a pipe is written
     // as it is.
     std::error_code status;
     const bool direct = job.path == "-" || (fs::exists(job.path, status) && !fs::is_regular_file(job.path, status));
     const std::string temporary = direct ? job.path : Join({job.path, ".part"});
-    code = output_select(context, Join({job.format, temporary}).c_str(), -1);
+    int32_t code = output_select(context, Join({job.format, temporary}).c_str(), output);
     if (code >= 0) code = output_open(context);
     if (code < 0) {
         job.error = Join({"cannot write ", job.path, ": ", error_name(code)});
@@ -203,20 +211,15 @@ void Convert(const Options& options, Job& job, bool announce) {
 }
 
 int Scan(const Options& options, const std::string& input) {
-    EngineContext* context = nullptr;
-    if (engine_create(&context) < 0) return 1;
-    register_input_module(context, &FileInputModule);
-    const int32_t nowhere = register_output_module(context, &Nowhere);
-    engine_set_channels(context, options.channels);
-    engine_set_reduction(context, options.reduction);
-    engine_set_gapless(context, 1);
-    int32_t code = input_select(context, input.c_str(), -1);
-    if (code >= 0) code = input_open(context);
-    if (code < 0) {
-        std::fprintf(stderr, "vortax-decode: cannot open %s: %s\n", input.c_str(), error_name(code));
-        engine_destroy(context);
+    int32_t nowhere = 0;
+    std::string error;
+    // Gapless, so that the samples counted are the stream's exact length.
+    EngineContext* context = OpenEngine(options, input, Nowhere, true, nowhere, error);
+    if (!context) {
+        std::fprintf(stderr, "vortax-decode: %s: %s\n", input.c_str(), error.c_str());
         return 1;
     }
+    int32_t code = 0;
     output_select(context, "", nowhere);
     output_open(context);
     uint32_t frames = 0;
@@ -331,22 +334,15 @@ int ListDevices() {
 // Plays the file on sound device N to its end: closing the output waits until the device
 // has played the last block.
 int Play(const Options& options, const std::string& input) {
-    EngineContext* context = nullptr;
-    if (engine_create(&context) < 0) return 1;
-    register_input_module(context, &FileInputModule);
-    const int32_t sound = register_output_module(context, &SoundDeviceOutputModule);
-    engine_set_channels(context, options.channels);
-    engine_set_reduction(context, options.reduction);
-    engine_set_gapless(context, options.gapless);
-    int32_t code = input_select(context, input.c_str(), -1);
-    if (code >= 0) code = input_open(context);
-    if (code < 0) {
-        std::fprintf(stderr, "vortax-decode: cannot open %s: %s\n", input.c_str(), error_name(code));
-        engine_destroy(context);
+    int32_t sound = 0;
+    std::string error;
+    EngineContext* context = OpenEngine(options, input, SoundDeviceOutputModule, options.gapless, sound, error);
+    if (!context) {
+        std::fprintf(stderr, "vortax-decode: %s: %s\n", input.c_str(), error.c_str());
         return 1;
     }
     const std::string device = Join({"/dev/wave/", std::to_string(options.device)});
-    code = output_select(context, device.c_str(), sound);
+    int32_t code = output_select(context, device.c_str(), sound);
     if (code >= 0) code = output_open(context);
     if (code < 0) {
         std::fprintf(stderr, "vortax-decode: cannot play on %s: %s\n", device.c_str(), error_name(code));
