@@ -20,7 +20,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(icon, 0, 0, 4, 1, Qt::AlignTop);
-    layout->addWidget(new QLabel(tr("Tunepress Version 1.25")), 0, 1);
+    layout->addWidget(new QLabel(tr("Tunepress Version %1").arg(QLatin1String(TunepressVersion))), 0, 1);
     layout->addWidget(notice, 1, 1);
     layout->addWidget(new QLabel(tr("Please report problems together with the file that caused them.")), 2, 1);
     layout->addWidget(new QLabel(tr("Web site: the project's own pages, where new versions appear first.")), 3, 1);

@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+inline constexpr const char* TunepressVersion = TUNEPRESS_VERSION;
+
 class AboutDialog : public QDialog {
     Q_OBJECT
 

@@ -4,13 +4,11 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace {
-
 // A note pressed into a wave, on a 32 x 32 grid scaled to `size`.
-QPixmap drawIcon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+QImage tunepressIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(size / 32.0, size / 32.0);
 
@@ -34,13 +32,11 @@ QPixmap drawIcon(int size) {
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QColor(0xf0, 0x9a, 0x30), 2, Qt::SolidLine, Qt::RoundCap));
     painter.drawPath(wave);
-    return pixmap;
+    return image;
 }
-
-}  // namespace
 
 QIcon tunepressIcon() {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64}) icon.addPixmap(drawIcon(size));
+    for (const int size : {16, 24, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(tunepressIconImage(size)));
     return icon;
 }

@@ -2,5 +2,9 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
+
+// Drawn without a window system, so that the build can write it out for the desktop.
+QImage tunepressIconImage(int size);
 
 QIcon tunepressIcon();

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <string>
 
+#include "about.h"
 #include "dialog.h"
 #include "icon.h"
+#include "vortax.h"
 
 namespace {
 
@@ -19,7 +21,8 @@ constexpr const char* Usage =
     "status 0 when the file was converted, 1 when it was not.\n"
     "\n"
     "  --screenshot PATH  save a picture of the dialog to PATH (PNG) once it is shown, and end\n"
-    "  --help             show this text\n";
+    "  --help             show this text\n"
+    "  --version          show the versions of Tunepress and of its decoding engine\n";
 
 struct Options {
     QString file;
@@ -41,6 +44,11 @@ int main(int argc, char* argv[]) {
             std::fputs(Usage, stdout);
             return 0;
         }
+        if (argument == "--version") {
+            std::printf("tunepress %s, VORTAX engine %s\n", TunepressVersion,
+                        engine_get_version(nullptr, nullptr, nullptr));
+            return 0;
+        }
         if (argument == "--screenshot") {
             if (i + 1 == argc) return refuse("--screenshot needs a file name");
             options.screenshot = QString::fromLocal8Bit(argv[++i]);
@@ -55,6 +63,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     app.setWindowIcon(tunepressIcon());
+    app.setDesktopFileName(QStringLiteral("tunepress"));
     MainDialog dialog;
     QObject::connect(&dialog, &MainDialog::endRequested, &app, &QCoreApplication::exit);
     dialog.show();

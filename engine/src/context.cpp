@@ -363,10 +363,10 @@ int32_t engine_destroy(EngineContext* context) {
 }
 
 const char* engine_get_version(const char** major, const char** minor, const char** patch) {
-    if (major) *major = "1";
-    if (minor) *minor = "3";
-    if (patch) *patch = "1";
-    return "1.3.1";
+    if (major) *major = VORTAX_VERSION_MAJOR;
+    if (minor) *minor = VORTAX_VERSION_MINOR;
+    if (patch) *patch = VORTAX_VERSION_PATCH;
+    return VORTAX_VERSION_MAJOR "." VORTAX_VERSION_MINOR "." VORTAX_VERSION_PATCH;
 }
 
 int32_t input_select(EngineContext* context, const char* name, int32_t id) {

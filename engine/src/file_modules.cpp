@@ -240,10 +240,22 @@ int32_t OutputWrite(void* instance, const void* buffer, int32_t size, int32_t, i
     return size;
 }
 
+// After a failed write the file can hold less than stdio took in; the header counts the
+// whole sample frames that reached it.
+void CountWhatReachedTheFile(FileOutput& output) {
+    struct stat status {};
+    std::fflush(output.file);
+    if (fstat(fileno(output.file), &status) != 0 || !S_ISREG(status.st_mode)) return;
+    const uint32_t frame = output.stereo ? 4 : 2;
+    const auto onDisk = static_cast<uint64_t>(status.st_size > 44 ? status.st_size - 44 : 0);
+    if (onDisk < output.written) output.written = static_cast<uint32_t>(onDisk / frame * frame);
+}
+
 int32_t OutputClose(void* instance) {
     auto* output = static_cast<FileOutput*>(instance);
     if (!output->file) return VORTAX_OK;
     // The header is completed in place when the stream can go back to its start.
+    if (output->format == Wav) CountWhatReachedTheFile(*output);
     if (output->format != Raw && std::fseek(output->file, 0, SEEK_SET) == 0) WriteHeader(*output);
     if (output->file == stdout)
         std::fflush(stdout);

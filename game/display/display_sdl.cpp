@@ -59,7 +59,6 @@ std::string WithNewLines(const std::string& text) {
 std::string FindFont() {
     namespace fs = std::filesystem;
     const fs::path candidates[] = {fs::path(ProgramFolder) / FontFile,
-                                   fs::path(ProgramFolder) / "../share/kelvoro" / FontFile,
                                    fs::path("/usr/share/fonts/opentype/comic-neue") / FontFile,
                                    fs::path("/usr/local/share/fonts") / FontFile};
     for (const fs::path& path : candidates)

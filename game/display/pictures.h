@@ -43,6 +43,15 @@ inline constexpr std::array<const char*, PictureCount> PictureFiles{
 // The folder the program reads its pictures and sounds from.
 extern std::string ProgramFolder;
 
+// The game's own folder for a program in `executableFolder`: that folder itself when it
+// holds any of the game's files (a build folder), else the installed ../share/kelvoro
+// beside it when that exists. Failing both it stays the executable's folder, so that a
+// missing file is reported where a build would have put it.
+std::string DataFolderFor(const std::string& executableFolder);
+
+// DataFolderFor the running program.
+std::string RunningProgramFolder();
+
 // Loads all 38 pictures from ProgramFolder. The first failure shows its message and
 // returns false; pictures loaded before it stay loaded.
 bool Load_BMP();

@@ -1,5 +1,4 @@
 // The kelvoro command line.
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -22,7 +21,7 @@ namespace {
 constexpr std::string_view Usage =
     "usage: kelvoro [--windowed] [--cave N | --cave-file PATH] [--replay PATH] [--record PATH]\n"
     "               [--frames F --screenshot PATH]\n"
-    "       kelvoro --print-cave N\n"
+    "       kelvoro --print-cave N | --help | --version\n"
     "       kelvoro --headless (--cave N | --cave-file PATH) [--replay PATH] [--frames F] [--continue]\n"
     "               [--print-grid]\n"
     "\n"
@@ -48,7 +47,8 @@ constexpr std::string_view Usage =
     "  --continue        go on into the following caves after an exit, with an outcome line\n"
     "                    for each exit, instead of stopping at the first\n"
     "  --print-grid      print the 25 rows of the grid before the outcome line\n"
-    "  --help            show this text\n";
+    "  --help            show this text\n"
+    "  --version         show the game's version\n";
 
 int Fail(const std::string& message) {
     std::cerr << "kelvoro: " << message << "\n";
@@ -110,6 +110,10 @@ int main(int argc, char** argv) {
         std::cout << Usage;
         return 0;
     }
+    if (!args.empty() && args[0] == "--version") {
+        std::cout << "kelvoro " << KELVORO_VERSION << "\n";
+        return 0;
+    }
 
     int printCave = 0;
     bool headless = false;
@@ -162,6 +166,6 @@ int main(int argc, char** argv) {
     if ((options.frames >= 0) != !run.screen.screenshotPath.empty())
         return Fail("on screen, --frames and --screenshot go together");
     run.screen.screenshotFrame = options.frames;
-    ProgramFolder = std::filesystem::canonical("/proc/self/exe").parent_path().string();
+    ProgramFolder = RunningProgramFolder();
     return RunOnScreen(options, run);
 }

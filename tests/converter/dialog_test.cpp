@@ -26,29 +26,10 @@
 
 #include "about.h"
 #include "dialog.h"
+#include "file_size_limit.h"
 #include "support.h"
 
 namespace {
-
-// While it lives, no file of this process grows past `bytes`: writes beyond fail as on a
-// full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, m_saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-};
 
 // Hands the next file chooser to `answer` once it is open, from inside its own loop.
 void answerFileDialog(std::function<void(QFileDialog*)> answer) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine_fixture.h"
+#include "file_size_limit.h"
 
 namespace {
 
@@ -61,6 +62,24 @@ TEST_F(FileModuleTest, AnOutputNeverWrittenToIsAnEmptyWavOf44Bytes) {
     EXPECT_EQ(Le16(file, 22), 2u);  // the defaults: stereo, 44100 Hz
     EXPECT_EQ(Le32(file, 24), 44100u);
     EXPECT_EQ(Le32(file, 40), 0u);
+}
+
+// stdio takes in far more than a full disk lets through; the header must count only what
+// reached the file, in whole sample frames.
+TEST_F(FileModuleTest, AfterAFullDiskTheWavHeaderCountsWhatReachedTheFile) {
+    const std::string path = (folder / "full.wav").string();
+    ASSERT_EQ(output_select(context, ("wav:" + path).c_str(), -1), 0);
+    ASSERT_EQ(output_open(context), 0);
+    {
+        const FileSizeLimit limit(70001);
+        const std::vector<int16_t> samples(100, 0x1234);
+        for (int i = 0; i < 1000; ++i) output_write(context, samples.data(), 200, 2, 1, 44100);
+        ASSERT_EQ(output_close(context), 0);
+    }
+    const Bytes file = Read(path);
+    ASSERT_EQ(file.size(), 70001u);
+    EXPECT_EQ(Le32(file, 40), 69956u);
+    EXPECT_EQ(Le32(file, 4), 69956u + 36u);
 }
 
 TEST_F(FileModuleTest, NamesWithoutAWavPrefixGetRawPcm) {

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 
 #include "display/display_sdl.h"
 #include "display/pictures.h"
@@ -81,7 +80,7 @@ void ProcessorShare(const char* what, int cave) {
 }  // namespace
 
 int main() {
-    ProgramFolder = std::filesystem::canonical("/proc/self/exe").parent_path().string();
+    ProgramFolder = RunningProgramFolder();
     std::printf("video driver: %s\n", SDL_getenv("SDL_VIDEODRIVER") ? SDL_getenv("SDL_VIDEODRIVER") : "default");
     FrameTime(27);
     ProcessorShare("title screen", 0);

@@ -50,6 +50,7 @@ constexpr const char* Usage =
     "                 device, with --device N) and end when the device has played it\n"
     "  --list-devices list the sound devices: number, name and description\n"
     "  --help         show this text\n"
+    "  --version      show the engine's version\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when any was not, 2 for a usage error.\n";
 
@@ -373,6 +374,10 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--help") {
             std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("vortax-decode, VORTAX engine %s\n", engine_get_version(nullptr, nullptr, nullptr));
             return 0;
         }
         if (arg == "--mono-left") {
