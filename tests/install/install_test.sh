@@ -6,6 +6,7 @@ build=$1 source=$2 conformance=$3
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "install test: $*" >&2; exit 1; }
+. "$(dirname "$0")/game_plays.sh"
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
@@ -40,14 +41,9 @@ engine=$("$prefix/bin/vortax-decode" --version | sed -n 's/^vortax-decode, VORTA
 "$prefix/bin/kelvoro" --version | grep -qx 'kelvoro [0-9]*\.[0-9]*\.[0-9]*' || fail "kelvoro --version"
 
 # The game, headless and on screen: on screen it must find its files in share/kelvoro.
-"$prefix/bin/kelvoro" --headless --cave 1 --replay "$source/game/play/solutions/cave01.replay" |
-    grep -q ' outcome exit cave 1 ' || fail "the installed game does not win cave 1"
-export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
-"$prefix/bin/kelvoro" --windowed --frames 3 --screenshot "$prefix/title.bmp" ||
-    fail "the installed game does not start on screen"
-[ "$(wc -c < "$prefix/title.bmp")" -gt 100000 ] || fail "the installed game's screenshot is too small"
+game_plays "$prefix/bin/kelvoro" "$source" "$prefix"
 rm "$data/kvinfo.wav"
-if "$prefix/bin/kelvoro" --windowed --frames 3 --screenshot "$prefix/none.bmp" 2>"$prefix/error.txt"; then
+if SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy "$prefix/bin/kelvoro" --windowed --frames 3 --screenshot "$prefix/none.bmp" 2>"$prefix/error.txt"; then
     fail "the game starts without its sound kvinfo.wav"
 fi
 grep -q "$data/kvinfo.wav" "$prefix/error.txt" || fail "the missing sound is not named: $(cat "$prefix/error.txt")"

@@ -7,6 +7,7 @@ build=$1 source=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
+. "$(dirname "$0")/game_plays.sh"
 
 cpack -G DEB -B "$work" --config "$build/CPackConfig.cmake" >/dev/null
 package=$(ls "$work"/*.deb)
@@ -41,10 +42,7 @@ fi
 trap 'dpkg -r "$name" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 dpkg -i "$package" >/dev/null
 dpkg-query -L "$name" > "$work/files"
-/usr/bin/kelvoro --headless --cave 1 --replay "$source/game/play/solutions/cave01.replay" |
-    grep -q ' outcome exit cave 1 ' || fail "the packaged game does not win cave 1"
-SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy /usr/bin/kelvoro --windowed --frames 3 --screenshot "$work/title.bmp" ||
-    fail "the packaged game does not start on screen"
+game_plays /usr/bin/kelvoro "$source" "$work"
 /usr/bin/tunepress --version >/dev/null || fail "the packaged tunepress does not run"
 /usr/bin/vortax-decode --version >/dev/null || fail "the packaged vortax-decode does not run"
 # (A machine that keeps no manuals has dpkg leave them out.)
