@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QRandomGenerator>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 #include "vortax.h"
@@ -17,10 +19,70 @@ struct EngineDeleter {
 };
 using Engine = std::unique_ptr<EngineContext, EngineDeleter>;
 
-// Converting a file onto itself would truncate it before it is read.
+// Converting a file onto itself would replace the source with its WAV file.
 bool isSameFile(const QString& input, const QString& output) {
     const QFileInfo target(output);
     return target.exists() && target.canonicalFilePath() == QFileInfo(input).canonicalFilePath();
+}
+
+// A WAV file while it is written: a file of its own in the WAV file's folder, under a short
+// name that fits wherever the WAV name does, which takes the WAV file's place only once
+// complete. Until then a WAV file of an earlier run stays as it was; a file that is never
+// completed goes away with this object.
+class PartFile {
+public:
+    explicit PartFile(const QString& target) : m_target(target) {
+        const QString folder = target.left(target.lastIndexOf(u'/') + 1);
+        // What any new file gets, less the umask, since the WAV file keeps them.
+        constexpr QFile::Permissions Permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                                   QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+        // Created here, only where no file is, before the engine writes to it.
+        for (;;) {
+            const QString candidate = folder + QStringLiteral(".tunepress-%1.part").arg(randomLetters());
+            QFile file(candidate);
+            if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, Permissions)) {
+                m_path = candidate;
+                return;
+            }
+            // Only a name that is taken is worth another try.
+            if (!QFileInfo::exists(candidate)) return;
+        }
+    }
+    ~PartFile() {
+        if (!m_path.isEmpty()) QFile::remove(m_path);
+    }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    // Empty when the file could not be created.
+    const QString& path() const { return m_path; }
+
+    // Renames the file over the target in one step; returns what went wrong, or nothing.
+    QString complete() {
+        std::error_code error;
+        std::filesystem::rename(QFileInfo(m_path).filesystemFilePath(), QFileInfo(m_target).filesystemFilePath(),
+                                error);
+        if (error) return QString::fromStdString(error.message());
+        m_path.clear();
+        return {};
+    }
+
+private:
+    static QString randomLetters() {
+        static constexpr char16_t Letters[] = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        QString letters(6, Qt::Uninitialized);
+        for (QChar& letter : letters) letter = Letters[QRandomGenerator::global()->bounded(62)];
+        return letters;
+    }
+
+    QString m_target;
+    QString m_path;
+};
+
+int32_t openWavOutput(EngineContext* context, const QString& path) {
+    const QByteArray name = "wav:" + QFile::encodeName(path);
+    output_select(context, name.constData(), -1);
+    return output_open(context);
 }
 
 }  // namespace
@@ -93,38 +155,46 @@ ConversionWorker::FileResult ConversionWorker::convert(EngineContext* context, i
         return FileResult::Failed;
     }
     const QByteArray input = QFile::encodeName(path);
-    // The engine takes the name from "wav:" on; a failure message shows the whole argument.
-    const QByteArray outputArgument = "-output=wav:" + QFile::encodeName(output);
     input_select(context, input.constData(), -1);
-    output_select(context, outputArgument.constData() + qstrlen("-output="), -1);
 
-    // The input is opened first, so that a file that cannot be read creates no output and
-    // truncates none that is there.
+    // The input is opened first, so that a file that cannot be read creates no output.
     int32_t code = input_open(context);
     if (code < 0) {
         emit message(QString::asprintf("Cannot open input (%s)\n", error_name(code)));
         return FileResult::Failed;
     }
-    code = output_open(context);
+    PartFile part(output);
+    code = part.path().isEmpty() ? VORTAX_OPEN_FAILED : openWavOutput(context, part.path());
     if (code < 0) {
         input_close(context);
-        emit message(QString::asprintf("Cannot instanciate  output (%s) %s\n", error_name(code),
-                                       outputArgument.constData()));
+        // The name the user knows, not the part file's.
+        emit message(QString::asprintf("Cannot instanciate  output (%s) -output=wav:%s\n", error_name(code),
+                                       QFile::encodeName(output).constData()));
         return FileResult::Fatal;
     }
     reportStream(context);
     emit statusChanged(QString::asprintf("Decoding: %s", qUtf8Printable(path)));
 
     code = decode(context, row);
+    const bool decodedAudio = context->stream.frames > 0;
     output_set_control(context, nullptr, COMMAND_DRAIN);
     input_close(context);
-    // Closing completes the WAV header, so a file cut short keeps what was written.
-    output_close(context);
+    const int32_t closed = output_close(context);
     if (code == VORTAX_WRITE_FAILED) {
         emit message(QString::asprintf("Cannot write output (%s)", error_name(code)));
         return FileResult::Failed;
     }
-    return code == VORTAX_INPUT_END ? FileResult::Converted : FileResult::Failed;
+    // Stopped, or the input failed: the part file goes, and whatever had the name stays.
+    if (code != VORTAX_INPUT_END) return FileResult::Failed;
+    if (!decodedAudio) {
+        emit message(QString::asprintf("No MPEG audio in %s", qUtf8Printable(path)));
+        return FileResult::Failed;
+    }
+    // The last bytes reach the disk only as the file closes, and a full disk shows there.
+    const QString problem = closed < 0 ? QString::fromUtf8(error_name(closed)) : part.complete();
+    if (problem.isEmpty()) return FileResult::Converted;
+    emit message(QString::asprintf("Cannot complete %s (%s)", qUtf8Printable(output), qUtf8Printable(problem)));
+    return FileResult::Failed;
 }
 
 int32_t ConversionWorker::decode(EngineContext* context, int row) {
@@ -150,7 +220,9 @@ void ConversionWorker::reportStream(const EngineContext* context) {
     static const char* const Modes[] = {"Stereo", "Jnt-Stereo", "2-Channel", "Mono"};
     const StreamInfo& stream = context->stream;
     if (!stream.changed) return;
-    emit streamChanged(QString::asprintf("MPEG %d, layer %s, %d kbps, %d hz, %s, %ld sec", stream.version,
+    // The engine gives MPEG 2.5 as version 0.
+    const QByteArray version = stream.version == 0 ? QByteArray("2.5") : QByteArray::number(stream.version);
+    emit streamChanged(QString::asprintf("MPEG %s, layer %s, %d kbps, %d hz, %s, %ld sec", version.constData(),
                                          Layers[stream.layer & 3], stream.bitrate, stream.frequency,
                                          Modes[stream.mode & 3], static_cast<long>(context->input.duration)));
 }

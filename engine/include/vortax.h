@@ -275,6 +275,8 @@ int32_t input_control(EngineContext* context, int32_t a, int32_t b, int32_t c);
 /* Output side. */
 int32_t output_select(EngineContext* context, const char* name, int32_t id);
 int32_t output_open(EngineContext* context);
+/* Closing a file output completes it; VORTAX_WRITE_FAILED when its last bytes or its
+ * header could not be written (a full disk): the file is then not whole. */
 int32_t output_close(EngineContext* context);
 int32_t output_write(EngineContext* context, const void* buffer, int32_t size, int32_t width, int32_t stereo,
                      int32_t frequency);
@@ -293,18 +295,22 @@ int32_t engine_get_reduction(EngineContext* context, int32_t* reduction);
 int32_t engine_set_equalizer(EngineContext* context, const int8_t* steps);
 int32_t engine_get_equalizer(EngineContext* context, int8_t* steps);
 
-/* Gapless decoding (off by default): when the stream starts with the encoder's tag (a
- * Xing or Info frame with the encoder's delay and padding), the tag frame gives no samples,
- * the encoder's delay plus the decoder's own 529 samples are dropped at the start and the
- * padding less 529 at the end, so the output is exactly as long as the audio encoded.
- * Streams without such a tag are not touched. */
+/* A Xing or Info frame is never audio, gapless or not. Gapless decoding (off by default):
+ * when the stream starts with the encoder's tag (such a frame with the encoder's delay and
+ * padding), the encoder's delay plus the decoder's own 529 samples are dropped at the start
+ * and the padding less 529 at the end, so the output is exactly as long as the audio
+ * encoded. Streams without such a tag are not touched. */
 int32_t engine_set_gapless(EngineContext* context, int32_t on);
 int32_t engine_get_gapless(EngineContext* context, int32_t* on);
 /* The delay and padding (samples per channel) the stream's tag gives; -1 without a tag. */
 int32_t engine_get_encoder_tag(EngineContext* context, int32_t* delay, int32_t* padding);
 
 /* Decodes the next frame and writes it to the output. VORTAX_INPUT_END at the end;
- * VORTAX_INVALID_FRAME for a frame that could not be decoded (the next call goes on). */
+ * VORTAX_INVALID_FRAME for a frame that could not be decoded (the next call goes on).
+ * An output without a set-control method cannot follow a change of format: it gets every
+ * block in the stream's first format (channels doubled or averaged, the rate resampled),
+ * and the first change is told to the notification callback as "stream format changed"
+ * with the frame where it happened. */
 int32_t engine_decode_frame(EngineContext* context);
 
 /* Filters. Position -1 puts a filter at the front, 0 or 1 next to the module, a larger

@@ -1,17 +1,21 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <span>
 
 #include "decode.h"
 #include "layer12.h"
 #include "mulaw.h"
 #include "state.h"
+#include "stream_probe.h"
 
 namespace {
 
 constexpr int32_t PcmBufferBytes = 4608;
-constexpr int ProbeBytes = 196;
+// The most the probe keeps, tags with their pictures included; past it, the probe stops.
+constexpr size_t MostProbed = 64 << 20;
 constexpr int32_t StateClosed = 0;
 constexpr int32_t StateOpen = 1;
 
@@ -58,6 +62,17 @@ int32_t InFlags(EngineContext* c) { return InputFront(c)->input.get_flags(InputF
 int32_t InSize(EngineContext* c) { return InputFront(c)->input.get_size(InputFront(c), InputFront(c)->instance); }
 FilterNode* Out(EngineContext* c) { return OutputFront(c); }
 
+// Reads the whole length from the input chain: the count, 0 at the end, or a code.
+int32_t ReadChain(EngineContext* context, uint8_t* buffer, int32_t length) {
+    return length > 0 ? InRead(context, buffer, length) : 0;
+}
+
+// Drops what the probe read: the input starts again elsewhere, or closes.
+void ForgetAhead(EngineState& state) {
+    std::vector<uint8_t>().swap(state.ahead);
+    state.aheadRead = 0;
+}
+
 void CloseInstance(EngineContext* context, bool input) {
     if (input) {
         if (!context->input.instance) return;
@@ -94,15 +109,13 @@ int32_t Select(EngineContext* context, Side& side, const char* name, int32_t id,
     return VORTAX_OK;
 }
 
-// The stream's first frame, and a Xing header in it, describe the stream before decoding.
+// The stream's first frame, and a Xing frame, describe the stream before decoding. Its
+// bit rate and duration come from the audio alone: the Xing byte count, or the size less
+// the tags before the first frame.
 void PrimeStream(EngineContext* context) {
-    uint8_t bytes[ProbeBytes] = {};
-    if (InRead(context, bytes, 10) <= 0) return;
-    const int32_t skip = Id3v2Length(bytes, 10);
-    if (skip > 0 && InSeek(context, skip) != 0) return;
-    const int32_t got = skip > 0 ? InRead(context, bytes, ProbeBytes) : InRead(context, bytes + 10, ProbeBytes - 10);
-    if (got <= 0) return;
-    const StreamProbe probe = ProbeStream(bytes, ProbeBytes);
+    EngineState& state = *context->state;
+    const StreamProbe probe = ProbeStream(context);
+    state.audioBytes = std::max(0, context->input.size - probe.tag_bytes);
     if (!probe.valid) return;
     StreamInfo& stream = context->stream;
     const FrameHeader& header = probe.header;
@@ -112,47 +125,69 @@ void PrimeStream(EngineContext* context) {
     stream.frequency = header.frequency;
     stream.mode = header.mode;
     stream.changed = 1;
-    context->input.duration = header.bitrate > 0 ? context->input.size / (header.bitrate * 1000 / 8) : 0;
-    if (probe.xing) {
-        const int32_t seconds = static_cast<int32_t>(static_cast<int64_t>(probe.xing_frames) *
-                                                     (header.lsf() ? 576 : 1152) / header.frequency);
-        context->input.duration = seconds;
-        stream.bitrate = seconds > 0 ? context->input.size / seconds / 125 : 0;
-        context->state->vbr = true;
+    context->input.duration = header.bitrate > 0 ? state.audioBytes / (header.bitrate * 125) : 0;
+    const XingFrame& xing = probe.xing;
+    if (xing.vbr && xing.frames > 0) {
+        const double seconds = static_cast<double>(xing.frames) * SamplesPerFrame(header) / header.frequency;
+        const double bytes = xing.bytes > 0 ? xing.bytes : state.audioBytes;
+        context->input.duration = static_cast<int32_t>(seconds);
+        stream.bitrate = static_cast<int32_t>(std::lround(bytes / seconds / 125));
+        state.vbr = true;
     }
-    context->state->hasXing = probe.has_table;
-    if (probe.has_table) std::memcpy(context->state->xing.data(), probe.table, 100);
-    context->state->encoderTag = probe.encoder;
-    context->state->encoderDelay = probe.encoder_delay;
-    context->state->encoderPadding = probe.encoder_padding;
+    state.hasXing = xing.has_table;
+    if (xing.has_table) std::memcpy(state.xing.data(), xing.table, 100);
+    state.encoderTag = xing.encoder;
+    state.tagFrames = xing.frames;
+    state.encoderDelay = xing.encoder_delay;
+    state.encoderPadding = xing.encoder_padding;
 }
 
 constexpr int32_t DecoderDelay = 529;  // samples the synthesis and hybrid filterbanks add
 
-// From the start of the stream a gapless decode drops the tag frame and the delays.
+// Gapless decoding trims a joined stream (files put one after another) as mpg123 does: the
+// first file's tag decides, its delay dropped at the start of the whole stream and its
+// padding at the very end. The later files' tag frames give no samples, where mpg123
+// decodes each as a frame of silence: the output is a frame a file shorter than mpg123's.
 void StartTrimming(EngineState& state, bool atStart) {
-    state.tagFrameNext = atStart && state.encoderTag;
-    state.trimStart = state.tagFrameNext ? state.encoderDelay + DecoderDelay : 0;
+    state.trimStart = atStart && state.encoderTag ? state.encoderDelay + DecoderDelay : 0;
+    state.heldSamples = 0;
 }
 
-// Cuts the block down to the samples the encoder was given.
+// Cuts the stream down to the samples the encoder was given. Only the end of the input
+// shows where the padding is, so near it the last samples decoded are held back, and those
+// held when the input ends are never given. The tag's frame count tells when the end is
+// near; before it, and there is most of a stream, blocks pass without that extra copy.
 void TrimForGapless(EngineContext* context, int shift) {
     EngineState& state = *context->state;
     if (!state.gapless || !state.encoderTag) return;
     PcmBlock& pcm = context->pcm;
     const int channels = pcm.stereo ? 2 : 1;
-    const int samples = pcm.size / channels;
-    int drop = samples;
-    if (!state.tagFrameNext) {
-        drop = std::min(state.trimStart >> shift, samples);
-        state.trimStart -= drop << shift;
+    auto* samples = static_cast<int16_t*>(pcm.buffer);
+    const int drop = std::min(state.trimStart >> shift, pcm.size / channels);
+    state.trimStart -= drop << shift;
+    const int perFrame = pcm.size / channels;
+    const uint32_t nearEnd = static_cast<uint32_t>((state.encoderPadding >> shift) / std::max(1, perFrame) + 2);
+    if (state.heldSamples == 0 && context->stream.frames + nearEnd < state.tagFrames) {
+        if (drop > 0) {
+            std::memmove(samples, samples + drop * channels, static_cast<size_t>(pcm.size - drop * channels) * sizeof(int16_t));
+            pcm.size -= drop * channels;
+        }
+        return;
     }
-    state.tagFrameNext = false;
-    int keep = samples - drop;
-    if (state.reader.ended) keep = std::max(0, keep - (std::max(0, state.encoderPadding - DecoderDelay) >> shift));
-    auto* buffer = static_cast<int16_t*>(pcm.buffer);
-    std::memmove(buffer, buffer + drop * channels, static_cast<size_t>(keep * channels) * sizeof(int16_t));
-    pcm.size = keep * channels;
+    // Samples held in another layout end a file joined before this one: its padding.
+    if (channels != state.heldChannels) {
+        state.heldSamples = 0;
+        state.heldChannels = channels;
+    }
+    int16_t* held = state.held.data();
+    std::copy(samples + drop * channels, samples + pcm.size, held + state.heldSamples);
+    state.heldSamples += pcm.size - drop * channels;
+    const int tail = (std::max(0, state.encoderPadding - DecoderDelay) >> shift) * channels;
+    const int given = std::max(0, state.heldSamples - tail);
+    std::copy(held, held + given, samples);
+    std::copy(held + given, held + state.heldSamples, held);
+    state.heldSamples -= given;
+    pcm.size = given;
 }
 
 void SplitTime(TimeRecord& time, double seconds) {
@@ -193,7 +228,7 @@ void UpdateStream(EngineContext* context, const FrameHeader& header) {
         const int32_t average = stream.frames == 1 ? header.bitrate : (header.bitrate + 31 * stream.bitrate) / 32;
         stream.changed = differs || average != stream.bitrate;
         stream.bitrate = average;
-        if (average != 0) context->input.duration = context->input.size / (average * 1000 / 8);
+        if (average != 0) context->input.duration = context->state->audioBytes / (average * 125);
     }
     UpdatePosition(context);
     if (context->output.module && (context->output.caps & CAPS_DELAY)) {
@@ -252,6 +287,34 @@ void DispatchFrame(EngineContext* context, const FrameHeader& header, int16_t* p
     TrimForGapless(context, shift);
 }
 
+const char* ChannelsName(int channels) { return channels == 2 ? "stereo" : "mono"; }
+
+// Only an output that takes a change of format through its set-control method (a sound
+// device opens itself again) follows one; any other, a WAV file above all, would get
+// samples its header does not describe. Those get every block in the stream's first format.
+void KeepFormat(EngineContext* context) {
+    EngineState& state = *context->state;
+    if (!context->output.module || context->output.module->output.set_control) return;
+    PcmBlock& pcm = context->pcm;
+    FormatKeeper& keeper = state.keeper;
+    const int channels = pcm.stereo ? 2 : 1;
+    if (keeper.Keeping() && !state.formatChangeNoted &&
+        (pcm.frequency != keeper.Frequency() || channels != keeper.Channels())) {
+        state.formatChangeNoted = true;
+        char detail[160];
+        std::snprintf(detail, sizeof detail, "from frame %u on: %d Hz %s, converted to %d Hz %s",
+                      context->stream.frames + 1, pcm.frequency, ChannelsName(channels), keeper.Frequency(),
+                      ChannelsName(keeper.Channels()));
+        Notify(context, 0, "stream format changed", detail);
+    }
+    const std::span<int16_t> kept = keeper.Convert(static_cast<int16_t*>(pcm.buffer), pcm.size / channels, channels, pcm.frequency);
+    if (keeper.Error()) Notify(context, 0, "cannot convert the stream format", keeper.Error());
+    pcm.buffer = kept.data();
+    pcm.size = static_cast<int32_t>(kept.size());
+    pcm.stereo = keeper.Channels() == 2 ? 1 : 0;
+    pcm.frequency = keeper.Frequency();
+}
+
 // Turns the decoded 16-bit samples into what the output takes.
 void Adapt(EngineContext* context) {
     PcmBlock& pcm = context->pcm;
@@ -285,12 +348,44 @@ int32_t DecodeInto(EngineContext* context, int16_t* buffer) {
         pcm.frequency = frequency;
         return VORTAX_INVALID_FRAME;
     }
+    KeepFormat(context);
     Adapt(context);
     pcm.changes = (pcm.width != width ? PCM_WIDTH_CHANGED : 0) |
                   (pcm.stereo != stereo ? PCM_STEREO_CHANGED | PCM_FORMAT_CHANGED : 0) |
                   (pcm.frequency != frequency ? PCM_FORMAT_CHANGED : 0);
     UpdateStream(context, header);
     return VORTAX_OK;
+}
+
+// Writes the block through the output chain, announcing a change of format first.
+int32_t WriteBlock(EngineContext* context) {
+    PcmBlock& pcm = context->pcm;
+    if (pcm.changes != 0) {
+        OutputControl control{};
+        control.width = pcm.width;
+        control.frequency = pcm.frequency;
+        control.stereo = pcm.stereo;
+        output_set_control(context, &control, pcm.changes);
+    }
+    // A block the output could not take (a full disk) is a failure, not a frame decoded.
+    const int32_t written = output_write(context, pcm.buffer, pcm.size, pcm.width, pcm.stereo, pcm.frequency);
+    return written == 0 && pcm.size > 0 ? VORTAX_WRITE_FAILED : VORTAX_OK;
+}
+
+// At the end of the input, what the resampler of a changed format still holds goes out
+// as one last block.
+int32_t WriteKeptTail(EngineContext* context) {
+    FormatKeeper& keeper = context->state->keeper;
+    const std::span<int16_t> tail = keeper.Keeping() ? keeper.Flush() : std::span<int16_t>{};
+    if (tail.empty()) return VORTAX_INPUT_END;
+    PcmBlock& pcm = context->pcm;
+    pcm.buffer = tail.data();
+    pcm.size = static_cast<int32_t>(tail.size());
+    pcm.width = 2;
+    pcm.changes = 0;
+    Adapt(context);
+    const int32_t code = WriteBlock(context);
+    return code < 0 ? code : VORTAX_INPUT_END;
 }
 
 int32_t Seek(EngineContext* context, int32_t offset) {
@@ -301,7 +396,7 @@ int32_t Seek(EngineContext* context, int32_t offset) {
     context->stream.fraction = static_cast<float>(offset) / static_cast<float>(context->input.size);
     SplitTime(context->stream.time, context->input.duration * static_cast<double>(context->stream.fraction));
     ResetDecoder(context);
-    context->state->reader.at_start = offset == 0;
+    ForgetAhead(*context->state);
     StartTrimming(*context->state, offset == 0);
     return InSeek(context, offset);
 }
@@ -391,11 +486,8 @@ int32_t input_open(EngineContext* context) {
     context->state->encoderTag = false;
     context->input.state = StateOpen;
     context->input.flags = InFlags(context);
-    if (context->input.flags & INPUT_CAN_SEEK) {
-        PrimeStream(context);
-        InSeek(context, 0);
-        context->input.position = 0;
-    }
+    ForgetAhead(*context->state);
+    PrimeStream(context);
     StartTrimming(*context->state, true);
     return VORTAX_OK;
 }
@@ -409,16 +501,36 @@ int32_t input_close(EngineContext* context) {
     context->input.duration = 0;
     context->input.state = StateClosed;
     context->state->hasXing = false;
+    ForgetAhead(*context->state);
     return InClose(context);
 }
 
 int32_t input_read(EngineContext* context, void* buffer, int32_t length) {
     if (!context || !buffer || length < 0) return VORTAX_INVALID_PARAMETERS;
     if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
-    const int32_t count = InRead(context, buffer, length);
-    if (count == 0) return VORTAX_INPUT_END;
+    EngineState& state = *context->state;
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    // What the probe read comes first; what it reads is kept for then.
+    if (state.probing && state.ahead.size() + static_cast<size_t>(length) > MostProbed) return VORTAX_OUT_OF_MEMORY;
+    const size_t kept = state.probing ? 0 : state.ahead.size() - state.aheadRead;
+    const auto early = static_cast<int32_t>(std::min(static_cast<size_t>(length), kept));
+    if (early > 0) {
+        std::memcpy(bytes, state.ahead.data() + state.aheadRead, static_cast<size_t>(early));
+        state.aheadRead += static_cast<size_t>(early);
+        if (state.aheadRead == state.ahead.size()) ForgetAhead(state);
+    }
+    const int32_t count = ReadChain(context, bytes + early, length - early);
     if (count < 0) return count;
-    context->input.position += count;
+    if (count == 0 && early < length) return VORTAX_INPUT_END;
+    if (state.probing) {
+        try {
+            state.ahead.insert(state.ahead.end(), bytes, bytes + count);
+        } catch (const std::bad_alloc&) {
+            return VORTAX_OUT_OF_MEMORY;
+        }
+        return VORTAX_OK;
+    }
+    context->input.position += early + count;
     return VORTAX_OK;
 }
 
@@ -470,6 +582,8 @@ int32_t output_open(EngineContext* context) {
     context->pcm.stereo = -1;
     context->pcm.width = 0;
     context->pcm.frequency = 0;
+    context->state->keeper.Reset();
+    context->state->formatChangeNoted = false;
     for (SynthesisArea& area : context->state->synthesis) ResetSynthesis(area);
     context->output.caps = Out(context)->output.caps(Out(context), Out(context)->instance);
     context->output.state = StateOpen;
@@ -558,8 +672,8 @@ int32_t engine_get_equalizer(EngineContext* context, int8_t* steps) {
     for (size_t channel = 0; channel < 2; ++channel) {
         for (size_t band = 0; band < 32; ++band) {
             const float g = state.gains[channel][band];
-            steps[channel * 32 + band] =
-                !state.hasGains[channel] ? 0 : static_cast<int8_t>(g >= 1.0f ? (g - 1.0f) * 32.0f : (1.0f - 1.0f / g) * 32.0f);
+            const float step = g >= 1.0f ? (g - 1.0f) * 32.0f : (1.0f - 1.0f / g) * 32.0f;
+            steps[channel * 32 + band] = !state.hasGains[channel] ? 0 : static_cast<int8_t>(std::lround(step));
         }
         if (!state.hasGains[channel]) code = -1;
     }
@@ -592,18 +706,8 @@ int32_t engine_decode_frame(EngineContext* context) {
     void* offered = Out(context)->output.get_buffer(Out(context), Out(context)->instance, PcmBufferBytes);
     auto* buffer = offered ? static_cast<int16_t*>(offered) : context->state->pcm.data();
     const int32_t code = DecodeInto(context, buffer);
+    if (code == VORTAX_INPUT_END) return WriteKeptTail(context);
     if (code < 0) return code;
-    PcmBlock& pcm = context->pcm;
-    if (pcm.changes != 0) {
-        OutputControl control{};
-        control.width = pcm.width;
-        control.frequency = pcm.frequency;
-        control.stereo = pcm.stereo;
-        output_set_control(context, &control, pcm.changes);
-    }
-    // A block the output could not take (a full disk) is a failure, not a frame decoded.
-    const int32_t written = output_write(context, pcm.buffer, pcm.size, pcm.width, pcm.stereo, pcm.frequency);
-    if (written == 0 && pcm.size > 0) return VORTAX_WRITE_FAILED;
-    return code;
+    return WriteBlock(context);
 }
 }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "state.h"
+#include "wav_header.h"
 
 namespace {
 
@@ -32,7 +34,8 @@ struct FileOutput {
     EngineContext* context = nullptr;
     FILE* file = nullptr;
     std::unique_ptr<char[]> buffer;
-    uint32_t written = 0;  // PCM bytes
+    uint64_t written = 0;   // PCM bytes
+    bool complete = true;  // every byte handed over went into the stream
     int32_t frequency = 44100;
     int32_t stereo = 1;
     Format format = Raw;
@@ -49,6 +52,11 @@ struct Device {
     const char* description;
     int32_t flags;
 };
+
+bool IsRegularFile(FILE* file) {
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+}
 
 int32_t Query(ModuleInfo* info, int32_t flags, const char* name, const Device* devices, int32_t count) {
     if (!info) return VORTAX_INVALID_PARAMETERS;
@@ -123,8 +131,15 @@ int32_t InputClose(void* instance) {
 int32_t InputRead(void* instance, void* buffer, int32_t length) {
     auto* input = static_cast<FileInput*>(instance);
     if (!input->file || length <= 0) return 0;
-    const size_t got = std::fread(buffer, 1, static_cast<size_t>(length), input->file);
-    return got == static_cast<size_t>(length) ? length : 0;
+    const auto size = static_cast<size_t>(length);
+    size_t got = 0;
+    for (;;) {
+        got += std::fread(static_cast<char*>(buffer) + got, 1, size - got, input->file);
+        // A signal caught while waiting on a pipe cuts the read short; the rest is still to come.
+        if (got == size || !std::ferror(input->file) || errno != EINTR) break;
+        std::clearerr(input->file);
+    }
+    return got == size ? length : 0;
 }
 
 int32_t InputSeek(void* instance, int32_t offset) {
@@ -132,17 +147,17 @@ int32_t InputSeek(void* instance, int32_t offset) {
     return input->file && std::fseek(input->file, offset, SEEK_SET) == 0 ? 0 : -1;
 }
 
-int32_t InputFlags(void* instance) {
-    auto* input = static_cast<FileInput*>(instance);
-    return input->file && input->file != stdin ? INPUT_CAN_SEEK : 0;
-}
+// Pipes and devices cannot go back, and standard input, even from a file, need not start
+// at the file's beginning.
+bool CanSeek(const FileInput& input) { return input.file && input.file != stdin && IsRegularFile(input.file); }
 
+int32_t InputFlags(void* instance) { return CanSeek(*static_cast<FileInput*>(instance)) ? INPUT_CAN_SEEK : 0; }
+
+// The size, or 0 (unknown): also for a file too long for the engine's 32-bit count.
 int32_t InputSize(void* instance) {
     auto* input = static_cast<FileInput*>(instance);
-    if (!input->file) return 0;
-    const int descriptor = fileno(input->file);
     struct stat status {};
-    if (descriptor == 0 || fstat(descriptor, &status) != 0) return 0;
+    if (!CanSeek(*input) || fstat(fileno(input->file), &status) != 0 || status.st_size > INT32_MAX) return 0;
     return static_cast<int32_t>(status.st_size);
 }
 
@@ -167,35 +182,14 @@ int32_t OutputDelete(void* instance) {
     return VORTAX_OK;
 }
 
+int Channels(const FileOutput& output) { return output.stereo ? 2 : 1; }
+
 bool Put(FILE* file, const void* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; }
-
-bool Put32(FILE* file, uint32_t value) {
-    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    return Put(file, bytes, 4);
-}
-
-bool Put16(FILE* file, uint16_t value) {
-    const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
-    return Put(file, bytes, 2);
-}
-
-// The 44-byte WAV header for what has been written so far; raw, AIFF and Sun files get none.
-int32_t WriteHeader(FileOutput& output) {
-    if (output.format != Wav) return VORTAX_OK;
-    const uint16_t channels = output.stereo ? 2 : 1;
-    const auto frequency = static_cast<uint32_t>(output.frequency);
-    const bool ok = Put(output.file, "RIFF", 4) && Put32(output.file, output.written + 36) &&
-                    Put(output.file, "WAVEfmt ", 8) && Put32(output.file, 16) && Put16(output.file, 1) &&
-                    Put16(output.file, channels) && Put32(output.file, frequency) &&
-                    Put32(output.file, channels * frequency * 2) && Put16(output.file, static_cast<uint16_t>(channels * 2)) &&
-                    Put16(output.file, 16) && Put(output.file, "data", 4) && Put32(output.file, output.written);
-    return ok ? VORTAX_OK : -1;
-}
 
 int32_t OutputOpen(void* instance) {
     auto* output = static_cast<FileOutput*>(instance);
     output->written = 0;
+    output->complete = true;
     output->headerWritten = false;
     output->frequency = 44100;
     output->stereo = 1;
@@ -213,7 +207,11 @@ int32_t OutputOpen(void* instance) {
         output->file = stdout;
         return VORTAX_OK;
     }
-    output->file = std::fopen(path.c_str(), "wb");
+    // Closing an over-long WAV file reads its data back to move it; a pipe opened for reading
+    // too would be its own reader and never notice the other one leave.
+    struct stat status {};
+    const bool readBack = output->format == Wav && (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode));
+    output->file = std::fopen(path.c_str(), readBack ? "w+b" : "wb");
     if (output->file) {
         // The buffer must outlive the stream; without one the runtime's default stays.
         output->buffer.reset(new (std::nothrow) char[OutputBufferBytes]);
@@ -232,37 +230,52 @@ int32_t OutputWrite(void* instance, const void* buffer, int32_t size, int32_t, i
         output->frequency = frequency;
         output->stereo = stereo;
         output->headerWritten = true;
-        WriteHeader(*output);
+        if (output->format == Wav) {
+            const WavHeaderBytes header = WavHeader(0, Channels(*output), frequency);
+            if (!Put(output->file, header.bytes.data(), header.size)) output->complete = false;
+        }
     }
     if (size <= 0) return 0;
-    if (!Put(output->file, buffer, static_cast<size_t>(size))) return 0;
-    output->written += static_cast<uint32_t>(size);
+    if (!Put(output->file, buffer, static_cast<size_t>(size))) {
+        output->complete = false;
+        return 0;
+    }
+    output->written += static_cast<uint64_t>(size);
     return size;
 }
 
-// After a failed write the file can hold less than stdio took in; the header counts the
-// whole sample frames that reached it.
-void CountWhatReachedTheFile(FileOutput& output) {
+// After a failed write the file can hold less than stdio took in; the count drops to the
+// whole sample frames that reached it, for the header. False when anything fell short.
+bool CountWhatReachedTheFile(FileOutput& output) {
+    const bool flushed = std::fflush(output.file) == 0;
     struct stat status {};
-    std::fflush(output.file);
-    if (fstat(fileno(output.file), &status) != 0 || !S_ISREG(status.st_mode)) return;
-    const uint32_t frame = output.stereo ? 4 : 2;
-    const auto onDisk = static_cast<uint64_t>(status.st_size > 44 ? status.st_size - 44 : 0);
-    if (onDisk < output.written) output.written = static_cast<uint32_t>(onDisk / frame * frame);
+    if (fstat(fileno(output.file), &status) != 0 || !S_ISREG(status.st_mode)) return flushed;
+    const uint64_t header = output.format == Wav ? RiffHeaderBytes : 0;
+    const auto size = static_cast<uint64_t>(status.st_size);
+    const uint64_t onDisk = size > header ? size - header : 0;
+    if (onDisk >= output.written) return flushed;
+    const auto frame = static_cast<uint64_t>(Channels(output) * 2);
+    output.written = onDisk / frame * frame;
+    return false;
+}
+
+// A WAV header is completed in place when the stream can go back to its start. Standard
+// output cannot be read back to make room for the ds64 chunk: over the RIFF limit it keeps
+// its first header.
+bool CompleteHeader(FileOutput& output) {
+    if (output.format != Wav || !IsRegularFile(output.file)) return true;
+    if (output.file == stdout && output.written > RiffDataLimit) return true;
+    return CompleteWavFile(output.file, output.written, Channels(output), output.frequency);
 }
 
 int32_t OutputClose(void* instance) {
     auto* output = static_cast<FileOutput*>(instance);
     if (!output->file) return VORTAX_OK;
-    // The header is completed in place when the stream can go back to its start.
-    if (output->format == Wav) CountWhatReachedTheFile(*output);
-    if (output->format != Raw && std::fseek(output->file, 0, SEEK_SET) == 0) WriteHeader(*output);
-    if (output->file == stdout)
-        std::fflush(stdout);
-    else
-        std::fclose(output->file);
+    bool ok = CountWhatReachedTheFile(*output) && output->complete;
+    ok = CompleteHeader(*output) && ok;
+    ok = (output->file == stdout ? std::fflush(stdout) : std::fclose(output->file)) == 0 && ok;
     output->file = nullptr;
-    return VORTAX_OK;
+    return ok ? VORTAX_OK : VORTAX_WRITE_FAILED;
 }
 
 }  // namespace

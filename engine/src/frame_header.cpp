@@ -33,27 +33,37 @@ bool ParseHeader(uint32_t word, FrameHeader& header) {
     h.original = (word >> 2) & 1;
     h.emphasis = static_cast<int>(word & 3);
 
-    if (h.bitrate_index == 0 || h.bitrate_index == 15 || layerBits == 0 || h.frequency_index == 3) return false;
-    if (h.padding && h.frequency_index != 0) return false;
+    if (h.bitrate_index == 15 || layerBits == 0 || h.frequency_index == 3) return false;
     if (h.version_code == 3) return false;
     h.layer = 4 - layerBits;
     if (h.version_code == 2 && h.layer != 3) return false;
     if (h.version_code == 1 && h.layer == 2 && !Layer2ModeAllowed(h.bitrate_index, h.mode)) return false;
 
     h.version = 2 - h.version_code;
-    h.bitrate = BitrateTable[h.version_code == 1 ? 0 : 1][h.layer - 1][h.bitrate_index];
     h.frequency = FrequencyTable[h.version_code][h.frequency_index];
-    const int pad = h.padding && h.frequency_index == 0 ? 1 : 0;
-    switch (h.layer) {
-        case 1: h.length = (h.bitrate * 12000 / h.frequency + pad) * 4; break;
-        case 2: h.length = h.bitrate * 144000 / h.frequency + pad; break;
-        default:
-            h.length = h.bitrate * 144000 / h.frequency / (h.lsf() ? 2 : 1) + pad;
-            h.side_info = h.lsf() ? (h.channels() == 1 ? 9 : 17) : (h.channels() == 1 ? 17 : 32);
-            break;
+    if (h.layer == 3) h.side_info = h.lsf() ? (h.channels() == 1 ? 9 : 17) : (h.channels() == 1 ? 17 : 32);
+    if (h.bitrate_index != 0) {
+        h.bitrate = BitrateTable[h.version_code == 1 ? 0 : 1][h.layer - 1][h.bitrate_index];
+        // A frame carries an eighth of its samples' worth of bits, in whole slots.
+        const int slot = SlotBytes(h);
+        h.length = SamplesPerFrame(h) / 8 * h.bitrate * 1000 / h.frequency / slot * slot + PaddingBytes(h);
     }
     header = h;
     return true;
+}
+
+bool SameStream(const FrameHeader& a, const FrameHeader& b) {
+    return a.version_code == b.version_code && a.layer == b.layer && a.frequency_index == b.frequency_index;
+}
+
+int SlotBytes(const FrameHeader& header) { return header.layer == 1 ? 4 : 1; }
+
+int PaddingBytes(const FrameHeader& header) { return header.padding ? SlotBytes(header) : 0; }
+
+void SetFreeFormatLength(FrameHeader& header, int unpadded) {
+    header.length = unpadded + PaddingBytes(header);
+    const int bytesPerKbit = SamplesPerFrame(header) / 8 * 1000;  // frame bytes at 1 kbit/s and 1 Hz
+    header.bitrate = (unpadded * header.frequency + bytesPerKbit / 2) / bytesPerKbit;
 }
 
 int SamplesPerFrame(const FrameHeader& header) {

@@ -1,130 +1,132 @@
 #include "frame_reader.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "xing.h"
 
 namespace {
 
 constexpr int RingSize = 4096;
-constexpr int HeaderBytes = 4;
-constexpr int Id3v2HeaderBytes = 10;
+constexpr int CrcBytes = 2;
+constexpr int WindowBytes = static_cast<int>(sizeof FrameReader::window);
 
-enum Step { NeedHeader = 0, ReadingBody = 1, NeedNextHeader = 4 };
+const uint8_t* Window(const FrameReader& reader) { return reader.window + reader.window_start; }
+int Available(const FrameReader& reader) { return reader.window_end - reader.window_start; }
 
-uint32_t Word(const uint8_t* b) {
-    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+void Drop(FrameReader& reader, int bytes) {
+    reader.window_start += bytes;
+    if (reader.window_start == reader.window_end) reader.window_start = reader.window_end = 0;
 }
 
-// A tag after the last frame ends the stream: its bytes are no audio, and a picture in
-// it could pass for frames.
-bool StartsTag(const uint8_t* b) {
-    return std::memcmp(b, "TAG", 3) == 0 || std::memcmp(b, "APET", 4) == 0 || std::memcmp(b, "ID3", 3) == 0;
+// Reads until the window holds `bytes`, no more: input modules give a piece whole or not
+// at all, so a piece that runs past the end of the input is lost.
+int32_t Fill(EngineContext* context, FrameReader& reader, int bytes) {
+    const int have = Available(reader);
+    if (have >= bytes) return VORTAX_OK;
+    if (reader.window_start + bytes > WindowBytes) {
+        std::memmove(reader.window, Window(reader), static_cast<size_t>(have));
+        reader.window_start = 0;
+        reader.window_end = have;
+    }
+    if (const int32_t code = input_read(context, reader.window + reader.window_end, bytes - have); code < 0) return code;
+    reader.window_end += bytes - have;
+    return VORTAX_OK;
 }
 
-int32_t Read(EngineContext* context, void* buffer, int32_t length) {
-    return length > 0 ? input_read(context, buffer, length) : VORTAX_OK;
-}
-
-// Skips `length` bytes of the input by reading them.
-int32_t Skip(EngineContext* context, int32_t length) {
-    uint8_t scratch[512];
-    while (length > 0) {
-        const int32_t piece = length < static_cast<int32_t>(sizeof scratch) ? length : static_cast<int32_t>(sizeof scratch);
-        if (const int32_t code = Read(context, scratch, piece); code < 0) return code;
-        length -= piece;
+// Passes the rest of a tag.
+int32_t SkipTag(EngineContext* context, FrameReader& reader) {
+    while (reader.skip > 0) {
+        const int piece = std::min(reader.skip, Available(reader) > 0 ? Available(reader) : WindowBytes);
+        if (const int32_t code = Fill(context, reader, piece); code < 0) return code;
+        Drop(reader, piece);
+        reader.skip -= piece;
     }
     return VORTAX_OK;
 }
 
-// Searches the input for the next valid header: four bytes, then one more at a time until
-// eleven set bits lead; an invalid header starts the search again with four fresh bytes.
-int32_t FindHeader(EngineContext* context, FrameReader& reader, FrameHeader& header) {
+// The length of a tag `offset` bytes into the window, or 0.
+int32_t TagAt(EngineContext* context, FrameReader& reader, int offset, int32_t& length) {
     for (;;) {
-        uint8_t bytes[Id3v2HeaderBytes];
-        if (const int32_t code = Read(context, bytes, HeaderBytes); code < 0) return code;
-        if (reader.at_start) {
-            reader.at_start = false;
-            if (std::memcmp(bytes, "ID3", 3) == 0) {
-                if (const int32_t code = Read(context, bytes + HeaderBytes, Id3v2HeaderBytes - HeaderBytes); code < 0)
-                    return code;
-                const int32_t tag = Id3v2Length(bytes, Id3v2HeaderBytes);
-                if (const int32_t code = Skip(context, tag - Id3v2HeaderBytes); code < 0) return code;
-                continue;
-            }
-        }
-        uint32_t word = Word(bytes);
-        while ((word >> 21) != 0x7FF) {
-            uint8_t next = 0;
-            if (const int32_t code = Read(context, &next, 1); code < 0) return code;
-            word = (word << 8) | next;
-        }
-        if (ParseHeader(word, header)) return VORTAX_OK;
+        length = TagLength(Window(reader) + offset, Available(reader) - offset);
+        if (length >= 0) return VORTAX_OK;
+        if (const int32_t code = Fill(context, reader, offset - length); code < 0) return code;
     }
 }
 
-// Reads the body of the frame whose header was just read.
-int32_t ReadBody(EngineContext* context, FrameReader& reader) {
-    const FrameHeader& header = reader.header;
-    const int crcBytes = header.crc ? 2 : 0;
-    if (header.layer != 3) {
-        reader.frame_bytes = header.length - HeaderBytes;
-        return Read(context, reader.frame, reader.frame_bytes);
+// Measures a free-format stream's frame length: the distance from this header to the next
+// header of its stream. No frame is shorter than its header, a CRC and the side
+// information, and none of the stream, padded or not, is to be longer than MaxFrameBytes.
+int32_t MeasureFreeFormat(EngineContext* context, FrameReader& reader, const FrameHeader& header) {
+    const int padding = PaddingBytes(header);
+    const int longest = MaxFrameBytes - SlotBytes(header) + padding;
+    for (int distance = HeaderBytes + CrcBytes + header.side_info + padding; distance <= longest; ++distance) {
+        if (const int32_t code = Fill(context, reader, distance + HeaderBytes); code < 0) return code;
+        FrameHeader next;
+        if (!ParseHeader(WordAt(Window(reader) + distance), next) || next.bitrate_index != 0 || !SameStream(header, next))
+            continue;
+        reader.free_length = distance - padding;
+        reader.free_format = header;
+        return VORTAX_OK;
     }
-    reader.frame_bytes = header.side_info + crcBytes;
-    if (const int32_t code = Read(context, reader.frame, reader.frame_bytes); code < 0) return code;
+    return FrameNotFound;
+}
+
+// A free-format frame's length: measured once, then taken for the frames that follow,
+// each with its own padding.
+int32_t FreeFormatLength(EngineContext* context, FrameReader& reader, FrameHeader& header) {
+    const bool known = reader.synced && reader.free_length > 0 && SameStream(header, reader.free_format);
+    if (!known) {
+        if (const int32_t code = MeasureFreeFormat(context, reader, header); code != VORTAX_OK) return code;
+    }
+    SetFreeFormatLength(header, reader.free_length);
+    return VORTAX_OK;
+}
+
+// Whether a frame found by searching is confirmed by what follows it: a header of its
+// stream, a tag, or the end of the input.
+int32_t Confirm(EngineContext* context, FrameReader& reader, const FrameHeader& header) {
+    int32_t code = Fill(context, reader, header.length + HeaderBytes);
+    if (code == VORTAX_INPUT_END) return VORTAX_OK;
+    if (code < 0) return code;
+    FrameHeader next;
+    if (ParseHeader(WordAt(Window(reader) + header.length), next) && SameStream(header, next)) return VORTAX_OK;
+    int32_t tag = 0;
+    code = TagAt(context, reader, header.length, tag);
+    if (code == VORTAX_INPUT_END) return VORTAX_OK;
+    if (code < 0) return code;
+    return tag > 0 ? VORTAX_OK : FrameNotFound;
+}
+
+// Whether the valid header at the start of the window begins a frame: its length known,
+// all its bytes read (a frame cut short at the end of the input is none), and, unless it
+// follows a frame, confirmed.
+int32_t CheckFrame(EngineContext* context, FrameReader& reader, FrameHeader& header) {
+    if (header.bitrate_index == 0) {
+        if (const int32_t code = FreeFormatLength(context, reader, header); code != VORTAX_OK) return code;
+    }
+    if (const int32_t code = Fill(context, reader, header.length); code < 0) return code;
+    return reader.synced ? VORTAX_OK : Confirm(context, reader, header);
+}
+
+// Moves the frame found out of the window: a layer I or II body, or layer III side
+// information, its main data going to the ring.
+void TakeFrame(FrameReader& reader) {
+    const FrameHeader& header = reader.header;
+    const uint8_t* body = FoundFrame(reader) + HeaderBytes;
+    const int crcBytes = header.crc ? CrcBytes : 0;
+    reader.frame_bytes = header.layer == 3 ? header.side_info + crcBytes : header.length - HeaderBytes;
+    std::memcpy(reader.frame, body, static_cast<size_t>(reader.frame_bytes));
+    if (header.layer != 3) return;
+    const uint8_t* main = body + reader.frame_bytes;
     const int mainBytes = header.length - HeaderBytes - reader.frame_bytes;
-    if (mainBytes < 0) return VORTAX_INVALID_FRAME;
-    const int first = mainBytes < RingSize - reader.write ? mainBytes : RingSize - reader.write;
-    if (const int32_t code = Read(context, reader.ring + reader.write, first); code < 0) return code;
-    if (const int32_t code = Read(context, reader.ring, mainBytes - first); code < 0) return code;
+    const int first = std::min(mainBytes, RingSize - reader.write);
+    std::memcpy(reader.ring + reader.write, main, static_cast<size_t>(first));
+    std::memcpy(reader.ring, main + first, static_cast<size_t>(mainBytes - first));
     reader.main_start = reader.write;
     reader.main_bytes = mainBytes;
     reader.write = (reader.write + mainBytes) % RingSize;
     reader.reservoir += mainBytes;
-    return VORTAX_OK;
-}
-
-// Reads the header after the frame. True when the frame is confirmed: the next header
-// is valid (and kept), or the input ends, or a tag follows.
-int32_t ConfirmFrame(EngineContext* context, FrameReader& reader, bool& confirmed) {
-    uint8_t bytes[HeaderBytes];
-    const int32_t code = Read(context, bytes, HeaderBytes);
-    if (code == VORTAX_INPUT_END || (code >= 0 && StartsTag(bytes))) {
-        reader.ended = true;
-        confirmed = true;
-        return VORTAX_OK;
-    }
-    if (code < 0) return code;
-    FrameHeader next;
-    confirmed = ParseHeader(Word(bytes), next);
-    reader.has_lookahead = confirmed;
-    reader.lookahead = Word(bytes);
-    return VORTAX_OK;
-}
-
-// CRC-16 with the polynomial 0x8005, bits reflected, as the encoder's extension carries it.
-uint16_t Checksum(const uint8_t* bytes, int length) {
-    uint16_t crc = 0;
-    for (int i = 0; i < length; ++i) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
-    }
-    return crc;
-}
-
-// The encoder's extension: 36 bytes after the Xing fields, the delay and padding (12 bits
-// each) at byte 21, and at byte 34 a checksum of the frame up to there.
-void ReadEncoderExtension(const uint8_t* bytes, int at, int end, StreamProbe& probe) {
-    constexpr int Length = 36;
-    constexpr int DelayAt = 21;
-    constexpr int ChecksumAt = 34;
-    if (at + Length > end) return;
-    const int checksumAt = at + ChecksumAt;
-    const uint16_t stored = static_cast<uint16_t>(bytes[checksumAt] << 8 | bytes[checksumAt + 1]);
-    if (Checksum(bytes, checksumAt) != stored) return;
-    const uint8_t* d = bytes + at + DelayAt;
-    probe.encoder = true;
-    probe.encoder_delay = d[0] << 4 | d[1] >> 4;
-    probe.encoder_padding = (d[1] & 0x0F) << 8 | d[2];
 }
 
 }  // namespace
@@ -135,32 +137,48 @@ void ResetFrameReader(FrameReader& reader) {
     reader.main_start = 0;
     reader.main_bytes = 0;
     reader.reservoir = 0;
-    reader.step = NeedHeader;
-    reader.has_lookahead = false;
-    reader.at_start = true;
-    reader.ended = false;
+    reader.window_start = 0;
+    reader.window_end = 0;
+    reader.skip = 0;
+    reader.synced = false;
+    reader.free_length = 0;
+    reader.tag_bytes = 0;
 }
+
+int32_t FindFrame(EngineContext* context, FrameReader& reader, int32_t limit) {
+    for (;;) {
+        if (const int32_t code = SkipTag(context, reader); code < 0) return code;
+        if (const int32_t code = Fill(context, reader, HeaderBytes); code < 0) return code;
+        if (ParseHeader(WordAt(Window(reader)), reader.header)) {
+            if (const int32_t code = CheckFrame(context, reader, reader.header); code != FrameNotFound) return code;
+        }
+        // Junk, or a tag: tags are passed whole, junk a byte at a time.
+        reader.synced = false;
+        int32_t tag = 0;
+        if (const int32_t code = TagAt(context, reader, 0, tag); code < 0) return code;
+        if (tag > 0) {
+            reader.skip = tag;
+            reader.tag_bytes += tag;
+            continue;
+        }
+        if (limit == 0) return FrameNotFound;
+        if (limit > 0) --limit;
+        Drop(reader, 1);
+    }
+}
+
+const uint8_t* FoundFrame(const FrameReader& reader) { return Window(reader); }
 
 int32_t ReadNextFrame(EngineContext* context, FrameReader& reader, FrameHeader& header) {
     for (;;) {
-        if (reader.ended) return VORTAX_INPUT_END;
-        if (reader.step == NeedHeader) {
-            if (reader.has_lookahead) {
-                reader.has_lookahead = false;
-                ParseHeader(reader.lookahead, reader.header);
-            } else if (const int32_t code = FindHeader(context, reader, reader.header); code < 0) {
-                return code;
-            }
-            reader.step = ReadingBody;
-        }
-        if (reader.step == ReadingBody) {
-            if (const int32_t code = ReadBody(context, reader); code < 0) return code;
-            reader.step = NeedNextHeader;
-        }
-        bool confirmed = false;
-        if (const int32_t code = ConfirmFrame(context, reader, confirmed); code < 0) return code;
-        reader.step = NeedHeader;
-        if (confirmed) {
+        if (const int32_t code = FindFrame(context, reader, -1); code != VORTAX_OK) return code;
+        // A Xing or Info frame describes its stream and holds no audio, wherever it stands:
+        // a joined stream has one for each of its files.
+        const bool audio = !IsXingFrame(FoundFrame(reader), reader.header);
+        if (audio) TakeFrame(reader);
+        Drop(reader, reader.header.length);
+        reader.synced = true;
+        if (audio) {
             header = reader.header;
             return VORTAX_OK;
         }
@@ -168,7 +186,7 @@ int32_t ReadNextFrame(EngineContext* context, FrameReader& reader, FrameHeader& 
 }
 
 void FrameBits(const FrameReader& reader, BitReader& bits) {
-    const int crcBytes = reader.header.crc ? 2 : 0;
+    const int crcBytes = reader.header.crc ? CrcBytes : 0;
     ResetBits(bits, reader.frame + crcBytes, static_cast<size_t>(reader.frame_bytes - crcBytes));
 }
 
@@ -182,47 +200,4 @@ bool MainData(FrameReader& reader, int mainDataBegin, BitReader& bits) {
     std::memcpy(reader.main_data + first, reader.ring, static_cast<size_t>(bytes - first));
     ResetBits(bits, reader.main_data, static_cast<size_t>(bytes));
     return true;
-}
-
-int32_t Id3v2Length(const uint8_t* bytes, int length) {
-    if (length < Id3v2HeaderBytes || std::memcmp(bytes, "ID3", 3) != 0) return 0;
-    // The size is four 7-bit bytes; a footer adds ten more bytes.
-    int32_t size = 0;
-    for (int i = 6; i < 10; ++i) size = (size << 7) | (bytes[i] & 0x7F);
-    const bool footer = bytes[5] & 0x10;
-    return Id3v2HeaderBytes + size + (footer ? Id3v2HeaderBytes : 0);
-}
-
-StreamProbe ProbeStream(const uint8_t* bytes, int length) {
-    StreamProbe probe;
-    if (length < HeaderBytes || bytes[0] != 0xFF || bytes[1] < 0xE0) return probe;
-    if (!ParseHeader(Word(bytes), probe.header)) return probe;
-    probe.valid = true;
-    const FrameHeader& h = probe.header;
-    const int at = h.lsf() ? (h.channels() == 1 ? 13 : 21) : (h.channels() == 1 ? 21 : 36);
-    // Nothing is read past the frame, nor past the bytes at hand.
-    const int end = length < h.length ? length : h.length;
-    auto fits = [&](int offset, int size) { return offset + size <= end; };
-    if (!fits(at, 8)) return probe;
-    const bool xing = std::memcmp(bytes + at, "Xing", 4) == 0;
-    if (!xing && std::memcmp(bytes + at, "Info", 4) != 0) return probe;
-    const uint32_t flags = Word(bytes + at + 4);
-    int offset = at + 8;
-    if (flags & 1) {
-        if (!fits(offset, 4)) return probe;
-        probe.xing = xing;
-        probe.xing_frames = Word(bytes + offset);
-        offset += 4;
-    }
-    if (flags & 2) offset += 4;
-    if (flags & 4) {
-        if (xing && fits(offset, 100)) {
-            probe.has_table = true;
-            std::memcpy(probe.table, bytes + offset, 100);
-        }
-        offset += 100;
-    }
-    if (flags & 8) offset += 4;
-    ReadEncoderExtension(bytes, offset, end, probe);
-    return probe;
 }

@@ -1,15 +1,22 @@
-// The frame reader: finds frame headers in the input, reads each frame's body, keeps the
-// layer III main-data reservoir, and confirms a frame by the header that follows it.
+// The frame reader: finds the frames in the input, passing the tags and junk between them,
+// takes each frame's body, and keeps the layer III main-data reservoir.
 #pragma once
 
 #include <cstdint>
 
 #include "bitstream.h"
 #include "frame_header.h"
+#include "tags.h"
 #include "vortax.h"
 
+// The longest frame taken: beyond every bit rate of the tables, for free-format streams.
+constexpr int MaxFrameBytes = 4096;
+
+// FindFrame's answer when its limit of junk went by without a frame.
+constexpr int32_t FrameNotFound = 1;
+
 struct FrameReader {
-    uint8_t frame[2048] = {};  // a layer I or II body, or layer III side information
+    uint8_t frame[MaxFrameBytes] = {};  // a layer I or II body, or layer III side information
     int frame_bytes = 0;
     uint8_t ring[4096] = {};   // layer III main data, written round
     int write = 0;             // where the next main data goes in the ring
@@ -17,18 +24,33 @@ struct FrameReader {
     int main_bytes = 0;        // how much of it this frame brought
     int reservoir = 0;         // main-data bytes held, at most 4096
     uint8_t main_data[4096] = {};  // this frame's main data, laid out straight for the bit reader
-    int step = 0;              // 0 need a header, 1 reading the body, 4 need the next header
-    FrameHeader header;        // of the frame being read
-    uint32_t lookahead = 0;    // the next frame's header, read to confirm this one
-    bool has_lookahead = false;
-    bool at_start = true;      // the next search starts the stream (where a tag may lead)
-    bool ended = false;        // a tag followed the last frame: nothing more to read
+    // Bytes read and not yet taken: a frame being looked at and what follows it, up to the
+    // first bytes of a tag. A frame is taken only once it is whole here.
+    uint8_t window[MaxFrameBytes + TagLookBytes] = {};
+    int window_start = 0;
+    int window_end = 0;
+    int32_t skip = 0;          // bytes of a tag still to pass
+    bool synced = false;       // the window starts right after a frame
+    FrameHeader header;        // of the frame found, then taken
+    int free_length = 0;       // a free-format stream's frame length without padding, once measured
+    FrameHeader free_format;   // the frame it was measured on
+    int32_t tag_bytes = 0;     // bytes of the tags passed
 };
 
 void ResetFrameReader(FrameReader& reader);
 
-// Reads the next confirmed frame through input_read: 0 with its header, VORTAX_INPUT_END
-// at the end of the input, or the input's code.
+// Finds the next frame and leaves it whole at the start of the window, its header in
+// reader.header. A frame right after another is taken as it comes; one found by searching
+// must be followed by a header of its stream, a tag or the end of the input. Gives
+// VORTAX_OK, VORTAX_INPUT_END, the input's code, or FrameNotFound once `limit` bytes of
+// junk went by (a negative limit: none).
+int32_t FindFrame(EngineContext* context, FrameReader& reader, int32_t limit);
+
+// The frame FindFrame found, header first.
+const uint8_t* FoundFrame(const FrameReader& reader);
+
+// Takes the next audio frame through input_read: 0 with its header, VORTAX_INPUT_END at
+// the end of the input, or the input's code.
 int32_t ReadNextFrame(EngineContext* context, FrameReader& reader, FrameHeader& header);
 
 // The bits of the frame buffer: after the header and its CRC, the layer I or II body or
@@ -38,24 +60,3 @@ void FrameBits(const FrameReader& reader, BitReader& bits);
 // Points `bits` at this layer III frame's main data, which begins mainDataBegin bytes
 // before the frame's own part; false when the reservoir holds too little of it.
 bool MainData(FrameReader& reader, int mainDataBegin, BitReader& bits);
-
-// What the first frame of a stream tells: its format and, from a Xing header, the frame
-// count (then the stream is taken as variable bit rate) and the seek table. A Xing header,
-// or its twin "Info" in constant-bit-rate files, may carry the encoder's extension with the
-// samples it added before the audio (delay) and after it (padding); it is believed only
-// when its checksum holds.
-struct StreamProbe {
-    bool valid = false;
-    FrameHeader header;
-    bool xing = false;
-    uint32_t xing_frames = 0;
-    bool has_table = false;
-    uint8_t table[100] = {};
-    bool encoder = false;
-    int encoder_delay = 0;    // samples per channel
-    int encoder_padding = 0;  // samples per channel
-};
-StreamProbe ProbeStream(const uint8_t* bytes, int length);
-
-// Bytes of an ID3v2 tag that starts these bytes (its header gives them), or 0.
-int32_t Id3v2Length(const uint8_t* bytes, int length);

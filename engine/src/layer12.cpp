@@ -120,10 +120,11 @@ void DecodeLayer1(BitReader& bits, const FrameHeader& header, const Routing& rou
 
 const AllocationTable& ChooseAllocationTable(const FrameHeader& header) {
     if (header.lsf()) return AllocationTableLsf;
-    int perChannel = header.bitrate_index;
-    if (header.mode != MODE_SINGLE_CHANNEL) perChannel = perChannel == 4 ? 1 : perChannel - 4;
-    if (perChannel <= 2) return header.frequency_index == FREQUENCY_INDEX_32000 ? AllocationTableD : AllocationTableC;
-    if (perChannel <= 5 || header.frequency_index == FREQUENCY_INDEX_48000) return AllocationTableA;
+    // By the bit rate of one channel, so that a free-format frame (whose rate comes from its
+    // length, not from a table index) finds its table too.
+    const int perChannel = header.bitrate / header.channels();
+    if (perChannel <= 48) return header.frequency_index == FREQUENCY_INDEX_32000 ? AllocationTableD : AllocationTableC;
+    if (perChannel <= 80 || header.frequency_index == FREQUENCY_INDEX_48000) return AllocationTableA;
     return AllocationTableB;
 }
 

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "filters.h"
+#include "format_keeper.h"
 #include "frame_reader.h"
 #include "layer3.h"
 #include "synth.h"
@@ -35,6 +37,11 @@ struct EngineState {
     std::array<uint8_t, 100> xing{};
     bool hasXing = false;
     bool vbr = false;
+    int32_t audioBytes = 0;  // the input's size less the tags before the first frame
+    // What input_open's probe read (while `probing`), which input_read gives again first.
+    std::vector<uint8_t> ahead;
+    size_t aheadRead = 0;
+    bool probing = false;
     FilterNode* inputChain = nullptr;   // the front node
     FilterNode* outputChain = nullptr;
     ModuleRecord* inputModules = nullptr;  // newest first
@@ -45,8 +52,16 @@ struct EngineState {
     bool encoderTag = false;  // the stream starts with the encoder's tag
     int32_t encoderDelay = 0;
     int32_t encoderPadding = 0;
-    bool tagFrameNext = false;  // the next frame decoded is the tag frame
-    int32_t trimStart = 0;      // samples per channel still to drop at the start
+    uint32_t tagFrames = 0;   // the frame count the encoder's tag gives, 0 when it gives none
+    int32_t trimStart = 0;    // samples per channel still to drop at the start
+    // The last samples decoded, held back while they could be the padding at the end: up
+    // to the largest padding (12 bits) of two channels, and a frame more.
+    std::array<int16_t, 2 * 4096 + 2304> held{};
+    int32_t heldSamples = 0;
+    int32_t heldChannels = 0;
+    // An output that cannot follow a change of format gets every block in the first one.
+    FormatKeeper keeper;
+    bool formatChangeNoted = false;  // told once an output, at the first change
     std::list<EngineVariable> variables;  // newest first
     std::list<Watcher> watchers;          // newest first
 };

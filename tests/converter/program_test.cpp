@@ -1,7 +1,10 @@
 // The tunepress program itself: its options, and a file named on its command line.
 #include <QDir>
 #include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
 
+#include "dialog.h"
 #include "support.h"
 
 namespace {
@@ -53,6 +56,18 @@ TEST_F(ProgramTest, AFileOnTheCommandLineIsConvertedIntoTheSavedFolder) {
     EXPECT_FALSE(QFile::exists(path("song.wav")));
     // The folder is saved again when the dialog closes.
     EXPECT_TRUE(read(path("config/Tunepress/Tunepress.ini")).contains("output=" + path("converted").toUtf8() + "/\n"));
+}
+
+// The program would wait for its message box to be closed, which no test can do: the file
+// goes to the dialog as main() hands it over, with the message kept instead of shown.
+TEST_F(ProgramTest, AFileWithoutMpegAudioOnTheCommandLineEndsWith1) {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path("config"));
+    MainDialog dialog;
+    dialog.setMessageFunction([](const QString&) {});
+    QSignalSpy end(&dialog, &MainDialog::endRequested);
+    dialog.convertAndEnd(write("notes.mp3", "Not a song, only notes.\n"));
+    ASSERT_TRUE(end.wait(RunTimeoutMs));
+    EXPECT_EQ(end.first().first().toInt(), 1);
 }
 
 }  // namespace

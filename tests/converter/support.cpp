@@ -1,26 +1,19 @@
 #include "support.h"
 
+#include "conformance.h"
+
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
 
-#include <cmath>
-
-const SilentStream LayerTwoStereo{1, 2, 4, 1, false, 192, 1152, 48000};
-const SilentStream LayerTwoMono{1, 2, 1, 1, true, 96, 1152, 48000};
-const SilentStream LayerOneStereo{1, 1, 1, 0, false, 32, 384, 44100};
-const SilentStream LayerThreeMono{2, 3, 4, 0, true, 104, 576, 22050};
+const SilentStream LayerTwoStereo{{1, 2, 4, 1, false, 0}, 1152, 48000};
+const SilentStream LayerTwoMono{{1, 2, 1, 1, false, 3}, 1152, 48000};
+const SilentStream LayerOneStereo{{1, 1, 1, 0, false, 0}, 384, 44100};
+const SilentStream LayerThreeMono{{0, 3, 4, 0, false, 3}, 576, 22050};
 
 QByteArray SilentStream::frames(int count) const {
-    const quint32 versionBits = version == 1 ? 3 : 2;
-    const quint32 layerBits = 4 - layer;
-    const quint32 modeBits = mono ? 3 : 0;
-    // Sync, version, layer, no CRC, bit rate, frequency and mode; the rest stays zero.
-    const quint32 header = 0xFFE00000u | versionBits << 19 | layerBits << 17 | 1u << 16 | quint32(bitrateIndex) << 12 |
-                           quint32(frequencyIndex) << 10 | modeBits << 6;
-    QByteArray frame(frameBytes, '\0');
-    qToBigEndian(header, frame.data());
-    return frame.repeated(count);
+    const Bytes bytes = Frames(fields, count);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
 Wav readWav(const QString& path) {
@@ -44,40 +37,24 @@ Wav readWav(const QString& path) {
     return wav;
 }
 
-bool conformanceAvailable() { return QDir(QStringLiteral(CONFORMANCE_DIR)).exists(); }
+bool conformanceAvailable() { return !ConformanceStreams().empty(); }
 
 ConformanceStream conformanceStream(const QString& name) {
-    const QDir folder(QStringLiteral(CONFORMANCE_DIR));
     ConformanceStream stream;
-    QFile manifest(folder.filePath(QStringLiteral("MANIFEST.tsv")));
-    if (!manifest.open(QIODevice::ReadOnly | QIODevice::Text)) return stream;
-    // name, layer, mpeg, rate_hz, modes, frames, decoded_samples, ...
-    while (!manifest.atEnd()) {
-        const QList<QByteArray> fields = manifest.readLine().trimmed().split('\t');
-        if (fields.size() < 7 || QString::fromUtf8(fields[0]) != name) continue;
-        stream.path = folder.filePath(name + QStringLiteral(".bit"));
-        stream.reference = folder.filePath(name + QStringLiteral(".pcm"));
-        stream.frequency = fields[3].toInt();
-        stream.channels = fields[4] == "mono" ? 1 : 2;
-        stream.decodedSamples = fields[6].toLongLong();
+    for (const ConformanceEntry& entry : ConformanceStreams()) {
+        if (QString::fromStdString(entry.name) != name) continue;
+        stream.path = QString::fromStdString(entry.stream);
+        stream.reference = QString::fromStdString(entry.reference);
+        stream.frequency = entry.frequency;
+        stream.channels = entry.modes == "mono" ? 1 : 2;
+        stream.decodedSamples = entry.decoded;
     }
     return stream;
 }
 
 double psnr(const QByteArray& pcm, const QString& referencePath) {
-    QFile file(referencePath);
-    if (!file.open(QIODevice::ReadOnly)) return 0;
-    const QByteArray reference = file.readAll();
-    const qsizetype samples = std::min(pcm.size(), reference.size()) / 2;
-    if (samples == 0) return 0;
-    double squares = 0;
-    for (qsizetype i = 0; i < samples; ++i) {
-        const double difference = qFromLittleEndian<qint16>(pcm.constData() + 2 * i) -
-                                  qFromLittleEndian<qint16>(reference.constData() + 2 * i);
-        squares += difference * difference;
-    }
-    if (squares == 0) return INFINITY;
-    return 10 * std::log10(32767.0 * 32767.0 * double(samples) / squares);
+    const Comparison result = Compare(PcmOf(pcm.constData(), size_t(pcm.size())), 0, ReadPcm(referencePath.toStdString()));
+    return result.compared == 0 ? 0 : result.psnr;
 }
 
 QString ConverterTest::write(const QString& name, const QByteArray& bytes) const {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "mpeg_frames.h"
+
 #include <optional>
 #include <ostream>
 
@@ -19,17 +21,12 @@ constexpr int RunTimeoutMs = 120000;
 
 // A stream whose frames are a header and zero bytes, which decode to silence.
 struct SilentStream {
-    int version;  // 1 or 2
-    int layer;
-    int bitrateIndex;
-    int frequencyIndex;
-    bool mono;
-    int frameBytes;
+    HeaderFields fields;
     int samplesPerFrame;  // in each channel
     int frequency;
 
     QByteArray frames(int count) const;
-    int channels() const { return mono ? 1 : 2; }
+    int channels() const { return fields.mode == 3 ? 1 : 2; }
     qint64 pcmBytes(int count) const { return qint64(count) * samplesPerFrame * channels() * 2; }
 };
 

@@ -1,10 +1,12 @@
 // ConversionWorker on a thread of its own, as the dialog runs it: output names, the list
-// re-read during a run, the stop between frames, the end of a run.
+// re-read during a run, the stop between frames, inputs without audio, failures at the end
+// of a file, the end of a run.
 #include <QDir>
 #include <QFile>
 #include <QTest>
 #include <QThread>
 
+#include "file_size_limit.h"
 #include "support.h"
 #include "worker.h"
 
@@ -95,7 +97,7 @@ TEST_F(WorkerTest, ProgressOnlyGrowsAcrossTheFiles) {
 
 TEST_F(WorkerTest, TheStreamLineFollowsTheStreamFromFrameToFrame) {
     SilentStream mono = LayerTwoStereo;
-    mono.mono = true;
+    mono.fields.mode = 3;
     const QString file = write("a.mp2", LayerTwoStereo.frames(10) + mono.frames(10));
     ASSERT_TRUE(run({file}));
     ASSERT_GE(streams.size(), 2);
@@ -121,25 +123,22 @@ TEST_F(WorkerTest, FilesHandedOverDuringARunAreConvertedInTheSameRun) {
     EXPECT_EQ(wav.data.size(), LayerThreeMono.pcmBytes(10));
 }
 
-TEST_F(WorkerTest, AStopEndsTheRunBetweenTwoFramesOfTheCurrentFile) {
+TEST_F(WorkerTest, AStopDropsTheFileUnderWayAndKeepsAnEarlierWav) {
     const QString first = write("a.mp2", LayerTwoStereo.frames(50));
     const QString second = write("b.mp2", LayerTwoStereo.frames(5));
-    const QString third = write("c.mp2", LayerTwoStereo.frames(5));
+    write("a.wav", "earlier");
     QObject::connect(
         worker, &ConversionWorker::fileStarted, worker,
         [&](int row) {
             if (row == 0) worker->requestStop();
         },
         Qt::DirectConnection);
-    ASSERT_TRUE(run({first, second, third}));
+    ASSERT_TRUE(run({first, second}));
     EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
     EXPECT_EQ(rows, QList<int>({0}));
-    // The frame under way is finished and written; the file keeps it under a whole header.
-    const Wav wav = readWav(path("a.wav"));
-    EXPECT_TRUE(wav.valid);
-    EXPECT_EQ(wav.data.size(), LayerTwoStereo.pcmBytes(1));
-    EXPECT_FALSE(QFile::exists(path("b.wav")));
-    EXPECT_FALSE(QFile::exists(path("c.wav")));
+    EXPECT_EQ(read(path("a.wav")), "earlier");
+    // Hidden files count too: the output under way is written under a name of its own.
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp2", "a.wav", "b.mp2"}));
     EXPECT_EQ(progress.last(), qMakePair(100, 0));
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -158,6 +157,50 @@ TEST_F(WorkerTest, ASecondRunAfterAStopGoesOnNormally) {
     ASSERT_TRUE(run({file}));
     EXPECT_EQ(*outcome, ConversionWorker::Outcome::AllConverted);
     EXPECT_EQ(readWav(path("a.wav")).data.size(), LayerTwoStereo.pcmBytes(20));
+}
+
+TEST_F(WorkerTest, InputsWithoutMpegAudioAreNamedAndTheRunGoesOn) {
+    const QString text = write("notes.mp3", "Not a song, only notes.\n");
+    const QString empty = write("empty.mp2", {});
+    QDir(temp.path()).mkdir("album.mp3");
+    const QString song = write("song.mp2", LayerTwoStereo.frames(4));
+    ASSERT_TRUE(run({text, empty, path("album.mp3"), song}));
+    EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
+    EXPECT_EQ(messages, QStringList({"No MPEG audio in " + text, "No MPEG audio in " + empty,
+                                     "No MPEG audio in " + path("album.mp3")}));
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"empty.mp2", "notes.mp3", "song.mp2", "song.wav"}));
+    EXPECT_EQ(readWav(path("song.wav")).data.size(), LayerTwoStereo.pcmBytes(4));
+}
+
+TEST_F(WorkerTest, AFullDiskAtTheCloseLeavesNoWav) {
+    // Small enough for the engine's output buffer, so that only the close writes to the disk.
+    const QString file = write("a.mp3", LayerThreeMono.frames(10));
+    {
+        const FileSizeLimit limit(1000);
+        ASSERT_TRUE(run({file}));
+    }
+    EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
+    EXPECT_EQ(messages, QStringList({"Cannot complete " + path("a.wav") + " (write failed)"}));
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp3"}));
+}
+
+TEST_F(WorkerTest, AWavThatCannotTakeItsNameIsReportedAndLeavesNothing) {
+    const QString file = write("a.mp2", LayerTwoStereo.frames(4));
+    QDir(temp.path()).mkdir("a.wav");
+    ASSERT_TRUE(run({file}));
+    EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().startsWith("Cannot complete " + path("a.wav") + " (")) << qPrintable(messages.first());
+    EXPECT_TRUE(QDir(path("a.wav")).isEmpty());
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp2"}));
+}
+
+TEST_F(WorkerTest, TheStreamLineNamesMpeg25) {
+    const SilentStream mpeg25{{2, 3, 4, 0, false, 3}, 576, 11025};
+    ASSERT_TRUE(run({write("a.mp3", mpeg25.frames(4))}));
+    ASSERT_FALSE(streams.isEmpty());
+    EXPECT_EQ(streams.first(), "MPEG 2.5, layer III, 32 kbps, 11025 hz, Mono, 0 sec");
 }
 
 }  // namespace

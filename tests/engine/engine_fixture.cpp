@@ -1,36 +1,75 @@
 #include "engine_fixture.h"
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
 
 #include "frame_header.h"
 
-uint32_t HeaderWord(const HeaderFields& f) {
-    const int id = f.version_code == 1 ? 1 : 0;
-    const int high = f.version_code == 2 ? 0 : 1;
-    return (0x7FFu << 21) | (static_cast<uint32_t>(high) << 20) | (static_cast<uint32_t>(id) << 19) |
-           (static_cast<uint32_t>(4 - f.layer) << 17) | (f.crc ? 0u : 1u) << 16 |
-           (static_cast<uint32_t>(f.bitrate_index) << 12) | (static_cast<uint32_t>(f.frequency_index) << 10) |
-           (f.padding ? 1u : 0u) << 9 | (static_cast<uint32_t>(f.mode) << 6);
-}
-
-Bytes Frame(const HeaderFields& fields) {
-    const uint32_t word = HeaderWord(fields);
-    FrameHeader header;
-    EXPECT_TRUE(ParseHeader(word, header));
-    Bytes bytes(static_cast<size_t>(header.length), 0);
-    for (int i = 0; i < 4; ++i) bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(word >> (24 - 8 * i));
-    return bytes;
-}
-
-Bytes Frames(const HeaderFields& fields, int count) {
+Bytes Joined(const std::vector<Bytes>& parts) {
     Bytes bytes;
-    for (int i = 0; i < count; ++i) {
-        const Bytes frame = Frame(fields);
-        bytes.insert(bytes.end(), frame.begin(), frame.end());
-    }
+    for (const Bytes& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
     return bytes;
+}
+
+Bytes Id3v2Tag(size_t body, bool footer) {
+    const uint8_t flags = footer ? 0x10 : 0;
+    Bytes size;
+    for (int shift = 21; shift >= 0; shift -= 7) size.push_back(static_cast<uint8_t>((body >> shift) & 0x7F));
+    Bytes tag = Joined({{'I', 'D', '3', 4, 0, flags}, size});
+    const Bytes fake = Frame({});
+    for (size_t i = 0; i < body; ++i) tag.push_back(fake[i % fake.size()]);
+    if (footer) tag = Joined({tag, {'3', 'D', 'I', 4, 0, flags}, size});
+    return tag;
+}
+
+PipeWriter::PipeWriter(const std::string& path, Bytes bytes) {
+    EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
+    writer = std::thread([path, bytes = std::move(bytes)] {
+        // A reader that stops early fails the write, rather than ending the tests.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        const int out = ::open(path.c_str(), O_WRONLY);
+        for (size_t sent = 0; out >= 0 && sent < bytes.size();) {
+            const ssize_t wrote = ::write(out, bytes.data() + sent, bytes.size() - sent);
+            if (wrote <= 0) break;
+            sent += static_cast<size_t>(wrote);
+        }
+        if (out >= 0) ::close(out);
+    });
+}
+
+PipeWriter::~PipeWriter() { writer.join(); }
+
+void WriteClick(const std::string& path, int rate, int channels, int length, int click) {
+    std::vector<int16_t> samples(static_cast<size_t>(length * channels), 0);
+    for (int c = 0; c < channels; ++c) samples[static_cast<size_t>(click * channels + c)] = 24000;
+    const auto data = static_cast<uint32_t>(samples.size() * 2);
+    std::ofstream out(path, std::ios::binary);
+    auto put = [&](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.put(static_cast<char>(value >> (8 * i)));
+    };
+    out.write("RIFF", 4);
+    put(36 + data, 4);
+    out.write("WAVEfmt ", 8);
+    put(16, 4);
+    put(1, 2);
+    put(static_cast<uint32_t>(channels), 2);
+    put(static_cast<uint32_t>(rate), 4);
+    put(static_cast<uint32_t>(rate * channels * 2), 4);
+    put(static_cast<uint32_t>(channels * 2), 2);
+    put(16, 2);
+    out.write("data", 4);
+    put(data, 4);
+    out.write(reinterpret_cast<const char*>(samples.data()), data);
 }
 
 namespace {
@@ -47,6 +86,8 @@ int32_t Keep(void*, const void* buffer, int32_t size, int32_t, int32_t, int32_t)
     written.insert(written.end(), samples, samples + size / 2);
     return size;
 }
+// Takes every change of format, so that every block arrives as the stream decoded it.
+int32_t Follow(void*, const OutputControl*, int32_t) { return 0; }
 
 }  // namespace
 
@@ -55,7 +96,7 @@ std::vector<int16_t> DecodeFile(const std::string& path, const std::function<voi
     EngineContext* context = nullptr;
     EXPECT_EQ(engine_create(&context), 0);
     const OutputMethods memory = {AnyName, nullptr, NewOutput, Nothing, Nothing, Nothing, Keep,
-                                  nullptr, nullptr, nullptr,   nullptr, nullptr, nullptr};
+                                  nullptr, Follow,  nullptr,   nullptr, nullptr, nullptr};
     register_input_module(context, &FileInputModule);
     register_output_module(context, &memory);
     if (configure) configure(context);
@@ -106,4 +147,36 @@ Bytes EngineTest::Read(const std::string& path) const {
 int32_t EngineTest::OpenInput(const std::string& path) {
     if (const int32_t code = input_select(context, path.c_str(), -1); code < 0) return code;
     return input_open(context);
+}
+
+int32_t EngineTest::Convert(const std::string& input, int* frames) {
+    const std::string output = "wav:" + (folder / "out.wav").string();
+    if (const int32_t code = output_select(context, output.c_str(), -1); code < 0) return code;
+    if (const int32_t code = output_open(context); code < 0) return code;
+    int32_t code = OpenInput(input);
+    int decoded = 0;
+    for (int guard = 0; code >= 0 && guard < 100000; ++guard) {
+        code = engine_decode_frame(context);
+        if (code == 0) ++decoded;
+        if (code == VORTAX_INVALID_FRAME) code = 0;
+    }
+    if (frames) *frames = decoded;
+    input_close(context);
+    output_close(context);
+    return code;
+}
+
+void LameTest::SetUp() {
+    EngineTest::SetUp();
+    if (std::system("command -v lame >/dev/null 2>&1") != 0) GTEST_SKIP() << "lame is not installed";
+}
+
+std::string LameTest::Lame(const std::string& name, const std::string& options, int rate, int channels, int length,
+                           int click) {
+    const std::string wav = (folder / (name + ".wav")).string();
+    const std::string mp3 = (folder / (name + ".mp3")).string();
+    WriteClick(wav, rate, channels, length, click);
+    const std::string command = "lame --quiet " + options + " '" + wav + "' '" + mp3 + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return mp3;
 }

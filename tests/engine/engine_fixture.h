@@ -1,5 +1,5 @@
 // What the engine tests share: a context with the file modules and a record of its
-// notifications, temporary files, and MPEG frames built to order.
+// notifications, temporary files, streams joined, tagged and piped.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,35 +8,36 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "frame_header.h"
+#include "mpeg_frames.h"
 #include "vortax.h"
-
-using Bytes = std::vector<uint8_t>;
-
-struct HeaderFields {
-    int version_code = 1;  // 1 MPEG-1, 0 MPEG-2, 2 MPEG 2.5
-    int layer = 3;
-    int bitrate_index = 9;
-    int frequency_index = 0;
-    bool padding = false;
-    int mode = 0;
-    bool crc = false;
-};
-
-// The header word for these fields (sync set, nothing checked).
-uint32_t HeaderWord(const HeaderFields& fields);
-
-// A whole frame: the header, then zero bytes to the frame's length.
-Bytes Frame(const HeaderFields& fields);
-
-// Frames one after another.
-Bytes Frames(const HeaderFields& fields, int count);
 
 // Decodes a file through the engine into memory, every sample the output is given;
 // `configure` sets options before the input opens.
 std::vector<int16_t> DecodeFile(const std::string& path, const std::function<void(EngineContext*)>& configure = {});
+
+// The parts one after another.
+Bytes Joined(const std::vector<Bytes>& parts);
+
+// An ID3v2 tag whose `body` bytes hold copies of a frame, as a picture might; with
+// `footer`, closed by a footer.
+Bytes Id3v2Tag(size_t body, bool footer = false);
+
+// A named pipe that a thread fills with `bytes` as soon as a reader opens it, then closes.
+class PipeWriter {
+public:
+    PipeWriter(const std::string& path, Bytes bytes);
+    ~PipeWriter();
+
+private:
+    std::thread writer;
+};
+
+// A WAV file of silence with one click, `length` samples per channel.
+void WriteClick(const std::string& path, int rate, int channels, int length, int click);
 
 class EngineTest : public ::testing::Test {
 protected:
@@ -51,4 +52,14 @@ protected:
     Bytes Read(const std::string& path) const;
     // Selects and opens `path` as input; the code of the first step that fails.
     int32_t OpenInput(const std::string& path);
+    // Converts `input` to out.wav in the folder; the last code and the number of frames decoded.
+    int32_t Convert(const std::string& input, int* frames = nullptr);
+};
+
+// Tests on streams that lame makes; skipped where lame is not installed.
+class LameTest : public EngineTest {
+protected:
+    void SetUp() override;
+    // Encodes a click (see WriteClick) with lame and gives the MP3's path.
+    std::string Lame(const std::string& name, const std::string& options, int rate, int channels, int length, int click);
 };

@@ -1,11 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstring>
+#include <fstream>
+#include <thread>
 
 #include "engine_fixture.h"
 #include "file_size_limit.h"
+#include "wav_header.h"
 
 namespace {
 
@@ -13,8 +24,31 @@ uint32_t Le32(const Bytes& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 uint16_t Le16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+uint64_t Le64(const Bytes& b, size_t at) { return Le32(b, at) | static_cast<uint64_t>(Le32(b, at + 4)) << 32; }
 
-using FileModuleTest = EngineTest;
+Bytes Of(const WavHeaderBytes& header) { return Bytes(header.bytes.begin(), header.bytes.begin() + header.size); }
+
+// Bytes that repeat only every 251, so that a piece out of place shows.
+Bytes Pattern(size_t size) {
+    Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i % 251);
+    return bytes;
+}
+
+Bytes Joined(const Bytes& front, const Bytes& back) {
+    Bytes bytes(front.size() + back.size());
+    std::copy(back.begin(), back.end(), std::copy(front.begin(), front.end(), bytes.begin()));
+    return bytes;
+}
+
+class FileModuleTest : public EngineTest {
+protected:
+    std::string MakeFifo() {
+        const std::string path = (folder / "pipe").string();
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        return path;
+    }
+};
 
 // Writes blocks through the output module as the engine would and closes it.
 void WriteThrough(EngineContext* context, const std::string& name, int blocks, int32_t stereo, int32_t frequency) {
@@ -74,12 +108,74 @@ TEST_F(FileModuleTest, AfterAFullDiskTheWavHeaderCountsWhatReachedTheFile) {
         const FileSizeLimit limit(70001);
         const std::vector<int16_t> samples(100, 0x1234);
         for (int i = 0; i < 1000; ++i) output_write(context, samples.data(), 200, 2, 1, 44100);
-        ASSERT_EQ(output_close(context), 0);
+        ASSERT_EQ(output_close(context), VORTAX_WRITE_FAILED);
     }
     const Bytes file = Read(path);
     ASSERT_EQ(file.size(), 70001u);
     EXPECT_EQ(Le32(file, 40), 69956u);
     EXPECT_EQ(Le32(file, 4), 69956u + 36u);
+}
+
+// Every write fits in stdio's buffer and succeeds; only closing finds the disk full.
+TEST_F(FileModuleTest, ADiskFoundFullAtCloseFailsTheClose) {
+    ASSERT_EQ(output_select(context, ("wav:" + (folder / "full.wav").string()).c_str(), -1), 0);
+    ASSERT_EQ(output_open(context), 0);
+    const FileSizeLimit limit(1000);
+    const std::vector<int16_t> samples(100, 0x1234);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(output_write(context, samples.data(), 200, 2, 1, 44100), 200);
+    EXPECT_EQ(output_close(context), VORTAX_WRITE_FAILED);
+}
+
+TEST_F(FileModuleTest, TheRiffHeaderCountsDataUpToItsLimit) {
+    const Bytes largest = Of(WavHeader(0xFFFFFFFFu - 36, 1, 44100));
+    ASSERT_EQ(largest.size(), 44u);
+    EXPECT_EQ(Le32(largest, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(Le32(largest, 40), 0xFFFFFFFFu - 36);
+    EXPECT_EQ(std::memcmp(Of(WavHeader(0xFFFFFFFFu - 35, 1, 44100)).data(), "RF64", 4), 0);
+}
+
+TEST_F(FileModuleTest, PastTheRiffLimitTheHeaderIsRf64WithA64BitDs64Chunk) {
+    const uint64_t data = 5ull << 30;
+    const Bytes header = Of(WavHeader(data, 2, 48000));
+    ASSERT_EQ(header.size(), 80u);
+    EXPECT_EQ(std::memcmp(header.data(), "RF64", 4), 0);
+    EXPECT_EQ(Le32(header, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(std::memcmp(header.data() + 8, "WAVEds64", 8), 0);
+    EXPECT_EQ(Le32(header, 16), 28u);
+    EXPECT_EQ(Le64(header, 20), data + 72);  // the file less its first 8 bytes
+    EXPECT_EQ(Le64(header, 28), data);
+    EXPECT_EQ(Le64(header, 36), data / 4);  // sample frames
+    EXPECT_EQ(Le32(header, 44), 0u);
+    const Bytes riff = Of(WavHeader(0, 2, 48000));
+    EXPECT_TRUE(std::equal(header.begin() + 48, header.begin() + 72, riff.begin() + 12));  // the same fmt chunk
+    EXPECT_EQ(std::memcmp(header.data() + 72, "data", 4), 0);
+    EXPECT_EQ(Le32(header, 76), 0xFFFFFFFFu);
+}
+
+// A small RIFF limit makes a small file over-long.
+TEST_F(FileModuleTest, CompletingAnOverLongFileMovesItsDataUpForTheDs64Chunk) {
+    const Bytes data = Pattern(2 * MovePieceBytes + 1000);
+    const std::string path = Write("long.wav", Joined(Bytes(44, 0), data));
+    FILE* file = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(CompleteWavFile(file, data.size(), 2, 48000, 1000));
+    ASSERT_EQ(std::fclose(file), 0);
+    const Bytes header = Of(WavHeader(data.size(), 2, 48000, 1000));
+    ASSERT_EQ(header.size(), 80u);
+    EXPECT_TRUE(Read(path) == Joined(header, data));
+}
+
+TEST_F(FileModuleTest, ADiskTooFullForTheDs64ChunkLeavesTheDataUntouched) {
+    const Bytes contents = Joined(Bytes(44, 0), Pattern(MovePieceBytes + 1000));
+    const std::string path = Write("full.wav", contents);
+    FILE* file = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    {
+        const FileSizeLimit limit(contents.size());
+        EXPECT_FALSE(CompleteWavFile(file, contents.size() - 44, 2, 48000, 1000));
+    }
+    std::fclose(file);
+    EXPECT_TRUE(Read(path) == contents);
 }
 
 TEST_F(FileModuleTest, NamesWithoutAWavPrefixGetRawPcm) {
@@ -131,6 +227,80 @@ TEST_F(FileModuleTest, InputReadsWholePiecesAndKnowsItsSize) {
     EXPECT_EQ(input_seek_bytes(context, 8), 0);
     EXPECT_EQ(input_read(context, buffer, 2), 0);
     EXPECT_EQ(buffer[1], 10);
+}
+
+TEST_F(FileModuleTest, OnlyRegularFilesCanSeekAndHaveASize) {
+    const std::string path = MakeFifo();
+    std::thread writer([&] { ::close(::open(path.c_str(), O_WRONLY)); });
+    EXPECT_EQ(OpenInput(path), 0);
+    writer.join();
+    EXPECT_EQ(context->input.flags, 0);
+    EXPECT_EQ(context->input.size, 0);
+    ASSERT_EQ(input_close(context), 0);
+    ASSERT_EQ(OpenInput("/dev/zero"), 0);
+    EXPECT_EQ(context->input.flags, 0);
+}
+
+TEST_F(FileModuleTest, AnInputTooLongForTheEnginesCountHasNoSize) {
+    const std::string path = Write("long.mp3", {});
+    std::filesystem::resize_file(path, 3ull << 30);  // sparse: nothing is written
+    ASSERT_EQ(OpenInput(path), 0);
+    EXPECT_EQ(context->input.size, 0);
+}
+
+TEST_F(FileModuleTest, APipeGivesTheWholeLengthThoughItArrivesInPieces) {
+    const std::string path = MakeFifo();
+    const Bytes sent = Pattern(256 * 1024);  // more than a pipe holds at once
+    ssize_t wrote = 0;
+    std::thread writer([&] {
+        const int pipe = ::open(path.c_str(), O_WRONLY);
+        wrote = ::write(pipe, sent.data(), sent.size());
+        ::close(pipe);
+    });
+    EXPECT_EQ(OpenInput(path), 0);
+    Bytes got(sent.size());
+    EXPECT_EQ(input_read(context, got.data(), static_cast<int32_t>(got.size())), 0);
+    writer.join();
+    EXPECT_EQ(wrote, static_cast<ssize_t>(sent.size()));
+    EXPECT_TRUE(got == sent);
+}
+
+// The state of a thread of this process: 'S' while it waits.
+char ThreadState(pid_t thread) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), {});
+    const size_t name = line.rfind(')');
+    return name == std::string::npos || name + 2 >= line.size() ? '?' : line[name + 2];
+}
+
+TEST_F(FileModuleTest, AReadInterruptedByASignalStillGivesTheWholeLength) {
+    const std::string path = MakeFifo();
+    struct sigaction wake {}, saved {};
+    wake.sa_handler = [](int) {};  // without SA_RESTART, so that the waiting read fails with EINTR
+    ASSERT_EQ(sigaction(SIGUSR1, &wake, &saved), 0);
+    std::atomic<pid_t> readerThread = 0;
+    int32_t opened = -1, read = -1;
+    const Bytes sent = Pattern(200);
+    Bytes got(sent.size());
+    std::thread reader([&] {
+        readerThread = static_cast<pid_t>(::syscall(SYS_gettid));
+        opened = OpenInput(path);
+        read = input_read(context, got.data(), static_cast<int32_t>(got.size()));
+    });
+    const int pipe = ::open(path.c_str(), O_WRONLY);
+    EXPECT_EQ(::write(pipe, sent.data(), 100), 100);
+    // With the first half taken, a reader asleep waits in read() for the rest.
+    int unread = 1;
+    while ((::ioctl(pipe, FIONREAD, &unread) == 0 && unread > 0) || ThreadState(readerThread) != 'S')
+        std::this_thread::yield();
+    pthread_kill(reader.native_handle(), SIGUSR1);
+    EXPECT_EQ(::write(pipe, sent.data() + 100, 100), 100);
+    ::close(pipe);
+    reader.join();
+    sigaction(SIGUSR1, &saved, nullptr);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(read, 0);
+    EXPECT_TRUE(got == sent);
 }
 
 }  // namespace

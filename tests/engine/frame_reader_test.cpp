@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <cstdlib>
 
 #include "bitstream.h"
+#include "conformance.h"
 #include "engine_fixture.h"
 #include "frame_reader.h"
 #include "state.h"
@@ -25,13 +24,11 @@ TEST(FrameHeaderTest, EveryInvalidFieldRejectsTheHeader) {
         change(fields);
         return Valid(fields);
     };
-    EXPECT_FALSE(with([](HeaderFields& f) { f.bitrate_index = 0; }));   // free format
     EXPECT_FALSE(with([](HeaderFields& f) { f.bitrate_index = 15; }));
     EXPECT_FALSE(with([](HeaderFields& f) { f.frequency_index = 3; }));
-    EXPECT_FALSE(with([](HeaderFields& f) { f.frequency_index = 1, f.padding = true; }));  // 48 kHz
-    EXPECT_TRUE(with([](HeaderFields& f) { f.padding = true; }));                          // 44.1 kHz
-    EXPECT_FALSE(with([](HeaderFields& f) { f.version_code = 2, f.layer = 2; }));          // MPEG 2.5 is layer III only
+    EXPECT_FALSE(with([](HeaderFields& f) { f.version_code = 2, f.layer = 2; }));  // MPEG 2.5 is layer III only
     EXPECT_TRUE(with([](HeaderFields& f) { f.version_code = 2; }));
+    EXPECT_TRUE(with([](HeaderFields& f) { f.bitrate_index = 0; }));  // free format
     FrameHeader header;
     EXPECT_FALSE(ParseHeader(HeaderWord(good) & ~(3u << 17), header));  // layer bits 0
     EXPECT_FALSE(ParseHeader((HeaderWord(good) & ~(3u << 19)) | (1u << 19), header));  // version code 3
@@ -57,17 +54,21 @@ TEST(FrameHeaderTest, LayerTwoBitRatesDependOnTheMode) {
     }
 }
 
-TEST(FrameHeaderTest, LengthsFollowTheLayerAndVersion) {
+TEST(FrameHeaderTest, LengthsFollowTheLayerVersionAndPadding) {
     const struct {
         HeaderFields fields;
         int length, sideInfo;
     } cases[] = {
         {{1, 3, 9, 0, false, 0, false}, 417, 32},  // 128 kbit/s, 44.1 kHz
         {{1, 3, 9, 0, true, 3, false}, 418, 17},
+        {{1, 3, 9, 1, true, 0, false}, 385, 32},   // 128 kbit/s, 48 kHz, padded
         {{1, 2, 12, 1, false, 0, false}, 768, 0},  // 256 kbit/s, 48 kHz
+        {{1, 2, 12, 2, true, 0, false}, 1153, 0},  // 256 kbit/s, 32 kHz, padded
         {{1, 1, 14, 2, false, 0, false}, 672, 0},  // 448 kbit/s, 32 kHz
+        {{1, 1, 14, 1, true, 0, false}, 452, 0},   // 448 kbit/s, 48 kHz, padded by four bytes
         {{1, 1, 1, 0, true, 0, false}, 36, 0},     // 32 kbit/s, 44.1 kHz, padded
         {{0, 3, 9, 0, false, 0, false}, 261, 17},  // 80 kbit/s, 22.05 kHz
+        {{0, 3, 9, 1, true, 0, false}, 241, 17},   // 80 kbit/s, 24 kHz, padded
         {{2, 3, 1, 2, false, 3, false}, 72, 9},    // 8 kbit/s, 8 kHz
     };
     for (const auto& c : cases) {
@@ -97,72 +98,189 @@ TEST(BitReaderTest, BitsComeMostSignificantFirstAndCanBePutBack) {
 
 class FrameReaderTest : public EngineTest {
 protected:
-    // Opens a stream and counts the frames the reader confirms.
-    int CountFrames(const Bytes& stream, int32_t* last = nullptr) {
-        if (OpenInput(Write("stream.mp3", stream)) != 0) return -1;
+    // Opens a stream and gives the headers of the frames the reader takes.
+    std::vector<FrameHeader> ReadFrames(const Bytes& stream, int32_t* last = nullptr) {
+        std::vector<FrameHeader> frames;
+        if (OpenInput(Write("stream.mp3", stream)) != 0) return frames;
         FrameHeader header;
-        int frames = 0;
         int32_t code = 0;
-        while ((code = ReadNextFrame(context, context->state->reader, header)) == 0) ++frames;
+        while ((code = ReadNextFrame(context, context->state->reader, header)) == 0) frames.push_back(header);
         if (last) *last = code;
         input_close(context);
         return frames;
     }
+    int CountFrames(const Bytes& stream) { return static_cast<int>(ReadFrames(stream).size()); }
 };
 
-TEST_F(FrameReaderTest, GarbageBeforeAndBetweenFramesIsSkipped) {
-    Bytes stream{'j', 'u', 'n', 'k', 0xFF, 0x00, 0x12};
-    const Bytes frames = Frames({}, 3);
-    stream.insert(stream.end(), frames.begin(), frames.end());
-    int32_t last = 0;
-    EXPECT_EQ(CountFrames(stream, &last), 3);
-    EXPECT_EQ(last, VORTAX_INPUT_END);
-    // A first frame that starts late teaches the probe nothing.
-    EXPECT_EQ(OpenInput(Write("late.mp3", stream)), 0);
-    EXPECT_EQ(context->stream.changed, 0);
-    EXPECT_EQ(context->stream.frequency, 0);
+// Frames whose padding bit is set on every other one.
+Bytes PaddedFrames(HeaderFields fields, int count) {
+    Bytes bytes;
+    for (int i = 0; i < count; ++i) {
+        fields.padding = i % 2 == 1;
+        bytes = Joined({bytes, Frame(fields)});
+    }
+    return bytes;
 }
 
-TEST_F(FrameReaderTest, AFrameNeedsTheNextHeaderOrTheEndToCount) {
-    EXPECT_EQ(CountFrames(Frames({}, 1)), 1);
-    Bytes broken = Frames({}, 2);
-    broken.push_back(0x00);  // the third header is cut to garbage
-    broken.push_back(0x11);
-    broken.push_back(0x22);
-    broken.push_back(0x33);
-    broken.push_back(0x44);
-    EXPECT_EQ(CountFrames(broken), 1);
+// The same frames marked free format: bit-rate index 0 in every header.
+Bytes FreeFormat(Bytes stream) {
+    FrameHeader header;
+    for (size_t at = 0; at + 4 <= stream.size(); at += static_cast<size_t>(header.length)) {
+        if (!ParseHeader(WordAt(&stream[at]), header)) break;
+        stream[at + 2] &= 0x0F;
+    }
+    return stream;
+}
+
+TEST_F(FrameReaderTest, GarbageBeforeAndBetweenFramesIsSkipped) {
+    const Bytes junk{'j', 'u', 'n', 'k', 0xFF, 0x00, 0x12};
+    const Bytes stream = Joined({junk, Frames({}, 3), junk, Frames({}, 2)});
+    int32_t last = 0;
+    EXPECT_EQ(ReadFrames(stream, &last).size(), 5u);
+    EXPECT_EQ(last, VORTAX_INPUT_END);
+}
+
+TEST_F(FrameReaderTest, OnlyAFrameFoundBySearchingNeedsTheNextHeader) {
+    const Bytes junk(10, 'x');
+    EXPECT_EQ(CountFrames(Joined({junk, Frame({}), junk})), 0);
+    EXPECT_EQ(CountFrames(Joined({junk, Frames({}, 2), junk})), 2);
+    EXPECT_EQ(CountFrames(Frames({}, 1)), 1);  // the end confirms it
     // A body cut short at the end of the file is never a frame.
     Bytes cut = Frames({}, 3);
     cut.resize(cut.size() - 100);
     EXPECT_EQ(CountFrames(cut), 2);
 }
 
-TEST_F(FrameReaderTest, ATagAfterTheLastFrameEndsTheStream) {
-    for (const char* tag : {"TAG", "APETAGEX", "ID3"}) {
-        Bytes stream = Frames({}, 3);
-        stream.insert(stream.end(), tag, tag + std::strlen(tag));
-        stream.resize(stream.size() + 128, 0xFF);  // tag data that looks like sync
-        EXPECT_EQ(CountFrames(stream), 3) << tag;
+TEST_F(FrameReaderTest, WhateverFollowsTheLastFrameNeverCostsIt) {
+    const Bytes after[] = {
+        Joined({{'T', 'A', 'G'}, Bytes(125, 0xFF)}),
+        Joined({{'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'}, Bytes(128, 0xFF)}),  // no tag: junk that looks like sync
+        Joined({{'I', 'D', '3'}, Bytes(128, 0xFF)}),
+        Bytes(700, 0),
+        Bytes{'j', 'u', 'n', 'k', 0x12, 0x34, 0x56},
+    };
+    for (const Bytes& tail : after) EXPECT_EQ(CountFrames(Joined({Frames({}, 3), tail})), 3) << tail.size();
+}
+
+Bytes Little32(size_t value) {
+    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 24)};
+}
+
+// An APE tag of one item, with its header or (version 1) without.
+Bytes ApeTag(bool header, const Bytes& value) {
+    const Bytes item = Joined({Little32(value.size()), Little32(0), {'C', 'o', 'v', 'e', 'r', 0}, value});
+    // The flags: bit 31 the tag has a header, bit 29 this is it.
+    auto part = [&](uint32_t flags) {
+        return Joined({{'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'}, Little32(header ? 2000 : 1000), Little32(item.size() + 32),
+                       Little32(1), Little32(flags), Bytes(8, 0)});
+    };
+    return header ? Joined({part(0xA0000000), item, part(0x80000000)}) : Joined({item, part(0)});
+}
+
+// A Lyrics3 block whose lyrics hold two frames.
+Bytes Lyrics(bool version2) {
+    const std::string words = "[00:01]la la la";
+    const Bytes lyrics = Joined({Bytes(words.begin(), words.end()), Frames({}, 2)});
+    auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
+    if (!version2) return Joined({text("LYRICSBEGIN"), lyrics, text("LYRICSEND")});
+    char size[8];
+    std::snprintf(size, sizeof size, "%05zu", lyrics.size());
+    const Bytes fields = Joined({text("LYRICSBEGININD0000210LYR"), text(size), lyrics});
+    std::snprintf(size, sizeof size, "%06zu", fields.size());
+    return Joined({fields, text(size), text("LYRICS200")});
+}
+
+TEST_F(FrameReaderTest, TagsBetweenFramesArePassedWhole) {
+    const Bytes frame = Frame({});
+    const Bytes id3v1 = Joined({{'T', 'A', 'G'}, Bytes(frame.begin(), frame.begin() + 125)});
+    const struct {
+        const char* name;
+        Bytes tag;
+    } tags[] = {
+        {"ID3v2", Id3v2Tag(2000)},
+        {"ID3v2 with a footer", Id3v2Tag(2000, true)},
+        {"ID3v1", id3v1},
+        {"APE", ApeTag(true, Frames({}, 2))},
+        {"APE version 1", ApeTag(false, {'H', 'e', 'l', 'l', 'o'})},
+        {"Lyrics3", Lyrics(false)},
+        {"Lyrics3 version 2", Lyrics(true)},
+    };
+    HeaderFields after;
+    after.frequency_index = 1;  // 48 kHz, unlike the frames in the tags
+    for (const auto& t : tags) {
+        const std::vector<FrameHeader> frames = ReadFrames(Joined({Frames({}, 3), t.tag, Frames(after, 3)}));
+        ASSERT_EQ(frames.size(), 6u) << t.name;
+        EXPECT_EQ(frames[3].frequency, 48000) << t.name;
     }
 }
 
-// An ID3v2 tag whose picture holds something like a frame header.
-Bytes Id3Tag(size_t body) {
-    Bytes tag{'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
-    tag[8] = static_cast<uint8_t>(body >> 7);
-    tag[9] = static_cast<uint8_t>(body & 0x7F);
-    const Bytes fake = Frame({});
-    for (size_t i = 0; i < body; ++i) tag.push_back(fake[i % fake.size()]);
-    return tag;
+TEST_F(FrameReaderTest, TheProbeFindsTheFirstFrameBehindTagsAndSomeJunk) {
+    HeaderFields fields;
+    fields.frequency_index = 1;  // 48 kHz, unlike the frames in the tags
+    const Bytes frames = Frames(fields, 2);
+    ASSERT_EQ(OpenInput(Write("near.mp3", Joined({Id3v2Tag(1000), Id3v2Tag(3000, true), Bytes(20000, 0), frames}))), 0);
+    EXPECT_EQ(context->stream.frequency, 48000);
+    // Junk too long to probe hides the stream from it, not from the reader.
+    const Bytes far = Joined({Id3v2Tag(1000), Bytes(200000, 0), frames});
+    ASSERT_EQ(OpenInput(Write("far.mp3", far)), 0);
+    EXPECT_EQ(context->stream.frequency, 0);
+    EXPECT_EQ(CountFrames(far), 2);
+}
+
+TEST_F(FrameReaderTest, PaddedFramesAt48And32KilohertzAreRead) {
+    for (int layer = 1; layer <= 3; ++layer) {
+        for (int frequency : {1, 2}) {
+            HeaderFields fields;
+            fields.layer = layer;
+            fields.frequency_index = frequency;
+            EXPECT_EQ(CountFrames(PaddedFrames(fields, 6)), 6) << "layer " << layer << ", index " << frequency;
+        }
+    }
+}
+
+TEST_F(FrameReaderTest, FreeFormatFramesAreMeasuredOnTheNextHeader) {
+    for (int layer = 1; layer <= 3; ++layer) {
+        HeaderFields fields;
+        fields.layer = layer;
+        fields.frequency_index = 1;  // 48 kHz: whole slots at every bit rate
+        const std::vector<FrameHeader> fixed = ReadFrames(PaddedFrames(fields, 6));
+        const std::vector<FrameHeader> free = ReadFrames(FreeFormat(PaddedFrames(fields, 6)));
+        ASSERT_EQ(free.size(), 6u) << "layer " << layer;
+        for (size_t i = 0; i < free.size(); ++i) {
+            EXPECT_EQ(free[i].bitrate_index, 0);
+            EXPECT_EQ(free[i].length, fixed[i].length) << "layer " << layer << ", frame " << i;
+            EXPECT_EQ(free[i].bitrate, fixed[i].bitrate) << "layer " << layer << ", frame " << i;
+        }
+    }
+}
+
+TEST_F(FrameReaderTest, FreeFormatStreamsDecodeLikeTheirFixedRateTwins) {
+    // Layer II at MPEG-1 rates picks its allocation table by the bit rate of a channel,
+    // which a free-format header carries only in its length.
+    const struct {
+        const char* encoder;
+        const char* command;
+        int rate;
+    } encoders[] = {{"twolame", "twolame --quiet -b 192", 44100}, {"lame", "lame --quiet -b 96", 24000}};
+    for (const auto& e : encoders) {
+        if (std::system((std::string("command -v ") + e.encoder + " >/dev/null 2>&1").c_str()) != 0)
+            GTEST_SKIP() << e.encoder << " is not installed";
+        const std::string wav = (folder / "in.wav").string();
+        const std::string fixed = (folder / (std::string(e.encoder) + ".mp3")).string();
+        WriteClick(wav, e.rate, 2, 9000, 4000);
+        ASSERT_EQ(std::system((std::string(e.command) + " '" + wav + "' '" + fixed + "'").c_str()), 0);
+        const std::string free = Write(std::string(e.encoder) + "-free.mp3", FreeFormat(Read(fixed)));
+        const std::vector<int16_t> decoded = DecodeFile(fixed);
+        ASSERT_GT(decoded.size(), 9000u * 2);
+        EXPECT_EQ(DecodeFile(free), decoded) << e.encoder;
+    }
 }
 
 TEST_F(FrameReaderTest, AnId3TagAtTheStartIsSkippedWholeByItsLength) {
-    Bytes stream = Id3Tag(1000);
     HeaderFields fields;
     fields.frequency_index = 1;  // 48 kHz, unlike the frames in the tag
-    const Bytes frames = Frames(fields, 2);
-    stream.insert(stream.end(), frames.begin(), frames.end());
+    const Bytes stream = Joined({Id3v2Tag(1000), Frames(fields, 2)});
     EXPECT_EQ(CountFrames(stream), 2);
     ASSERT_EQ(OpenInput(Write("tagged.mp3", stream)), 0);
     EXPECT_EQ(context->stream.frequency, 48000);
@@ -183,34 +301,14 @@ TEST_F(FrameReaderTest, MainDataComesFromTheReservoir) {
     EXPECT_FALSE(MainData(reader, own + 1, bits));
 }
 
-struct ManifestEntry {
-    std::string name;
-    int frames = 0;
-};
-
-std::vector<ManifestEntry> Manifest() {
-    std::vector<ManifestEntry> entries;
-    std::ifstream in(std::string(CONFORMANCE_DIR) + "/MANIFEST.tsv");
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        ManifestEntry entry;
-        std::string skip;
-        fields >> entry.name >> skip >> skip >> skip >> skip >> entry.frames;
-        entries.push_back(entry);
-    }
-    return entries;
-}
-
 TEST_F(FrameReaderTest, FindsEveryFrameOfTheConformanceStreams) {
-    if (!std::filesystem::exists(CONFORMANCE_DIR)) GTEST_SKIP() << "no conformance streams at " << CONFORMANCE_DIR;
-    const std::vector<ManifestEntry> entries = Manifest();
+    const std::vector<ConformanceEntry> entries = ConformanceStreams();
+    if (entries.empty()) GTEST_SKIP() << "no conformance streams at " << CONFORMANCE_DIR;
     ASSERT_GT(entries.size(), 30u);
-    for (const ManifestEntry& entry : entries) {
-        ASSERT_EQ(OpenInput(std::string(CONFORMANCE_DIR) + "/" + entry.name + ".bit"), 0) << entry.name;
+    for (const ConformanceEntry& entry : entries) {
+        ASSERT_EQ(OpenInput(entry.stream), 0) << entry.name;
         FrameHeader header;
-        int frames = 0;
+        int64_t frames = 0;
         while (ReadNextFrame(context, context->state->reader, header) == 0) ++frames;
         EXPECT_EQ(frames, entry.frames) << entry.name;
         input_close(context);

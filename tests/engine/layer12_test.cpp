@@ -10,6 +10,7 @@
 #include "bitstream.h"
 #include "decode.h"
 #include "frame_header.h"
+#include "tables/header_tables.h"
 #include "layer12.h"
 #include "synth.h"
 
@@ -44,6 +45,7 @@ FrameHeader Header(int layer, int bitrateIndex, int frequencyIndex, int mode, in
     header.version = 2 - versionCode;
     header.layer = layer;
     header.bitrate_index = bitrateIndex;
+    header.bitrate = BitrateTable[versionCode == 1 ? 0 : 1][layer - 1][bitrateIndex];
     header.frequency_index = frequencyIndex;
     header.mode = mode;
     header.mode_extension = modeExtension;

@@ -3,30 +3,13 @@
 #include <filesystem>
 #include <random>
 
+#include "state.h"
+
 #include "engine_fixture.h"
 
 namespace {
 
-class StreamTest : public EngineTest {
-protected:
-    // Converts `input` to a WAV file; the last code and the number of frames decoded.
-    int32_t Convert(const std::string& input, int* frames = nullptr) {
-        const std::string output = "wav:" + (folder / "out.wav").string();
-        if (const int32_t code = output_select(context, output.c_str(), -1); code < 0) return code;
-        if (const int32_t code = output_open(context); code < 0) return code;
-        int32_t code = OpenInput(input);
-        int decoded = 0;
-        for (int guard = 0; code >= 0 && guard < 100000; ++guard) {
-            code = engine_decode_frame(context);
-            if (code == 0) ++decoded;
-            if (code == VORTAX_INVALID_FRAME) code = 0;
-        }
-        if (frames) *frames = decoded;
-        input_close(context);
-        output_close(context);
-        return code;
-    }
-};
+using StreamTest = EngineTest;
 
 TEST_F(StreamTest, DamagedInputEndsWithACodeNeverACrash) {
     std::mt19937 random(7);
@@ -91,6 +74,66 @@ TEST_F(StreamTest, AnInputOfUnknownSizeGetsItsTimeFromTheBitRate) {
     const double seconds = 40.0 * 417 * 8 / 128000;
     EXPECT_EQ(context->stream.time.seconds, static_cast<int>(seconds));
     EXPECT_NEAR(context->stream.time.hundredths, (seconds - static_cast<int>(seconds)) * 100, 1.0);
+}
+
+TEST_F(StreamTest, APipeIsProbedWithoutLosingItsFirstFrame) {
+    HeaderFields fields;
+    fields.frequency_index = 1;  // 48 kHz, unlike the frames in the tags
+    const std::string pipe = (folder / "pipe").string();
+    const PipeWriter writer(pipe, Joined({Id3v2Tag(3000), Id3v2Tag(500, true), Bytes(1000, 0x33), Frames(fields, 10)}));
+    ASSERT_EQ(OpenInput(pipe), 0);
+    EXPECT_EQ(context->input.flags & INPUT_CAN_SEEK, 0);
+    EXPECT_EQ(context->stream.frequency, 48000);
+    FrameHeader header;
+    int frames = 0;
+    while (ReadNextFrame(context, context->state->reader, header) == 0) ++frames;
+    EXPECT_EQ(frames, 10);
+}
+
+TEST_F(StreamTest, BitRateAndDurationLeaveOutTheTags) {
+    const Bytes audio = Frames({}, 100);  // 128 kbit/s: 16000 bytes a second
+    const int32_t seconds = static_cast<int32_t>(audio.size() / 16000);
+    ASSERT_EQ(output_select(context, "raw:/dev/null", -1), 0);
+    ASSERT_EQ(output_open(context), 0);
+    ASSERT_EQ(OpenInput(Write("cover.mp3", Joined({Id3v2Tag(1 << 20), audio}))), 0);
+    EXPECT_EQ(context->stream.bitrate, 128);
+    EXPECT_EQ(context->input.duration, seconds);
+    while (engine_decode_frame(context) == 0) {
+    }
+    EXPECT_EQ(context->input.duration, seconds);
+}
+
+TEST_F(StreamTest, Mpeg25IsVersionZero) {
+    HeaderFields fields;
+    fields.version_code = 2;
+    ASSERT_EQ(Convert(Write("low.mp3", Frames(fields, 3))), VORTAX_INPUT_END);
+    EXPECT_EQ(context->stream.version, 0);
+    EXPECT_EQ(context->stream.frequency, 11025);
+}
+
+// A WAV file holds one format: a part in another is brought to the first one (its rate by
+// resampling), and the change is told once, with the frame where it happens.
+class FormatChangeTest : public LameTest {};
+
+TEST_F(FormatChangeTest, AWavFileKeepsTheFirstFormatAndSaysWhereItChanged) {
+    const std::string stereo = Lame("stereo", "-b 128", 44100, 2, 11025, 5000);
+    const std::string mono = Lame("mono", "-b 48", 22050, 1, 11025, 5000);
+    const size_t first = DecodeFile(stereo).size() / 2;
+    const size_t monoSamples = DecodeFile(mono).size();
+    const size_t second = monoSamples * 2;  // at twice the rate
+    int frames = 0;
+    ASSERT_EQ(Convert(Write("joined.mp3", Joined({Read(stereo), Read(mono)})), &frames), VORTAX_INPUT_END);
+    const Bytes wav = Read((folder / "out.wav").string());
+    ASSERT_GT(wav.size(), 44u);
+    const auto u32 = [&](size_t at) { return uint32_t{wav[at]} | wav[at + 1] << 8 | wav[at + 2] << 16 | uint32_t{wav[at + 3]} << 24; };
+    EXPECT_EQ(wav[22], 2);
+    EXPECT_EQ(u32(24), 44100u);
+    EXPECT_EQ(u32(40), wav.size() - 44);
+    EXPECT_NEAR(static_cast<double>(u32(40) / 4), static_cast<double>(first + second), 2.0);
+    ASSERT_EQ(notes.size(), 1u);
+    const int firstMonoFrame = frames - static_cast<int>(monoSamples / 576) + 1;
+    EXPECT_EQ(notes[0], "stream format changed: from frame " + std::to_string(firstMonoFrame) +
+                            " on: 22050 Hz mono, converted to 44100 Hz stereo");
 }
 
 }  // namespace

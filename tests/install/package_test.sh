@@ -27,17 +27,17 @@ if awk '$2 != "root/root"' "$work/contents" | grep -q .; then fail "the package 
 
 depends=$(dpkg-deb -f "$package" Depends)
 echo "Depends: $depends"
-for needed in libsdl2-2.0-0 libsdl2-mixer-2.0-0 libsdl2-ttf-2.0-0 libqt6widgets6 libasound2 fonts-comic-neue qt6-qpa-plugins; do
+for needed in libsdl2-2.0-0 libsdl2-mixer-2.0-0 libsdl2-ttf-2.0-0 libqt6widgets6 libasound2 libsoxr0 fonts-comic-neue qt6-qpa-plugins; do
     echo "$depends" | grep -q "\(^\|, \)$needed\( \|,\|$\)" || fail "the package does not depend on $needed"
 done
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "SKIPPED: installing the package needs root"
-    exit 0
+    exit 77
 fi
 if dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "ok installed"; then
     echo "SKIPPED: $name is installed on this machine already; it is left alone"
-    exit 0
+    exit 77
 fi
 trap 'dpkg -r "$name" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 dpkg -i "$package" >/dev/null

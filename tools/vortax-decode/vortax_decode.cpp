@@ -1,15 +1,22 @@
 // vortax-decode: the engine's command-line decoder, for one file or many.
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -20,22 +27,34 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* Usage =
-    "usage: vortax-decode [OPTIONS] IN [OUT]\n"
-    "       vortax-decode [OPTIONS] [-o DIR] [-j N] FILE...\n"
+    "usage: vortax-decode [OPTIONS] [--] IN [OUT]\n"
+    "       vortax-decode [OPTIONS] [-o DIR] [-j N] [--] FILE|FOLDER...\n"
     "       vortax-decode --scan FILE\n"
     "       vortax-decode [OPTIONS] --play FILE [--device N]\n"
     "       vortax-decode --list-devices\n"
     "\n"
     "Decodes the MPEG audio stream IN (\"-\" for standard input) to OUT: a WAV file by\n"
     "default, raw PCM with a \"raw:\" prefix, raw PCM on standard output as \"-\" (\"wav:-\"\n"
-    "for a WAV stream there). Without OUT the WAV file is IN with its extension replaced by\n"
-    ".wav. Given several MPEG audio files (or -o), each becomes NAME.wav in DIR, or beside\n"
-    "its source without -o. A WAV file is written under a temporary name and gets its own\n"
-    "name only when it is complete; nothing is written for an input that cannot be read,\n"
-    "and no input is ever overwritten.\n"
+    "for a WAV stream there). A name with a \"raw:\" or \"wav:\" prefix is always OUT.\n"
+    "Without OUT the WAV file is IN with its extension replaced by .wav; standard input\n"
+    "has no name, so it needs an OUT.\n"
+    "\n"
+    "Given several MPEG audio files (.mp1 .mp2 .mp3 .mpa .mpg, in any case), a folder,\n"
+    "-o or -j, each file becomes NAME.wav in DIR, or beside its source without -o. A\n"
+    "folder stands for every MPEG audio file below it, in sorted order; under -o its tree\n"
+    "is kept as DIR/FOLDER/SUB/NAME.wav, FOLDER being the folder's own name. DIR and its\n"
+    "subfolders are made as needed. Two inputs that would write the same file stop the\n"
+    "run before anything is written.\n"
+    "\n"
+    "A file is written under a short temporary name (.vortax-*.part) in its folder and\n"
+    "gets its own name only when complete: a conversion that fails or is stopped by\n"
+    "SIGINT or SIGTERM (which remove the temporary files) leaves an earlier file of that\n"
+    "name as it was. Nothing is written for an input that cannot be read, and no input\n"
+    "is ever overwritten. Tags are skipped wherever they are in the stream; a stream\n"
+    "whose format changes is written in its first format, with one warning.\n"
     "\n"
     "  -o DIR         write the WAV files into DIR\n"
-    "  -j N           convert N files at once (default: the number of processors)\n"
+    "  -j N           convert N files at once, 1 to 64 (default: one per processor)\n"
     "  --mono-left    keep only the first channel\n"
     "  --mono-right   keep only the second channel\n"
     "  --downmix      average both channels into one\n"
@@ -51,8 +70,14 @@ constexpr const char* Usage =
     "  --list-devices list the sound devices: number, name and description\n"
     "  --help         show this text\n"
     "  --version      show the engine's version\n"
+    "  --             end the options: every later argument is a name\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when any was not, 2 for a usage error.\n";
+
+// The most files converted at once: each has a place in the table of temporary files.
+constexpr unsigned MaxJobs = 64;
+
+constexpr const char* NoAudio = "no MPEG audio frames in it";
 
 const char* ModeName(int32_t mode) {
     static const char* const names[] = {"stereo", "joint stereo", "dual channel", "single channel"};
@@ -91,13 +116,12 @@ struct Options {
     unsigned jobs = 0;   // -j; 0: one per processor
 };
 
-// One conversion: the engine's output name, and the file it finally becomes (empty for
-// standard output, which is written straight away).
+// One conversion: the input, the engine's output format, and the file it becomes.
 struct Job {
-    std::string input;
+    std::string input{};
     const char* format = "wav:";  // or "raw:"
-    std::string path;    // the final file, or "-"
-    std::string error;   // why it failed, empty when it did not
+    std::string path{};   // the final file, or "-"; empty for a job that failed while planned
+    std::string error{};  // why it failed, empty when it did not
     float fraction = 0;  // how far it has come
     bool finished = false;
 };
@@ -109,27 +133,70 @@ std::string Join(std::initializer_list<std::string_view> pieces) {
     return text;
 }
 
-bool IsMpegName(std::string_view name) {
-    const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos) return false;
-    std::string extension(name.substr(dot + 1));
+// One whole line on standard error, clearing a progress bar first on a terminal. A single
+// call, so that lines written by several conversions at once stay whole.
+void Say(const std::string& line) { std::fprintf(stderr, "%s%s\n", ::isatty(2) ? "\r\033[K" : "", line.c_str()); }
+
+void Report(const std::string& input, std::string_view problem) { Say(Join({"vortax-decode: ", input, ": ", problem})); }
+
+void Complain(std::string_view message) { Say(Join({"vortax-decode: ", message})); }
+
+int Usage2(std::string_view message) {
+    Complain(message);
+    return 2;
+}
+
+// The names the engine's notifications come with: `user` of a context is the index of its
+// input here. Filled before the first context is made and not changed after.
+std::vector<std::string> InputNames;
+
+// The engine reports its own errors through the return codes the program reports; only a
+// change of the stream's format, which the engine converts away, is told here.
+void Notice(uint32_t user, int32_t, int32_t, const char* message, const char* detail) {
+    if (!message || std::strcmp(message, "stream format changed") != 0 || user >= InputNames.size()) return;
+    Report(InputNames[user], Join({"warning: the stream format changes ", detail ? detail : ""}));
+}
+
+// MPEG audio files by their extension, in any case.
+bool IsMpegName(const fs::path& name) {
+    std::string extension = name.extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == "mp3" || extension == "mp2" || extension == "mp1" || extension == "mpg";
+    constexpr std::string_view Extensions[] = {".mp1", ".mp2", ".mp3", ".mpa", ".mpg"};
+    return std::find(std::begin(Extensions), std::end(Extensions), extension) != std::end(Extensions);
 }
 
-// NAME.wav of the input, in the folder or beside the input.
-std::string WavPathFor(const std::string& input, const std::string& folder) {
-    fs::path wav = fs::path(input).filename().replace_extension(".wav");
-    return (folder.empty() ? fs::path(input).parent_path() / wav : fs::path(folder) / wav).string();
+// "raw:NAME" and "wav:NAME" only ever name an output.
+bool IsOutputName(std::string_view name) { return name.starts_with("raw:") || name.starts_with("wav:"); }
+
+bool IsFolder(const std::string& name) {
+    std::error_code error;
+    return fs::is_directory(name, error);
 }
 
-Job JobFor(const std::string& input, const std::string& out, const std::string& folder) {
-    Job job;
-    job.input = input;
+// What a run of several files takes as an input, so that two of them are not IN OUT.
+bool IsBatchInput(const std::string& name) { return !IsOutputName(name) && (IsMpegName(name) || IsFolder(name)); }
+
+// A name the system refuses for its length, whether or not it exists.
+bool NameTooLong(const std::string& name) {
+    std::error_code error;
+    static_cast<void>(fs::symlink_status(name, error));  // only whether it can be asked matters
+    return error == std::errc::filename_too_long;
+}
+
+// The WAV file of an input: in DIR of -o at `below` (the input's place in a folder tree
+// kept there), or beside the input.
+std::string WavPathFor(const fs::path& input, const fs::path& below, const std::string& folder) {
+    fs::path wav = folder.empty() ? input : folder / below;
+    return wav.replace_extension(".wav").string();
+}
+
+// The job of IN [OUT].
+Job JobFor(const std::string& input, const std::string& out) {
+    Job job{.input = input};
     if (out.empty()) {
-        job.path = WavPathFor(input, folder);
-    } else if (out.rfind("raw:", 0) == 0 || out.rfind("wav:", 0) == 0) {
-        job.format = out.rfind("raw:", 0) == 0 ? "raw:" : "wav:";
+        job.path = WavPathFor(input, {}, "");
+    } else if (IsOutputName(out)) {
+        job.format = out.starts_with("raw:") ? "raw:" : "wav:";
         job.path = out.substr(4);
     } else {
         if (out == "-") job.format = "raw:";  // a pipe cannot take back a WAV header
@@ -138,20 +205,171 @@ Job JobFor(const std::string& input, const std::string& out, const std::string& 
     return job;
 }
 
+// The jobs of several files: each file, and every MPEG audio file below each folder in
+// sorted order, kept under -o in a folder of the folder's own name.
+std::vector<Job> BatchJobs(const std::vector<std::string>& names, const std::string& folder) {
+    std::vector<Job> jobs;
+    for (const std::string& name : names) {
+        if (!IsFolder(name)) {
+            jobs.push_back(Job{.input = name, .path = WavPathFor(name, fs::path(name).filename(), folder)});
+            continue;
+        }
+        std::vector<fs::path> files;
+        try {
+            for (const fs::directory_entry& entry : fs::recursive_directory_iterator(name))
+                if (entry.is_regular_file() && IsMpegName(entry.path())) files.push_back(entry.path());
+        } catch (const fs::filesystem_error& error) {
+            jobs.push_back(Job{.input = name, .error = Join({"cannot read ", error.path1().string(), ": ", error.code().message()})});
+            continue;
+        }
+        if (files.empty()) jobs.push_back(Job{.input = name, .error = "no MPEG audio files in this folder"});
+        std::sort(files.begin(), files.end());
+        std::error_code error;
+        const fs::path tree = fs::weakly_canonical(name, error).filename();
+        for (const fs::path& file : files)
+            jobs.push_back(Job{.input = file.string(), .path = WavPathFor(file, tree / file.lexically_relative(name), folder)});
+    }
+    return jobs;
+}
+
+fs::path Normal(const std::string& name) {
+    std::error_code error;
+    const fs::path normal = fs::weakly_canonical(name, error);
+    return error ? fs::path(name).lexically_normal() : normal;
+}
+
+// Two inputs that would write one file, or an input that another would be written over,
+// are refused before anything is written: 2 then, 0 when there are none.
+int RefuseClashes(const std::vector<Job>& jobs) {
+    std::map<fs::path, const Job*> inputs;
+    std::map<fs::path, const Job*> outputs;
+    for (const Job& job : jobs)
+        if (job.input != "-") inputs.emplace(Normal(job.input), &job);
+    int refused = 0;
+    for (const Job& job : jobs) {
+        if (job.path.empty() || job.path == "-") continue;
+        const fs::path output = Normal(job.path);
+        if (const auto [other, added] = outputs.emplace(output, &job); !added) {
+            refused = Usage2(Join({other->second->input, " and ", job.input, " would both be written to ", job.path}));
+        } else if (const auto input = inputs.find(output); input != inputs.end() && input->second != &job) {
+            refused = Usage2(Join({job.input, " would be written over ", input->second->input, ", another input"}));
+        }
+    }
+    return refused;
+}
+
+// A device or a pipe is written as it is; only a file gets a temporary name.
+bool WrittenDirectly(const std::string& path) {
+    std::error_code error;
+    return path == "-" || (fs::exists(path, error) && !fs::is_regular_file(path, error));
+}
+
+fs::path FolderOf(const std::string& path) {
+    const fs::path folder = fs::path(path).parent_path();
+    return folder.empty() ? "." : folder;
+}
+
+std::string CannotWriteInto(const fs::path& folder, std::string_view reason) {
+    return Join({"cannot write into the folder ", folder.string(), ": ", reason});
+}
+
+// Makes the folders of -o and checks that every output folder can be written, before
+// anything is converted; false, having said why for the first that cannot.
+bool PrepareFolders(const Options& options, const std::vector<Job>& jobs) {
+    // Sorted, -o DIR comes before its subfolders and is the one named when it cannot be made.
+    std::set<fs::path> folders;
+    if (!options.folder.empty()) folders.insert(options.folder);
+    for (const Job& job : jobs)
+        if (!job.path.empty() && !WrittenDirectly(job.path)) folders.insert(FolderOf(job.path));
+    for (const fs::path& folder : folders) {
+        std::error_code error;
+        if (!options.folder.empty()) fs::create_directories(folder, error);
+        if (error) {
+            Complain(Join({"cannot make the folder ", folder.string(), ": ", error.message()}));
+            return false;
+        }
+        if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+            Complain(CannotWriteInto(folder, std::strerror(errno)));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The temporary files being written, in a table fixed before any is made: SIGINT and
+// SIGTERM remove them, and a signal handler can do little more than unlink and raise.
+struct Temporary {
+    std::atomic<bool> armed{false};
+    char path[PATH_MAX];
+};
+// Initialised when the program is loaded, so that its pages stay untouched until used.
+constinit Temporary Temporaries[MaxJobs]{};
+
+void RemoveTemporaries(int signal) {
+    for (Temporary& temporary : Temporaries)
+        if (temporary.armed) ::unlink(temporary.path);
+    // The handler was reset on entry: the program now ends as the signal says it should.
+    ::raise(signal);
+}
+
+void RemoveTemporariesOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporaries;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        // A signal ignored from the start, as in a background job of a shell, stays ignored.
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaction(signal, &action, nullptr);
+    }
+}
+
+// Makes an empty file of a short name of its own in `folder` (a long output name leaves
+// no room for a suffix), recorded in `slot`; 0, or errno when it cannot.
+int MakeTemporary(const fs::path& folder, Temporary& slot, std::string& path) {
+    static std::atomic<unsigned> made{0};
+    while (true) {
+        path = (folder / Join({".vortax-", std::to_string(::getpid()), "-", std::to_string(made++), ".part"})).string();
+        if (path.size() >= sizeof slot.path) return ENAMETOOLONG;
+        // Recorded before it exists: a file of this name that is there already is a
+        // leftover of an earlier process of this number, which may go.
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        slot.armed = true;
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (file >= 0) return ::close(file), 0;
+        const int error = errno;
+        slot.armed = false;
+        if (error != EEXIST) return error;
+    }
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
     return fs::exists(b, error) && fs::equivalent(a, b, error);
 }
 
-// A context with the file input, one output module and the options set, and `input` open;
-// null, with the reason in `error`, when the input cannot be read.
-EngineContext* OpenEngine(const Options& options, const std::string& input, const OutputMethods& output, bool gapless,
+// A context with the file input, one output module and the options set, and input number
+// `user` of InputNames open; null, with the reason in `error`, when it cannot be read.
+EngineContext* OpenEngine(const Options& options, uint32_t user, const OutputMethods& output, bool gapless,
                           int32_t& outputId, std::string& error) {
+    const std::string& input = InputNames[user];
+    if (IsFolder(input)) {
+        error = "is a folder, not an MPEG audio file";
+        return nullptr;
+    }
+    if (NameTooLong(input)) {
+        error = "the name is too long";
+        return nullptr;
+    }
     EngineContext* context = nullptr;
     if (const int32_t code = engine_create(&context); code < 0) {
         error = error_name(code);
         return nullptr;
     }
+    context->user = user;
+    context->notify = Notice;
     register_input_module(context, &FileInputModule);
     outputId = register_output_module(context, &output);
     engine_set_channels(context, options.channels);
@@ -165,59 +383,73 @@ EngineContext* OpenEngine(const Options& options, const std::string& input, cons
     return nullptr;
 }
 
-// Converts one file. The output goes to a temporary name beside its final one and is
-// renamed when complete; a failure leaves nothing under the final name.
-void Convert(const Options& options, Job& job, bool announce) {
+std::string CannotWrite(const std::string& path, std::string_view reason) { return Join({"cannot write ", path, ": ", reason}); }
+
+// Converts input number `user`. The output goes to a temporary file beside its final one,
+// recorded in `slot`, and is renamed when complete; a failure leaves nothing under the
+// final name and an earlier file of that name as it was.
+void Convert(const Options& options, Job& job, uint32_t user, Temporary& slot, bool announce) {
+    if (!job.error.empty()) return;  // found while planning
     if (job.path != "-" && job.input != "-" && SameFile(job.input, job.path)) {
         job.error = "the output would overwrite the input";
+        return;
+    }
+    if (NameTooLong(job.path)) {
+        job.error = CannotWrite(job.path, "the name is too long");
         return;
     }
     // The input is opened before any output exists, so a file that cannot be read leaves
     // nothing behind.
     int32_t output = 0;
-    EngineContext* context = OpenEngine(options, job.input, FileOutputModule, options.gapless, output, job.error);
+    EngineContext* context = OpenEngine(options, user, FileOutputModule, options.gapless, output, job.error);
     if (!context) return;
-    // Only a regular file is written under a temporary name: a device or a pipe is written
-    // as it is.
-    std::error_code status;
-    const bool direct = job.path == "-" || (fs::exists(job.path, status) && !fs::is_regular_file(job.path, status));
-    const std::string temporary = direct ? job.path : Join({job.path, ".part"});
+    const bool direct = WrittenDirectly(job.path);
+    std::string temporary = job.path;
+    if (!direct) {
+        if (const int error = MakeTemporary(FolderOf(job.path), slot, temporary)) {
+            job.error = CannotWriteInto(FolderOf(job.path), std::strerror(error));
+            engine_destroy(context);
+            return;
+        }
+    }
     int32_t code = output_select(context, Join({job.format, temporary}).c_str(), output);
     if (code >= 0) code = output_open(context);
-    if (code < 0) {
-        job.error = Join({"cannot write ", job.path, ": ", error_name(code)});
-        engine_destroy(context);
-        return;
-    }
+    const bool opened = code >= 0;
     uint32_t frames = 0;
-    while ((code = engine_decode_frame(context)) == 0 || code == VORTAX_INVALID_FRAME) {
-        frames += code == 0;
-        job.fraction = context->stream.fraction;
+    if (opened) {
+        while ((code = engine_decode_frame(context)) == 0 || code == VORTAX_INVALID_FRAME) {
+            frames += code == 0;
+            job.fraction = context->stream.fraction;
+        }
+        if (announce && frames > 0) std::fprintf(stderr, "%s, %u frames\n", StreamLine(context->stream).c_str(), frames);
+        output_command(context, COMMAND_DRAIN, 0, 0);
+        // What stayed in a buffer reaches the file only now, and can fail to.
+        if (const int32_t closed = output_close(context); closed < 0 && code == VORTAX_INPUT_END) code = closed;
     }
-    if (announce) std::fprintf(stderr, "%s, %u frames\n", StreamLine(context->stream).c_str(), frames);
-    output_command(context, COMMAND_DRAIN, 0, 0);
-    output_close(context);
     input_close(context);
     engine_destroy(context);
+    if (!opened || code == VORTAX_WRITE_FAILED)
+        job.error = CannotWrite(job.path, error_name(code));
+    else if (frames == 0)
+        job.error = NoAudio;
+    else if (code != VORTAX_INPUT_END)
+        job.error = error_name(code);
+    if (direct) return;
     std::error_code error;
-    if (code != VORTAX_INPUT_END || frames == 0) {
-        job.error = code == VORTAX_WRITE_FAILED ? Join({"cannot write ", job.path, ": ", error_name(code)})
-                    : frames == 0           ? std::string("no MPEG audio frames in it")
-                                            : std::string(error_name(code));
-        if (!direct) fs::remove(temporary, error);
-        return;
-    }
-    if (!direct) fs::rename(temporary, job.path, error);
-    if (error) job.error = Join({"cannot name the output ", job.path, ": ", error.message()});
+    if (job.error.empty() && (fs::rename(temporary, job.path, error), error))
+        job.error = Join({"cannot name the output ", job.path, ": ", error.message()});
+    if (!job.error.empty()) fs::remove(temporary, error);
+    slot.armed = false;
 }
 
-int Scan(const Options& options, const std::string& input) {
+int Scan(const Options& options) {
+    const std::string& input = InputNames[0];
     int32_t nowhere = 0;
     std::string error;
     // Gapless, so that the samples counted are the stream's exact length.
-    EngineContext* context = OpenEngine(options, input, Nowhere, true, nowhere, error);
+    EngineContext* context = OpenEngine(options, 0, Nowhere, true, nowhere, error);
     if (!context) {
-        std::fprintf(stderr, "vortax-decode: %s: %s\n", input.c_str(), error.c_str());
+        Report(input, error);
         return 1;
     }
     int32_t code = 0;
@@ -228,6 +460,11 @@ int Scan(const Options& options, const std::string& input) {
     while ((code = engine_decode_frame(context)) == 0 || code == VORTAX_INVALID_FRAME) {
         ++frames;
         if (code == 0) samples += context->pcm.size / 2 / (context->pcm.stereo ? 2 : 1);
+    }
+    if (frames == 0) {
+        engine_destroy(context);
+        Report(input, NoAudio);
+        return 1;
     }
     std::printf("%s\nframes %u duration %d\n", StreamLine(context->stream).c_str(), frames, context->input.duration);
     int32_t delay = 0;
@@ -248,11 +485,10 @@ public:
         for (size_t i = 0; i < jobs_.size(); ++i) {
             if (!jobs_[i].finished || reported_[i]) continue;
             reported_[i] = true;
-            if (terminal_) std::fputs("\r\033[K", stderr);
             if (jobs_[i].error.empty())
-                std::fprintf(stderr, "converted %s\n", jobs_[i].path.c_str());
+                Say(Join({"converted ", jobs_[i].path}));
             else
-                std::fprintf(stderr, "vortax-decode: %s: %s\n", jobs_[i].input.c_str(), jobs_[i].error.c_str());
+                Report(jobs_[i].input, jobs_[i].error);
         }
         if (!terminal_ || last) return;
         double overall = 0;
@@ -276,20 +512,16 @@ private:
     std::vector<bool> reported_;
 };
 
-int ConvertAll(const Options& options, std::vector<Job> jobs) {
-    if (!options.folder.empty()) {
-        std::error_code error;
-        fs::create_directories(options.folder, error);
-    }
+int ConvertAll(const Options& options, std::vector<Job>& jobs) {
     std::mutex lock;
     std::atomic<size_t> next{0};
-    unsigned workers = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    workers = std::min<unsigned>(workers, static_cast<unsigned>(jobs.size()));
+    const unsigned workers = std::min({options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency()),
+                                       MaxJobs, static_cast<unsigned>(jobs.size())});
     std::vector<std::thread> threads;
     for (unsigned w = 0; w < workers; ++w)
-        threads.emplace_back([&] {
+        threads.emplace_back([&, w] {
             for (size_t i; (i = next++) < jobs.size();) {
-                Convert(options, jobs[i], false);
+                Convert(options, jobs[i], static_cast<uint32_t>(i), Temporaries[w], false);
                 std::lock_guard<std::mutex> hold(lock);
                 jobs[i].finished = true;
             }
@@ -328,40 +560,37 @@ int ListDevices() {
     }
     engine_destroy(context);
     if (code >= 0) return 0;
-    std::fprintf(stderr, "vortax-decode: cannot list the sound devices: %s\n", error_name(code));
+    Complain(Join({"cannot list the sound devices: ", error_name(code)}));
     return 1;
 }
 
 // Plays the file on sound device N to its end: closing the output waits until the device
 // has played the last block.
-int Play(const Options& options, const std::string& input) {
+int Play(const Options& options) {
+    const std::string& input = InputNames[0];
     int32_t sound = 0;
     std::string error;
-    EngineContext* context = OpenEngine(options, input, SoundDeviceOutputModule, options.gapless, sound, error);
+    EngineContext* context = OpenEngine(options, 0, SoundDeviceOutputModule, options.gapless, sound, error);
     if (!context) {
-        std::fprintf(stderr, "vortax-decode: %s: %s\n", input.c_str(), error.c_str());
+        Report(input, error);
         return 1;
     }
     const std::string device = Join({"/dev/wave/", std::to_string(options.device)});
     int32_t code = output_select(context, device.c_str(), sound);
     if (code >= 0) code = output_open(context);
     if (code < 0) {
-        std::fprintf(stderr, "vortax-decode: cannot play on %s: %s\n", device.c_str(), error_name(code));
+        Complain(Join({"cannot play on ", device, ": ", error_name(code)}));
         engine_destroy(context);
         return 1;
     }
     uint32_t frames = 0;
     while ((code = engine_decode_frame(context)) == 0 || code == VORTAX_INVALID_FRAME) frames += code == 0;
-    std::fprintf(stderr, "%s, %u frames\n", StreamLine(context->stream).c_str(), frames);
+    if (frames > 0) std::fprintf(stderr, "%s, %u frames\n", StreamLine(context->stream).c_str(), frames);
     output_close(context);
     input_close(context);
     engine_destroy(context);
-    return code == VORTAX_INPUT_END ? 0 : 1;
-}
-
-int Usage2(const char* message) {
-    std::fprintf(stderr, "vortax-decode: %s\n", message);
-    return 2;
+    if (frames == 0) Report(input, NoAudio);
+    return frames > 0 && code == VORTAX_INPUT_END ? 0 : 1;
 }
 
 }  // namespace
@@ -369,18 +598,21 @@ int Usage2(const char* message) {
 int main(int argc, char** argv) {
     Options options;
     std::vector<std::string> names;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--help") {
+        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+            names.emplace_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help") {
             std::fputs(Usage, stdout);
             return 0;
-        }
-        if (arg == "--version") {
+        } else if (arg == "--version") {
             std::printf("vortax-decode, VORTAX engine %s\n", engine_get_version(nullptr, nullptr, nullptr));
             return 0;
-        }
-        if (arg == "--mono-left") {
+        } else if (arg == "--mono-left") {
             options.channels = 1;
         } else if (arg == "--mono-right") {
             options.channels = 2;
@@ -408,31 +640,41 @@ int main(int argc, char** argv) {
             options.folder = argv[++i];
         } else if (arg == "-j") {
             const int jobs = hasValue ? std::atoi(argv[i + 1]) : 0;
-            if (jobs < 1) return Usage2("-j takes a number of files to convert at once");
+            if (jobs < 1 || jobs > static_cast<int>(MaxJobs)) return Usage2("-j takes a number of files to convert at once, 1 to 64");
             options.jobs = static_cast<unsigned>(jobs);
             ++i;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "vortax-decode: unknown option %s\n", argv[i]);
-            return 2;
         } else {
-            names.emplace_back(arg);
+            return Usage2(Join({"unknown option ", arg}));
         }
     }
     if (names.empty()) return Usage2("expected IN [OUT], FILE..., or --scan FILE (try --help)");
-    if (options.scan) return names.size() == 1 ? Scan(options, names[0]) : Usage2("--scan takes one file");
-    if (options.play) return names.size() == 1 ? Play(options, names[0]) : Usage2("--play takes one file");
-
-    // Two names make IN OUT unless both are MPEG audio files; -o or more names make a batch.
-    const bool batch = !options.folder.empty() || options.jobs != 0 || names.size() > 2 ||
-                       (names.size() == 2 && IsMpegName(names[0]) && IsMpegName(names[1]));
-    if (!batch) {
-        Job job = JobFor(names[0], names.size() == 2 ? names[1] : "", "");
-        Convert(options, job, true);
-        if (job.error.empty()) return 0;
-        std::fprintf(stderr, "vortax-decode: %s: %s\n", job.input.c_str(), job.error.c_str());
-        return 1;
+    if (options.scan || options.play) {
+        if (names.size() != 1) return Usage2(options.scan ? "--scan takes one file" : "--play takes one file");
+        InputNames = names;
+        return options.scan ? Scan(options) : Play(options);
     }
-    std::vector<Job> jobs;
-    for (const std::string& name : names) jobs.push_back(JobFor(name, "", options.folder));
-    return ConvertAll(options, std::move(jobs));
+
+    // Two names make IN OUT unless both are inputs of a batch; a folder, -o, -j or more
+    // names make a batch.
+    const bool batch = !options.folder.empty() || options.jobs != 0 || names.size() > 2 ||
+                       (names.size() == 2 && IsBatchInput(names[0]) && IsBatchInput(names[1])) ||
+                       (names.size() == 1 && IsFolder(names[0]));
+    for (size_t i = 0; i < (batch ? names.size() : 1); ++i) {
+        if (IsOutputName(names[i])) return Usage2(Join({names[i], " names an output; a file of that name is ./", names[i]}));
+        if (names[i] == "-" && (batch || names.size() == 1))
+            return Usage2("standard input has no name to make the output's from: name the output, as in 'vortax-decode - out.wav'");
+    }
+    if (!batch && IsFolder(names[0]))
+        return Usage2(Join({names[0], " is a folder: it converts to WAV files beside its own, or under -o DIR, not to OUT"}));
+    std::vector<Job> jobs = batch ? BatchJobs(names, options.folder) : std::vector<Job>{JobFor(names[0], names.size() == 2 ? names[1] : "")};
+    for (const Job& job : jobs) InputNames.push_back(job.input);
+    if (const int refused = RefuseClashes(jobs)) return refused;
+    if (!PrepareFolders(options, jobs)) return 1;
+    RemoveTemporariesOnSignals();
+    if (batch) return ConvertAll(options, jobs);
+    Job& job = jobs[0];
+    Convert(options, job, 0, Temporaries[0], true);
+    if (job.error.empty()) return 0;
+    Report(job.input, job.error);
+    return 1;
 }

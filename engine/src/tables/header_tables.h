@@ -1,8 +1,8 @@
 // The standards' bit-rate and sampling-frequency tables.
 #pragma once
 
-// kbit/s by [MPEG-1 ? 0 : 1][layer - 1][bit-rate index]; index 0 (free format) and 15
-// are not used.
+// kbit/s by [MPEG-1 ? 0 : 1][layer - 1][bit-rate index]; index 0 (free format) has no
+// bit rate of its own, and 15 is not used.
 extern const int BitrateTable[2][3][16];
 
 // Hz by [version code: 0 MPEG-2, 1 MPEG-1, 2 MPEG 2.5][frequency index 0..2].
