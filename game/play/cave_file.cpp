@@ -1,6 +1,6 @@
 #include "play/cave_file.h"
 
-#include <map>
+#include <array>
 #include <string_view>
 
 #include "cave/grid.h"
@@ -16,18 +16,37 @@ struct Fault {
     std::string what;
 };
 
-std::string Describe(const std::string& name, const Fault& fault) {
-    return name + ":" + std::to_string(fault.line) + ":" + std::to_string(fault.column) + ": " + fault.what;
+// A number of the settings line, with the values the rules make sense of: a clock needs
+// a second to count down, a wall of 0 stays awake for the whole cave, and the status
+// line shows three digits.
+struct Setting {
+    std::string_view name;
+    int value;
+    int low;
+    int high;
+};
+
+using Settings = std::array<Setting, 6>;
+
+Setting* Named(Settings& settings, std::string_view name) {
+    for (Setting& setting : settings)
+        if (setting.name == name) return &setting;
+    return nullptr;
 }
 
 // The numbers line: "need X value V ..." with known names, each followed by a whole number.
-std::optional<Fault> ParseNumbers(const std::string& text, int line, std::map<std::string, int>& numbers) {
+std::optional<Fault> ParseNumbers(const std::string& text, int line, Settings& settings) {
     const std::vector<Word> words = SplitWords(text);
     for (size_t i = 0; i < words.size(); i += 2) {
         const Word& name = words[i];
-        if (!numbers.count(name.text)) return Fault{line, name.column, "unknown setting '" + name.text + "'"};
-        if (i + 1 == words.size() || !ParseWholeNumber(words[i + 1].text, numbers[name.text], -32768, 32767))
+        Setting* setting = Named(settings, name.text);
+        if (!setting) return Fault{line, name.column, "unknown setting " + Quoted(name.text)};
+        if (i + 1 == words.size() || !IsDecimal(words[i + 1].text))
             return Fault{line, name.column, "setting '" + name.text + "' needs a whole number"};
+        const Word& number = words[i + 1];
+        if (!ParseWholeNumber(number.text, setting->value, setting->low, setting->high))
+            return Fault{line, number.column, name.text + " " + number.text + " is outside " +
+                                                  std::to_string(setting->low) + " to " + std::to_string(setting->high)};
     }
     return std::nullopt;
 }
@@ -39,7 +58,7 @@ std::optional<Fault> CheckRow(const std::string& row, int line, int y, int& play
         const char c = row[i];
         const int x = static_cast<int>(i) + 1;
         if (CaveAlphabet.find(c) == std::string_view::npos)
-            return Fault{line, x, std::string("'") + c + "' is not a cave cell"};
+            return Fault{line, x, Quoted(std::string_view(&c, 1)) + " is not a cave cell"};
         // Steel all round keeps every object inside the cave; only the exit may sit in
         // the left or right edge.
         const bool exitInSide = c == 'X' && (x == 1 || x == CaveWidth) && y > 1 && y < CaveHeight;
@@ -52,32 +71,32 @@ std::optional<Fault> CheckRow(const std::string& row, int line, int y, int& play
     return std::nullopt;
 }
 
+int16_t ValueOf(Settings& settings, std::string_view name) { return static_cast<int16_t>(Named(settings, name)->value); }
+
 }  // namespace
 
-void BindCaveFile(CaveFile& cave) {
-    cave.definition.description = cave.description;
-    for (size_t i = 0; i < cave.rows.size(); ++i) cave.definition.rows[i] = cave.rows[i];
-}
-
-std::optional<CaveFile> ParseCaveFile(std::istream& in, const std::string& name, std::string& error) {
-    std::map<std::string, int> numbers{{"need", 10}, {"value", 10}, {"extra", 0},
-                                       {"time", 999}, {"wall", 10}, {"bonus", 0}};
-    CaveFile cave;
+std::optional<CaveDefinition> ParseCaveFile(std::istream& in, const std::string& name, std::string& error) {
+    Settings settings{{{"need", 10, 0, 999},
+                       {"value", 10, 0, 999},
+                       {"extra", 0, 0, 999},
+                       {"time", 999, 1, 999},
+                       {"wall", 10, 0, 999},
+                       {"bonus", 0, 0, 1}}};
+    CaveDefinition cave{};
     int rows = 0;
     int players = 0;
     int exits = 0;
     int line = 0;
     std::string text;
     auto fail = [&](const Fault& fault) {
-        error = Describe(name, fault);
+        error = Where(name, fault.line, fault.column) + fault.what;
         return std::nullopt;
     };
     while (std::getline(in, text)) {
         ++line;
-        if (!text.empty() && text.back() == '\r') text.pop_back();
         if (text.empty() || text[0] == '#') continue;
         if (rows == 0 && (text[0] < '0' || text[0] > '9') && text[0] != 'F' && text[0] != 'X' && text[0] != 'Z') {
-            if (auto fault = ParseNumbers(text, line, numbers)) return fail(*fault);
+            if (auto fault = ParseNumbers(text, line, settings)) return fail(*fault);
             continue;
         }
         if (rows == CaveHeight) return fail({line, 1, "more than 25 rows"});
@@ -88,17 +107,13 @@ std::optional<CaveFile> ParseCaveFile(std::istream& in, const std::string& name,
     if (players == 0) return fail({line, 1, "no player start F"});
     if (exits == 0) return fail({line, 1, "no exit X"});
 
-    const bool bonus = numbers["bonus"] != 0;
     cave.description = name;
-    cave.definition = CaveDefinition{{},
-                                     static_cast<int16_t>(bonus ? 0 : 1),
-                                     bonus,
-                                     static_cast<int16_t>(numbers["need"]),
-                                     static_cast<int16_t>(numbers["value"]),
-                                     static_cast<int16_t>(numbers["extra"]),
-                                     static_cast<int16_t>(numbers["time"]),
-                                     static_cast<int16_t>(numbers["wall"]),
-                                     {}};
-    BindCaveFile(cave);
+    cave.bonus = ValueOf(settings, "bonus") != 0;
+    cave.LevelNumber = cave.bonus ? 0 : 1;
+    cave.JewelsNeeded = ValueOf(settings, "need");
+    cave.JewelValue = ValueOf(settings, "value");
+    cave.ExtraJewelValue = ValueOf(settings, "extra");
+    cave.CaveTime = ValueOf(settings, "time");
+    cave.EnchantedWallTime = ValueOf(settings, "wall");
     return cave;
 }

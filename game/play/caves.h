@@ -3,16 +3,17 @@
 
 #include <array>
 #include <cstdint>
-#include <string_view>
+#include <string>
 
 constexpr int CaveCount = 30;
 
 // One cave: its rules and its picture as 25 rows of 40 characters, one per cell:
 // "0" empty, "1" earth, "2" jewel, "3" boulder, "4" enchanted wall, "5" amoeba,
 // "6" butterfly, "7" firefly, "8" brick wall, "9" steel wall, "F" the player's start,
-// "X" the exit (steel until it opens), "Z" growing wall.
+// "X" the exit (steel until it opens), "Z" growing wall. It owns its text, so copies and
+// moves stay whole.
 struct CaveDefinition {
-    std::string_view description;
+    std::string description;
     int16_t LevelNumber;
     bool bonus;
     int16_t JewelsNeeded;
@@ -20,10 +21,10 @@ struct CaveDefinition {
     int16_t ExtraJewelValue;
     int16_t CaveTime;
     int16_t EnchantedWallTime;
-    std::array<std::string_view, 25> rows;
+    std::array<std::string, 25> rows;
 };
 
-// Caves 1 to 30 at indices 0 to 29.
+// Caves 1 to 30 at indices 0 to 29, built once at start.
 extern const std::array<CaveDefinition, CaveCount> CaveTable;
 
 // Loads cave caveNumber into the grid, the record lists and the game state. A number

@@ -1,7 +1,7 @@
 #include "shell/headless.h"
 
-#include <fstream>
 #include <optional>
+#include <sstream>
 
 #include "display/display.h"
 #include "play/cave_file.h"
@@ -9,6 +9,7 @@
 #include "play/state.h"
 #include "shell/keys.h"
 #include "shell/main.h"
+#include "shell/parse.h"
 #include "shell/replay.h"
 
 namespace {
@@ -72,16 +73,12 @@ void PrintOutcome(std::ostream& out, int frames, const std::string& outcome, con
 }
 
 template <typename Parsed, typename Parser>
-std::optional<Parsed> ReadFile(const std::string& path, Parser parse, std::ostream& err) {
-    std::ifstream in(path);
-    if (!in) {
-        err << "kelvoro: cannot read " << path << "\n";
-        return std::nullopt;
-    }
-    std::string error;
-    std::optional<Parsed> parsed = parse(in, path, error);
-    if (!parsed) err << "kelvoro: " << error << "\n";
-    return parsed;
+bool ReadInto(std::optional<Parsed>& parsed, const std::string& path, Parser parse, std::string& error) {
+    const std::optional<std::string> text = ReadTextFile(path, error);
+    if (!text) return false;
+    std::istringstream in(*text);
+    parsed = parse(in, path, error);
+    return parsed.has_value();
 }
 
 }  // namespace
@@ -116,22 +113,26 @@ bool PlayHeadlessEvent(ReplayEvent event) {
 
 void EndHeadlessGame() { UseDisplayDevice(nullptr); }
 
+std::optional<RunInputs> ReadRunInputs(const HeadlessOptions& options, std::string& error) {
+    RunInputs inputs;
+    if (!options.caveFile.empty() && !ReadInto(inputs.cave, options.caveFile, ParseCaveFile, error)) return std::nullopt;
+    if (!options.replay.empty() && !ReadInto(inputs.replay, options.replay, ParseReplay, error)) return std::nullopt;
+    return inputs;
+}
+
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
-    std::optional<CaveFile> caveFile;
-    if (!options.caveFile.empty()) {
-        caveFile = ReadFile<CaveFile>(options.caveFile, ParseCaveFile, err);
-        if (!caveFile) return 2;
+    std::string error;
+    std::optional<RunInputs> inputs = ReadRunInputs(options, error);
+    if (!inputs) {
+        err << "kelvoro: " << error << "\n";
+        return 2;
     }
-    Replay replay;
-    if (!options.replay.empty()) {
-        std::optional<Replay> parsed = ReadFile<Replay>(options.replay, ParseReplay, err);
-        if (!parsed) return 2;
-        replay = std::move(*parsed);
-    }
+    const std::optional<CaveDefinition>& cave = inputs->cave;
+    const Replay replay = inputs->replay.value_or(Replay{});
     const int frames = options.frames >= 0 ? options.frames : (replay.steps.empty() ? 0 : replay.steps.back().frame) + 1;
 
-    UseCustomCave(caveFile ? &caveFile->definition : nullptr);
-    StartHeadlessGame(static_cast<int16_t>(caveFile ? 1 : options.cave));
+    UseCustomCave(cave ? &*cave : nullptr);
+    StartHeadlessGame(static_cast<int16_t>(cave ? 1 : options.cave));
 
     int drawn = 0;
     bool stopped = false;

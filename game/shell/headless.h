@@ -2,10 +2,12 @@
 // as the main loop would tick it, keys from a replay.
 #pragma once
 
-#include <ostream>
 #include <cstdint>
+#include <optional>
+#include <ostream>
 #include <string>
 
+#include "play/caves.h"
 #include "shell/replay.h"
 
 struct HeadlessOptions {
@@ -16,6 +18,15 @@ struct HeadlessOptions {
     bool printGrid = false;
     bool continueGame = false;  // go on into the following caves, with a line for each exit
 };
+
+// The cave file and the replay a run names, read and checked before anything is played.
+struct RunInputs {
+    std::optional<CaveDefinition> cave;  // from the cave file, if one is named
+    std::optional<Replay> replay;
+};
+
+// On a fault returns nothing and sets `error` to a one-line message naming the file.
+std::optional<RunInputs> ReadRunInputs(const HeadlessOptions& options, std::string& error);
 
 // Runs the game and prints its outcome line; returns the exit status (2 for a fault in
 // the cave file or the replay, with a one-line message on err).

@@ -1,7 +1,13 @@
 // The kelvoro command line.
-#include <fstream>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,7 +15,6 @@
 #include "display/display_sdl.h"
 #include "display/pictures.h"
 #include "display/sound_sdl.h"
-#include "play/cave_file.h"
 #include "play/caves.h"
 #include "shell/headless.h"
 #include "shell/main.h"
@@ -31,7 +36,8 @@ constexpr std::string_view Usage =
     "  --windowed        run in an 800 x 600 window\n"
     "  --record PATH     record the game played, from the first new game on, as a replay\n"
     "                    (with its clock ticks) that --headless plays to the same end\n"
-    "  --screenshot PATH with --frames F: write the picture after frame F as a BMP file and end\n"
+    "  --screenshot PATH with --frames F (1 or more): write the picture after frame F as a BMP\n"
+    "                    file and end\n"
     "  --print-cave N    print cave N (1 to 30): its numbers, its description and its 25 rows\n"
     "  --headless        play without a window or sound, a frame every 120 ms of virtual time,\n"
     "                    and print 'frames F outcome O cave C score S lives L jewels J time T'\n"
@@ -61,7 +67,18 @@ void PrintCave(int number) {
               << cave.JewelsNeeded << " value " << cave.JewelValue << " extra " << cave.ExtraJewelValue << " time "
               << cave.CaveTime << " wall " << cave.EnchantedWallTime << "\n"
               << cave.description << "\n";
-    for (std::string_view row : cave.rows) std::cout << row << "\n";
+    for (const std::string& row : cave.rows) std::cout << row << "\n";
+}
+
+// Why a file cannot be written at path, found before the game rather than after it.
+std::optional<std::string> WriteProblem(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    if (fs::is_directory(path, ignored)) return "it is a folder";
+    const std::string folder = fs::path(path).has_parent_path() ? fs::path(path).parent_path().string() : ".";
+    if (!fs::is_directory(folder, ignored)) return "there is no folder " + folder;
+    if (::access(fs::exists(path, ignored) ? path.c_str() : folder.c_str(), W_OK) != 0) return std::strerror(errno);
+    return std::nullopt;
 }
 
 struct ScreenRun {
@@ -71,27 +88,18 @@ struct ScreenRun {
 
 // The game on screen: start-up, the title (or a new game at once), the main loop.
 int RunOnScreen(const HeadlessOptions& options, const ScreenRun& run) {
-    std::optional<CaveFile> caveFile;
     std::string error;
-    if (!options.caveFile.empty()) {
-        std::ifstream in(options.caveFile);
-        caveFile = in ? ParseCaveFile(in, options.caveFile, error) : std::nullopt;
-        if (!caveFile) return Fail(error.empty() ? "cannot read " + options.caveFile : error);
-        UseCustomCave(&caveFile->definition);
-    }
-    if (!options.replay.empty()) {
-        std::ifstream in(options.replay);
-        std::optional<Replay> replay = in ? ParseReplay(in, options.replay, error) : std::nullopt;
-        if (!replay) return Fail(error.empty() ? "cannot read " + options.replay : error);
-        PlayOnScreen(std::move(*replay));
-    }
-    if (!run.record.empty()) ArmRecording();
+    const std::optional<RunInputs> inputs = ReadRunInputs(options, error);
+    if (!inputs) return Fail(error);
+    if (inputs->cave) UseCustomCave(&*inputs->cave);
+    if (inputs->replay) PlayOnScreen(*inputs->replay);
+    if (!run.record.empty()) ArmRecording(options.caveFile);
 
     SdlScreen screen(run.screen);
     SdlSound sound;
     UseDisplayDevice(&screen);
     UseSoundDevice(&sound);
-    const int16_t startCave = caveFile ? int16_t{1} : static_cast<int16_t>(options.cave);
+    const int16_t startCave = inputs->cave ? int16_t{1} : static_cast<int16_t>(options.cave);
     const int status = Main(startCave);
     UseSoundDevice(nullptr);
     UseDisplayDevice(nullptr);
@@ -106,11 +114,13 @@ int RunOnScreen(const HeadlessOptions& options, const ScreenRun& run) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (!args.empty() && args[0] == "--help") {
+    const auto asked = std::find_if(args.begin(), args.end(),
+                                    [](std::string_view arg) { return arg == "--help" || arg == "--version"; });
+    if (asked != args.end() && *asked == "--help") {
         std::cout << Usage;
         return 0;
     }
-    if (!args.empty() && args[0] == "--version") {
+    if (asked != args.end()) {
         std::cout << "kelvoro " << KELVORO_VERSION << "\n";
         return 0;
     }
@@ -119,9 +129,12 @@ int main(int argc, char** argv) {
     bool headless = false;
     HeadlessOptions options;
     ScreenRun run;
+    std::set<std::string_view> given;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string_view option = args[i];
         const bool hasValue = i + 1 < args.size();
+        if (!given.insert(option).second)
+            return Fail(std::string(option) + " is given twice");
         if (option == "--headless") {
             headless = true;
         } else if (option == "--print-grid") {
@@ -133,8 +146,8 @@ int main(int argc, char** argv) {
             if (!hasValue || !ParseWholeNumber(args[++i], number, 1, CaveCount))
                 return Fail(std::string(option) + " takes a cave number from 1 to 30");
         } else if (option == "--frames") {
-            if (!hasValue || !ParseWholeNumber(args[++i], options.frames, 0, 1 << 30))
-                return Fail("--frames takes a number of frames");
+            if (!hasValue || !ParseWholeNumber(args[++i], options.frames, 0, MostFrames))
+                return Fail("--frames takes a number of frames from 0 to " + std::to_string(MostFrames));
         } else if (option == "--cave-file" || option == "--replay" || option == "--record" ||
                    option == "--screenshot") {
             if (!hasValue) return Fail(std::string(option) + " takes a file name");
@@ -165,6 +178,11 @@ int main(int argc, char** argv) {
     if (options.continueGame || options.printGrid) return Fail("--continue and --print-grid go with --headless");
     if ((options.frames >= 0) != !run.screen.screenshotPath.empty())
         return Fail("on screen, --frames and --screenshot go together");
+    if (options.frames == 0) return Fail("--screenshot takes the picture after a frame: --frames must be 1 or more");
+    for (const std::string* path : {&run.record, &run.screen.screenshotPath}) {
+        const std::optional<std::string> problem = path->empty() ? std::nullopt : WriteProblem(*path);
+        if (problem) return Fail("cannot write " + *path + ": " + *problem);
+    }
     run.screen.screenshotFrame = options.frames;
     ProgramFolder = RunningProgramFolder();
     return RunOnScreen(options, run);

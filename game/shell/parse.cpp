@@ -1,6 +1,43 @@
 #include "shell/parse.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Far more than any cave or recorded game; it keeps a device such as /dev/zero from
+// being read forever.
+constexpr size_t MostTextBytes = 16 << 20;
+
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+bool IsControl(unsigned char c) { return (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F; }
+
+std::string Hex(unsigned char c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "\\x%02x", c);
+    return text;
+}
+
+// The file's bytes, up to one more than MostTextBytes.
+std::optional<std::string> ReadBytes(const std::string& path, std::string& error) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    std::string bytes;
+    char buffer[1 << 16];
+    size_t got = 0;
+    while (file && bytes.size() <= MostTextBytes && (got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        bytes.append(buffer, got);
+    if (!file || std::ferror(file.get())) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+}  // namespace
 
 bool ParseWholeNumber(std::string_view text, int& number, int low, int high) {
     const char* end = text.data() + text.size();
@@ -11,14 +48,73 @@ bool ParseWholeNumber(std::string_view text, int& number, int low, int high) {
     return true;
 }
 
+bool IsDecimal(std::string_view text) {
+    if (!text.empty() && text[0] == '-') text.remove_prefix(1);
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 std::vector<Word> SplitWords(const std::string& line) {
     std::vector<Word> words;
     size_t start = line.find_first_not_of(" \t");
     while (start != std::string::npos) {
         const size_t end = line.find_first_of(" \t", start);
         const size_t stop = end == std::string::npos ? line.size() : end;
-        words.push_back({line.substr(start, stop - start), static_cast<int>(start) + 1});
+        words.push_back({line.substr(start, stop - start), ColumnOf(line, start)});
         start = line.find_first_not_of(" \t", stop);
     }
     return words;
+}
+
+int ColumnOf(std::string_view line, size_t index) {
+    int column = 1;
+    for (size_t i = 0; i < index && i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c == '\t')
+            column += 8 - (column - 1) % 8;
+        else if ((c & 0xC0) != 0x80)  // a UTF-8 continuation byte adds nothing
+            ++column;
+    }
+    return column;
+}
+
+std::string Where(const std::string& name, int line, int column) {
+    return name + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
+}
+
+std::string Quoted(std::string_view text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        quoted += byte >= 0x20 && byte < 0x7F ? std::string(1, c) : Hex(byte);
+    }
+    return quoted + "'";
+}
+
+std::optional<std::string> ReadTextFile(const std::string& path, std::string& error) {
+    std::optional<std::string> bytes = ReadBytes(path, error);
+    if (!bytes) return std::nullopt;
+    std::string_view rest = *bytes;
+    if (rest.starts_with(ByteOrderMark)) rest.remove_prefix(ByteOrderMark.size());
+    std::string text;
+    int line = 1;
+    size_t lineStart = 0;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        const auto c = static_cast<unsigned char>(rest[i]);
+        if (c == '\r' && (i + 1 == rest.size() || rest[i + 1] == '\n')) continue;
+        if (IsControl(c)) {
+            error = Where(path, line, ColumnOf(rest.substr(lineStart), i - lineStart)) + "binary data (byte " + Hex(c) +
+                    "), not a text file";
+            return std::nullopt;
+        }
+        if (c == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+        text += rest[i];
+    }
+    if (bytes->size() > MostTextBytes) {
+        error = path + ": larger than " + std::to_string(MostTextBytes >> 20) + " MiB, too large to be read";
+        return std::nullopt;
+    }
+    return text;
 }

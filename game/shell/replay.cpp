@@ -2,7 +2,6 @@
 
 #include <array>
 #include <fstream>
-#include <climits>
 #include <string_view>
 #include <utility>
 
@@ -42,6 +41,7 @@ struct Recorder {
     bool started = false;
     int frames = 0;
     int16_t cave = 0;
+    std::string caveFile;
     Replay replay;
 };
 
@@ -62,25 +62,23 @@ std::optional<Replay> ParseReplay(std::istream& in, const std::string& name, std
     Replay replay;
     std::string text;
     int line = 0;
+    auto fail = [&](const Word& word, const std::string& what) {
+        error = Where(name, line, word.column) + what;
+        return std::nullopt;
+    };
     while (std::getline(in, text)) {
         ++line;
         const std::vector<Word> words = SplitWords(text);
         if (words.empty() || words[0].text[0] == '#') continue;
-        const std::string where = name + ":" + std::to_string(line) + ": ";
+        const Word& number = words[0];
+        if (words.size() != 2 || !IsDecimal(number.text)) return fail(number, "expected '<frame> <event>'");
         int frame = 0;
-        if (words.size() != 2 || !ParseWholeNumber(words[0].text, frame, 0, INT_MAX)) {
-            error = where + "expected '<frame> <event>'";
-            return std::nullopt;
-        }
-        if (!replay.steps.empty() && frame < replay.steps.back().frame) {
-            error = where + "frame " + words[0].text + " comes before the frame of the line above";
-            return std::nullopt;
-        }
+        if (!ParseWholeNumber(number.text, frame, 0, LastReplayFrame))
+            return fail(number, "frame " + number.text + " is outside 0 to " + std::to_string(LastReplayFrame));
+        if (!replay.steps.empty() && frame < replay.steps.back().frame)
+            return fail(number, "frame " + number.text + " comes before the frame of the line above");
         const std::optional<ReplayEvent> event = EventNamed(words[1].text);
-        if (!event) {
-            error = where + "unknown event '" + words[1].text + "'";
-            return std::nullopt;
-        }
+        if (!event) return fail(words[1], "unknown event " + Quoted(words[1].text));
         replay.steps.push_back({frame, *event});
         replay.listsTicks = replay.listsTicks || *event == ReplayEvent::Tick;
     }
@@ -107,7 +105,10 @@ std::optional<ReplayEvent> EventOfKeyPress(int16_t keyAscii) {
     }
 }
 
-void ArmRecording() { recorder.armed = true; }
+void ArmRecording(const std::string& caveFile) {
+    recorder.armed = true;
+    recorder.caveFile = caveFile;
+}
 
 void NoteNewGame() {
     if (recorder.armed && !recorder.started) {
@@ -130,8 +131,10 @@ int16_t RecordedCave() { return recorder.cave; }
 
 bool SaveRecording(const std::string& path, std::string& error) {
     std::ofstream out(path);
-    out << "# A game of kelvoro, recorded on screen from cave " << recorder.cave << ".\n"
-        << "# Play it again with: kelvoro --headless --cave " << recorder.cave << " --replay " << path << "\n";
+    const std::string cave =
+        recorder.caveFile.empty() ? "--cave " + std::to_string(recorder.cave) : "--cave-file " + recorder.caveFile;
+    out << "# A game of kelvoro, recorded on screen.\n"
+        << "# Play it again with: kelvoro --headless " << cave << " --replay " << path << "\n";
     for (const ReplayStep& step : recorder.replay.steps) out << step.frame << " " << NameOf(step.event) << "\n";
     out.close();
     if (!out) {

@@ -7,6 +7,7 @@
 // tick of the cave clock). Frame numbers never decrease.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <istream>
 #include <optional>
@@ -25,7 +26,12 @@ struct Replay {
     bool listsTicks = false;  // then the clock ticks only where the replay says
 };
 
-// On a fault returns nothing and sets `error` to a one-line message naming the line.
+// A run counts its frames in an int; it lasts up to its replay's last frame plus one.
+constexpr int MostFrames = INT_MAX;
+constexpr int LastReplayFrame = MostFrames - 1;
+
+// On a fault returns nothing and sets `error` to a one-line message naming the line and
+// column.
 std::optional<Replay> ParseReplay(std::istream& in, const std::string& name, std::string& error);
 
 // Feeds one event to the key handlers (or the clock) as the event pump would.
@@ -37,11 +43,13 @@ std::optional<ReplayEvent> EventOfKeyPress(int16_t keyAscii);
 
 // Recording the game played on screen. Armed, the recording begins with the next new
 // game and counts frames from there; it takes every key event and clock tick after it.
-void ArmRecording();
+// A game in a cave file is recorded as one, to be played again with that file.
+void ArmRecording(const std::string& caveFile);
 void NoteNewGame();
 void NoteFrame();
 void NoteEvent(ReplayEvent event);
-// Writes the recording as a replay of `cave` (the first cave of the recorded game).
+// Writes the recording as a replay whose header says how to play it again: from the
+// first cave of the recorded game, or with the cave file.
 bool SaveRecording(const std::string& path, std::string& error);
 int16_t RecordedCave();
 

@@ -1,7 +1,6 @@
 #include "cave_builder.h"
 
 #include <algorithm>
-#include <array>
 #include <sstream>
 
 #include "play/bookkeeping.h"
@@ -13,8 +12,6 @@ namespace {
 
 FakeDisplay display;
 FakeSound sound;
-std::string description = "a test cave";
-std::array<std::string, 25> rows;
 CaveDefinition loaded{};
 
 }  // namespace
@@ -30,14 +27,13 @@ void LoadMap(const std::vector<std::string>& map, const MapOptions& options) {
     UseDisplayDevice(&display);
     UseSoundDevice(&sound);
     Game = GameState{};
-    size_t y = 0;
-    for (const std::string& line : map) rows[y++] = line + std::string(40 - line.size(), '9');
-    for (; y < rows.size(); ++y) rows[y] = std::string(40, '9');
-    loaded = CaveDefinition{description, 1, options.bonus,
+    loaded = CaveDefinition{"a test cave", 1, options.bonus,
                         static_cast<int16_t>(options.need), static_cast<int16_t>(options.value),
                         static_cast<int16_t>(options.extra), static_cast<int16_t>(options.time),
                         static_cast<int16_t>(options.wall), {}};
-    for (size_t i = 0; i < rows.size(); ++i) loaded.rows[i] = rows[i];
+    size_t y = 0;
+    for (const std::string& line : map) loaded.rows[y++] = line + std::string(40 - line.size(), '9');
+    for (; y < loaded.rows.size(); ++y) loaded.rows[y] = std::string(40, '9');
     LoadCaveDefinition(loaded);
     Game.InGame = True;
     Game.Lives = 3;

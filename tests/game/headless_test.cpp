@@ -45,10 +45,13 @@ protected:
         return (folder / name).string();
     }
 
-    // Runs and returns the outcome line, or the error for a failing run.
+    // Runs and returns the outcome line, or the error for a failing run, which plays nothing.
     std::string Run(HeadlessOptions options, int expectedStatus = 0) {
         std::ostringstream out, err;
         EXPECT_EQ(RunHeadless(options, out, err), expectedStatus) << err.str();
+        if (expectedStatus != 0) {
+            EXPECT_EQ(out.str(), "");
+        }
         return expectedStatus == 0 ? out.str() : err.str();
     }
 };
@@ -112,6 +115,10 @@ TEST_F(HeadlessTest, FaultsInACaveFileNameTheirLineAndColumn) {
     } cases[] = {
         {CaveText("need 3 speed 4", Corridor), ":2:8: unknown setting 'speed'"},
         {CaveText("need many", Corridor), ":2:1: setting 'need' needs a whole number"},
+        {CaveText("need -1", Corridor), ":2:6: need -1 is outside 0 to 999"},
+        {CaveText("value 5 time 0", Corridor), ":2:14: time 0 is outside 1 to 999"},
+        {CaveText("\twall 1000", Corridor), ":2:14: wall 1000 is outside 0 to 999"},
+        {CaveText("# \xC3\xA9\n\xC3\xA9 1", Corridor), ":3:1: unknown setting '\\xc3\\xa9'"},
         {CaveText("", {"9999999999", "9F2A20X009"}), ":4:4: 'A' is not a cave cell"},
         {CaveText("", {"9999999999", "9F2220X00" + std::string(31, '0')}), ":4:40: the edge of the cave must be steel (9)"},
         {CaveText("", {"9999999999", "9F2F20X009"}), ":4:4: a second player start F"},
@@ -130,13 +137,15 @@ TEST_F(HeadlessTest, FaultsInACaveFileNameTheirLineAndColumn) {
     EXPECT_NE(Run(FromFile((folder / "missing.cave").string()), 2).find("cannot read"), std::string::npos);
 }
 
-TEST_F(HeadlessTest, FaultsInAReplayNameTheirLine) {
+TEST_F(HeadlessTest, FaultsInAReplayNameTheirLineAndColumn) {
     const std::string cave = Write("corridor.cave", CaveText("", Corridor));
     const std::pair<std::string, std::string> cases[] = {
-        {"3 left\n2 right\n", ":2: frame 2 comes before the frame of the line above"},
-        {"1 jump\n", ":1: unknown event 'jump'"},
-        {"# fine\n\nleft 1\n", ":3: expected '<frame> <event>'"},
-        {"-1 left\n", ":1: expected '<frame> <event>'"},
+        {"3 left\n2 right\n", ":2:1: frame 2 comes before the frame of the line above"},
+        {"1\t jump\n", ":1:10: unknown event 'jump'"},
+        {"# fine\n\nleft 1\n", ":3:1: expected '<frame> <event>'"},
+        {"  -1 left\n", ":1:3: frame -1 is outside 0 to 2147483646"},
+        {"2147483647 down\n", ":1:1: frame 2147483647 is outside 0 to 2147483646"},
+        {"99999999999 down\n", ":1:1: frame 99999999999 is outside 0 to 2147483646"},
     };
     for (const auto& [text, error] : cases) {
         const std::string path = Write("bad.replay", text);
@@ -144,26 +153,47 @@ TEST_F(HeadlessTest, FaultsInAReplayNameTheirLine) {
     }
 }
 
+TEST_F(HeadlessTest, AByteOrderMarkAndCrlfLineEndsAreAccepted) {
+    const std::string cave = Write("corridor.cave", "\xEF\xBB\xBF" + CaveText("need 3 value 5 time 50", Corridor));
+    const std::string replay = Write("walk.replay", "\xEF\xBB\xBF" "36 right\r\n37 right\r\n37 right\r\n37 right\r\n"
+                                                    "38 right\r\n38 right\r\n");
+    EXPECT_EQ(Run(FromFile(cave, replay)), "frames 38 outcome exit cave 1 score 62 lives 3 jewels 3 time 46\n");
+}
+
+TEST_F(HeadlessTest, WhatIsNoTextFileIsRefusedWithoutEchoingItsBytes) {
+    const std::string cave = Write("corridor.cave", CaveText("", Corridor));
+    const std::string binary = Write("binary.replay", std::string("36 right\n37 r\0ght\n", 19));
+    const std::pair<std::string, std::string> cases[] = {
+        {binary, binary + ":2:5: binary data (byte \\x00), not a text file"},
+        {folder.string(), "cannot read " + folder.string() + ": Is a directory"},
+        {"/dev/zero", "/dev/zero:1:1: binary data (byte \\x00), not a text file"},
+    };
+    for (const auto& [path, message] : cases) {
+        EXPECT_EQ(Run(FromFile(cave, path), 2), "kelvoro: " + message + "\n");
+        EXPECT_EQ(Run(FromFile(path), 2), "kelvoro: " + message + "\n");
+    }
+}
+
 TEST(CaveFileTest, TheSettingsLineIsOptionalAndTakesAnySubsetInAnyOrder) {
     std::istringstream plain(CaveText("", Corridor));
     std::string error;
-    const std::optional<CaveFile> cave = ParseCaveFile(plain, "plain", error);
+    const std::optional<CaveDefinition> cave = ParseCaveFile(plain, "plain", error);
     ASSERT_TRUE(cave) << error;
-    EXPECT_EQ(cave->definition.JewelsNeeded, 10);
-    EXPECT_EQ(cave->definition.JewelValue, 10);
-    EXPECT_EQ(cave->definition.ExtraJewelValue, 0);
-    EXPECT_EQ(cave->definition.CaveTime, 999);
-    EXPECT_EQ(cave->definition.EnchantedWallTime, 10);
-    EXPECT_FALSE(cave->definition.bonus);
-    EXPECT_EQ(cave->definition.rows[1], "9F2220X009999999999999999999999999999999");
+    EXPECT_EQ(cave->JewelsNeeded, 10);
+    EXPECT_EQ(cave->JewelValue, 10);
+    EXPECT_EQ(cave->ExtraJewelValue, 0);
+    EXPECT_EQ(cave->CaveTime, 999);
+    EXPECT_EQ(cave->EnchantedWallTime, 10);
+    EXPECT_FALSE(cave->bonus);
+    EXPECT_EQ(cave->rows[1], "9F2220X009999999999999999999999999999999");
 
     std::istringstream some(CaveText("bonus 1  time 23\twall 3", Corridor));
-    const std::optional<CaveFile> bonus = ParseCaveFile(some, "some", error);
+    const std::optional<CaveDefinition> bonus = ParseCaveFile(some, "some", error);
     ASSERT_TRUE(bonus) << error;
-    EXPECT_TRUE(bonus->definition.bonus);
-    EXPECT_EQ(bonus->definition.CaveTime, 23);
-    EXPECT_EQ(bonus->definition.EnchantedWallTime, 3);
-    EXPECT_EQ(bonus->definition.LevelNumber, 0);
+    EXPECT_TRUE(bonus->bonus);
+    EXPECT_EQ(bonus->CaveTime, 23);
+    EXPECT_EQ(bonus->EnchantedWallTime, 3);
+    EXPECT_EQ(bonus->LevelNumber, 0);
 }
 
 }  // namespace

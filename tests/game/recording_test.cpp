@@ -42,7 +42,7 @@ TEST(RecordingTest, AGamePlayedOnScreenReplaysHeadlessToTheSameCave) {
     ProgramFolder = ASSETS_DIR;
     SdlScreen screen(ScreenOptions{true, Frames, (folder / "last.bmp").string()});
     UseDisplayDevice(&screen);
-    ArmRecording();
+    ArmRecording("");
     std::thread keys([] {
         // The player appears about four seconds in; keys before that are recorded too.
         const std::pair<int, SDL_Keycode> presses[] = {
