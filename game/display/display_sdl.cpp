@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "display/pictures.h"
+#include "display/load_failure.h"
 #include "play/game_error.h"
 #include "play/state.h"
 #include "shell/keys.h"
@@ -86,7 +87,7 @@ void SdlScreen::Open() {
     if (TTF_Init() != 0) Fail(DisplayFailure, "cannot draw text");
     const std::string font = FindFont();
     font_ = font.empty() ? nullptr : TTF_OpenFontDPI(font.c_str(), FontPoints, ScreenDpi, ScreenDpi);
-    if (!font_) Fail(FileNotFound, std::string("cannot load the font ") + FontFile);
+    if (!font_) throw GameError(FileNotFound, LoadFailure(font.empty() ? ProgramFolder + FontFile : font, "font"));
 }
 
 void SdlScreen::Close() {
@@ -112,7 +113,7 @@ void SdlScreen::Close() {
 
 void SdlScreen::LoadPicture(Picture picture, const std::string& path, int width, int height) {
     SDL_Surface* file = SDL_LoadBMP(path.c_str());
-    if (!file) Fail(FileNotFound, "cannot load " + path);
+    if (!file) throw GameError(FileNotFound, LoadFailure(path, "BMP picture"));
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
     if (!surface) {
         SDL_FreeSurface(file);

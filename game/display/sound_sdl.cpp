@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "display/load_failure.h"
 #include "play/game_error.h"
 
 namespace {
@@ -47,7 +48,7 @@ void SdlSound::Close() {
 
 void SdlSound::Load(Sound sound, const std::string& path) {
     Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
-    if (!chunk) throw GameError(FileNotFound, "cannot load " + path + ": " + SDL_GetError());
+    if (!chunk) throw GameError(FileNotFound, LoadFailure(path, "WAV sound"));
     Mix_FreeChunk(chunks_[sound]);
     chunks_[sound] = chunk;
 }

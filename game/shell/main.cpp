@@ -22,13 +22,15 @@ const std::string MainLoopFailure = "Fehler in der Main-Loop!\r";
 
 bool Due(uint32_t since, uint32_t period) { return TickCount() - since >= period; }
 
-bool ClockMayRun() { return !Game.PlayerDead && Game.ClockRunning && !Game.Paused; }
+// The cave clock runs only in a game, in every run of the loop: on screen, headless, in a
+// replay or in the solver. (On the title it would go on taking lives from a game ended.)
+bool ClockMayRun() { return Game.InGame && !Game.PlayerDead && Game.ClockRunning && !Game.Paused; }
 
 // Until the next frame or clock tick is due there is nothing to do but wait for keys.
 void WaitForNextDue() {
     const uint32_t now = TickCount();
     uint32_t wait = FramePeriod - std::min(FramePeriod, now - Game.LastFrameTick);
-    if (Game.InGame && ClockMayRun()) wait = std::min(wait, ClockPeriod - std::min(ClockPeriod, now - Game.LastClockTick));
+    if (ClockMayRun()) wait = std::min(wait, ClockPeriod - std::min(ClockPeriod, now - Game.LastClockTick));
     if (wait > 0) WaitForWindowEvents(wait);
 }
 

@@ -70,7 +70,7 @@ TEST_F(SoundTest, LoopingEffectsLoopAndOthersEnd) {
     EXPECT_TRUE(sound.Playing(SndTime));
 }
 
-TEST(SoundStartTest, AMissingWaveFileEndsStartUpWithTheSoundMessage) {
+TEST(SoundStartTest, AMissingWaveFileIsNamedInPlainWordsAndEndsStartUp) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     const fs::path folder = fs::temp_directory_path() / ("kelvoro-sounds-" + std::to_string(::getpid()));
     fs::create_directories(folder);
@@ -87,13 +87,9 @@ TEST(SoundStartTest, AMissingWaveFileEndsStartUpWithTheSoundMessage) {
     UseSoundDevice(nullptr);
     UseDisplayDevice(nullptr);
     fs::remove_all(folder);
+    // The sound card is not to blame, and the library's own wording stays out.
     ASSERT_EQ(display.log.size(), 1u);
-    EXPECT_EQ(display.log[0].rfind("Message Unable to create Direct Sound object.\r\nCheck to ensure that a sound card "
-                                   "is installed and working properly.\r53/cannot load ",
-                                   0),
-              0u)
-        << display.log[0];
-    EXPECT_NE(display.log[0].find("kvinfo.wav"), std::string::npos);
+    EXPECT_EQ(display.log[0], "Message 53/cannot load " + folder.string() + SoundFiles[SndInfo] + ": the file is missing");
 }
 
 }  // namespace
