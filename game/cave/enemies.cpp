@@ -79,7 +79,7 @@ bool MoveEnemy(int32_t position, int16_t frame) {
         enemy.Y = static_cast<int16_t>(y + step.dy);
         Game.Cave(enemy.X, enemy.Y) = enemy.What;
         const Picture picture = enemy.What == Firefly ? FireflyBmp[frame] : ButterflyBmp[frame];
-        BlitPicture(picture, {0, 0, 32, 32}, 32 * enemy.X, 32 * enemy.Y, true);
+        DrawCellPicture(picture, enemy.X, enemy.Y);
     }
     return true;
 }

@@ -2,13 +2,6 @@
 
 #include "display/display.h"
 
-namespace {
-
-constexpr SourceRect WholeCell{0, 0, 32, 32};
-constexpr int CellSize = 32;
-
-}  // namespace
-
 void DrawCell(int16_t x, int16_t y, int16_t code) {
     Picture picture;
     switch (code) {
@@ -28,5 +21,5 @@ void DrawCell(int16_t x, int16_t y, int16_t code) {
         case ExitDoor: picture = DoorBmp[0]; break;
         default: return;  // an explosion cell, or no object at all
     }
-    BlitPicture(picture, WholeCell, CellSize * x, CellSize * y, true);
+    DrawCellPicture(picture, x, y);
 }

@@ -1,6 +1,6 @@
 #include "display/display.h"
 
-#include "play/game_error.h"
+#include "common/game_error.h"
 #include "play/state.h"
 
 namespace {
@@ -38,6 +38,10 @@ void ReleaseDisplay() {
 
 void ClearBackBuffer(Colour colour) {
     if (device) device->Fill(colour);
+}
+
+void DrawCellPicture(Picture picture, int x, int y) {
+    BlitPicture(picture, {0, 0, CellPixels, CellPixels}, CellPixels * x, CellPixels * y, true);
 }
 
 void BlitPicture(Picture picture, const SourceRect& rect, int x, int y, bool clip) {

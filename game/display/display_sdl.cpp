@@ -5,7 +5,7 @@
 
 #include "display/pictures.h"
 #include "display/load_failure.h"
-#include "play/game_error.h"
+#include "common/game_error.h"
 #include "play/state.h"
 #include "shell/keys.h"
 

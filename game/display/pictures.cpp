@@ -4,7 +4,7 @@
 
 #include "display/display.h"
 #include "display/sound.h"
-#include "play/game_error.h"
+#include "common/game_error.h"
 
 std::string ProgramFolder = ".";
 

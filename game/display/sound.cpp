@@ -2,7 +2,7 @@
 
 #include "display/display.h"
 #include "display/pictures.h"
-#include "play/game_error.h"
+#include "common/game_error.h"
 
 namespace {
 

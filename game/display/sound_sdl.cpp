@@ -3,7 +3,7 @@
 #include <SDL.h>
 
 #include "display/load_failure.h"
-#include "play/game_error.h"
+#include "common/game_error.h"
 
 namespace {
 

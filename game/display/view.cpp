@@ -18,7 +18,7 @@ const std::string PausedBanner = "             S P A C E B A R   T O   R E S U M
 const std::string GameOverBanner = "         G  A  M  E     O  V  E  R";
 const std::string OutOfTimeBanner = "        O  U  T     O  F     T  I  M  E";
 
-void DrawAnimated(int x, int y, Picture picture) { BlitPicture(picture, {0, 0, 32, 32}, 32 * x, 32 * y, true); }
+void DrawAnimated(int x, int y, Picture picture) { DrawCellPicture(picture, x, y); }
 
 void RedrawCell(int16_t x, int16_t y) {
     const int16_t c = Game.Cave(x, y);

@@ -1,5 +1,7 @@
 #include "play/bookkeeping.h"
 
+#include <algorithm>
+
 #include "cave/explode.h"
 #include "display/display.h"
 #include "display/sound.h"
@@ -19,10 +21,12 @@ void PlaceView() {
         PlayLooping(SndBonus2);
         return;
     }
-    Game.ScrollX = static_cast<int16_t>(Game.PlayerX > 8 ? -32 * (Game.PlayerX - 8) : 0);
-    if (Game.ScrollX < -544) Game.ScrollX = -544;
-    Game.ScrollY = static_cast<int16_t>(Game.PlayerY > 10 ? -32 * (Game.PlayerY - 10) : 0);
-    if (Game.ScrollY < -288) Game.ScrollY = -288;
+    // The view that the moves would have reached, the player kept in its band.
+    const auto view = [](int player, int from, int cells) {
+        return static_cast<int16_t>(-CellPixels * std::clamp(player - from, 0, cells));
+    };
+    Game.ScrollX = view(Game.PlayerX, ScrollFromX, ScrollCellsX);
+    Game.ScrollY = view(Game.PlayerY, ScrollFromY, ScrollCellsY);
 }
 
 void ScorePoints(int16_t points, Flag flash) {

@@ -1,24 +1,24 @@
 #include "play/moves.h"
 
 #include "cave/grid.h"
+#include "display/display.h"
 #include "display/sound.h"
 #include "play/bookkeeping.h"
 #include "play/state.h"
 
 namespace {
 
-// The view moves a cell with the player inside these bands and is pinned outside them.
-void FollowHorizontally(int dx) {
-    if (!Game.BonusCave && Game.PlayerX > 8 && Game.PlayerX < 26) Game.ScrollX = static_cast<int16_t>(Game.ScrollX - 32 * dx);
-    if (Game.PlayerX < 9) Game.ScrollX = 0;
-    if (Game.PlayerX > 25) Game.ScrollX = -544;
+// The view moves a cell with the player inside its band and is pinned outside it.
+void Follow(int16_t& scroll, int player, int step, int from, int cells) {
+    if (!Game.BonusCave && player > from && player <= from + cells)
+        scroll = static_cast<int16_t>(scroll - CellPixels * step);
+    if (player <= from) scroll = 0;
+    if (player > from + cells) scroll = static_cast<int16_t>(-CellPixels * cells);
 }
 
-void FollowVertically(int dy) {
-    if (!Game.BonusCave && Game.PlayerY > 10 && Game.PlayerY < 20) Game.ScrollY = static_cast<int16_t>(Game.ScrollY - 32 * dy);
-    if (Game.PlayerY < 11) Game.ScrollY = 0;
-    if (Game.PlayerY > 19) Game.ScrollY = -288;
-}
+void FollowHorizontally(int dx) { Follow(Game.ScrollX, Game.PlayerX, dx, ScrollFromX, ScrollCellsX); }
+
+void FollowVertically(int dy) { Follow(Game.ScrollY, Game.PlayerY, dy, ScrollFromY, ScrollCellsY); }
 
 void SetCell(int x, int y, int16_t code) {
     Game.Cave(x, y) = code;

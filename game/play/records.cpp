@@ -1,6 +1,6 @@
 #include "play/records.h"
 
-#include "play/game_error.h"
+#include "common/game_error.h"
 
 namespace {
 

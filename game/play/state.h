@@ -28,7 +28,7 @@ struct GameState {
     int16_t AnimFrame = 0;
     int16_t AmoebaFrame = 0;
     int16_t PauseBlink = 0;
-    int16_t ScrollX = 0;
+    int16_t ScrollX = 0;  // the view's offset in pixels: 0, or minus whole cells (see below)
     int16_t ScrollY = 0;
     uint32_t LastFrameTick = 0;
     uint32_t LastClockTick = 0;
@@ -70,3 +70,11 @@ struct GameState {
 
 // The program's one instance. A test starts afresh with Game = GameState{}.
 extern GameState Game;
+
+// The view follows the player once it is past this many cells from the cave's left or top
+// edge, up to the last view, which lies this many cells right of and below the first.
+// Bonus caves fit the view and never scroll.
+constexpr int16_t ScrollFromX = 8;
+constexpr int16_t ScrollFromY = 10;
+constexpr int16_t ScrollCellsX = 17;
+constexpr int16_t ScrollCellsY = 9;

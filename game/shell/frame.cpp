@@ -14,7 +14,7 @@ void DrawPausePose() {
     if (Game.PauseBlink >= 40) Game.PauseBlink = 1;
     for (int16_t pose = 1; pose <= 4; ++pose)
         if (Game.PauseBlink > 10 * (pose - 1))
-            BlitPicture(PlayerBmp[static_cast<size_t>(pose)], {0, 0, 32, 32}, 32 * Game.PlayerX, 32 * Game.PlayerY, true);
+            DrawCellPicture(PlayerBmp[static_cast<size_t>(pose)], Game.PlayerX, Game.PlayerY);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "display/sound.h"
 #include "play/bookkeeping.h"
 #include "play/caves.h"
-#include "play/game_error.h"
+#include "common/game_error.h"
 #include "play/state.h"
 #include "shell/frame.h"
 #include "shell/keys.h"

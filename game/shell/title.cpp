@@ -10,7 +10,7 @@
 namespace {
 
 constexpr Colour White = RGB(255, 255, 255);
-constexpr SourceRect WholeCell{0, 0, 32, 32};
+constexpr SourceRect WholeCell{0, 0, CellPixels, CellPixels};
 constexpr int SpriteRow = 330;
 
 // Who made this version, the earlier remake, the inventors of the idea, the older game,

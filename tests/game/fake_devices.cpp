@@ -1,6 +1,6 @@
 #include "fake_devices.h"
 
-#include "play/game_error.h"
+#include "common/game_error.h"
 
 void FakeDisplay::Record(const std::string& call) {
     const std::string name = call.substr(0, call.find(' '));

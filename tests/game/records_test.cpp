@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "play/game_error.h"
+#include "common/game_error.h"
 #include "play/records.h"
 
 namespace {
