@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "display/pictures.h"
-#include "display/load_failure.h"
 #include "common/game_error.h"
+#include "display/load_failure.h"
+#include "display/pictures.h"
 #include "play/state.h"
 #include "shell/keys.h"
 

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
+#include "common/game_error.h"
 #include "display/display.h"
 #include "display/sound.h"
-#include "common/game_error.h"
 
 std::string ProgramFolder = ".";
 

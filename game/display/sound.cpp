@@ -1,8 +1,8 @@
 #include "display/sound.h"
 
+#include "common/game_error.h"
 #include "display/display.h"
 #include "display/pictures.h"
-#include "common/game_error.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <SDL.h>
 
-#include "display/load_failure.h"
 #include "common/game_error.h"
+#include "display/load_failure.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <exception>
 #include <string>
 
+#include "common/game_error.h"
 #include "display/display.h"
 #include "display/pictures.h"
 #include "display/sound.h"
 #include "play/bookkeeping.h"
 #include "play/caves.h"
-#include "common/game_error.h"
 #include "play/state.h"
 #include "shell/frame.h"
 #include "shell/keys.h"
