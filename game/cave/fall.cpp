@@ -21,6 +21,12 @@ struct FallingKind {
 constexpr FallingKind JewelKind{Jewel, FallingJewel, Boulder, Boulder, SndPling};
 constexpr FallingKind BoulderKind{Boulder, FallingBoulder, Jewel, Jewel, SndBoulder};
 
+enum FallMove : int16_t {
+    FallDown = 1,
+    FallLeft = 2,
+    FallRight = 3,
+};
+
 // How the pass goes on after the rules of one cell.
 enum class Next { Go, LeaveRow, NextCell };
 
@@ -29,6 +35,8 @@ void Advance(int16_t& counter) {
     if (counter <= AmoebaGrowthInterval) ++counter;
 }
 
+// Moves the object at (x, y) down or diagonally down into a cell the caller found
+// empty; it lands at rest in row 25, which the pass never visits.
 void MoveFalling(const FallingKind& kind, int16_t x, int16_t y, int16_t move) {
     int tx = x;
     switch (move) {
@@ -144,10 +152,6 @@ Next ObjectRules(const FallingKind& kind, int16_t x, int16_t y) {
 }
 
 }  // namespace
-
-void MoveFallingJewel(int16_t x, int16_t y, int16_t move) { MoveFalling(JewelKind, x, y, move); }
-
-void MoveFallingBoulder(int16_t x, int16_t y, int16_t move) { MoveFalling(BoulderKind, x, y, move); }
 
 Crush CrushPlayer(int16_t x, int16_t y) {
     const int16_t code = Game.Cave(x, y);

@@ -4,23 +4,12 @@
 
 #include <cstdint>
 
-enum FallMove : int16_t {
-    FallDown = 1,
-    FallLeft = 2,
-    FallRight = 3,
-};
-
 // One frame of the living cave: amoeba, explosion timer, the fall pass, the enemies.
 // The counters advance while paused; nothing else does.
 void CaveStep();
 
 // One sweep, rows 24 up to 1, each row left to right.
 void FallPass();
-
-// Moves the object at (x, y) down or diagonally down into a cell the caller found
-// empty; it lands at rest in row 25, which the pass never visits.
-void MoveFallingJewel(int16_t x, int16_t y, int16_t move);
-void MoveFallingBoulder(int16_t x, int16_t y, int16_t move);
 
 // What a crush did: nothing (the object at (x, y) was at rest), killed the player, or
 // killed him in a bonus cave, which starts the next cave at once.

@@ -72,6 +72,10 @@ void FlipScreen() {
     if (device) device->Flip();
 }
 
+void SaveScreenshot(const std::string& path) {
+    if (device) device->SaveScreenshot(path);
+}
+
 uint32_t TickCount() { return device ? device->Ticks() : 0; }
 
 void LoadPictureFile(Picture picture, const std::string& path, int width, int height) {
@@ -86,8 +90,8 @@ void ShowMousePointer(bool shown) {
     if (device) device->ShowPointer(shown);
 }
 
-void PumpWindowEvents() {
-    if (device) device->PumpEvents();
+void PumpWindowEvents(EventQueue& queue) {
+    if (device) device->PumpEvents(queue);
 }
 
 void WaitForWindowEvents(uint32_t milliseconds) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "display/pictures.h"
 
@@ -22,6 +23,22 @@ struct SourceRect {
 constexpr int ScreenWidth = 800;
 constexpr int ScreenHeight = 600;
 
+// What the window tells the game: a key went down (the arrows, as virtual-key codes), a
+// character was typed (Esc and Enter count as characters), or the window was closed.
+struct WindowEvent {
+    enum class Kind { KeyDown, KeyPress, Quit };
+    Kind kind;
+    int16_t code = 0;
+};
+using EventQueue = std::vector<WindowEvent>;
+
+constexpr int16_t KeyLeft = 37;
+constexpr int16_t KeyUp = 38;
+constexpr int16_t KeyRight = 39;
+constexpr int16_t KeyDown = 40;
+constexpr int16_t KeyEscape = 27;
+constexpr int16_t KeyEnter = 13;
+
 // What the game needs from the platform: the screen and the window around it.
 // Failures are thrown as GameError.
 class DisplayDevice {
@@ -35,11 +52,13 @@ public:
     virtual void Copy(Picture picture, const SourceRect& rect, int x, int y) = 0;
     virtual void Text(const std::string& text, int x, int y, Colour colour) = 0;
     virtual void Flip() = 0;
+    // Writes the back buffer as it was last shown to a BMP file.
+    virtual void SaveScreenshot(const std::string& path) = 0;
     virtual uint32_t Ticks() = 0;
     virtual void ShowWindow() = 0;
     virtual void ShowPointer(bool shown) = 0;
-    // Lets pending window events run; key events reach Form_KeyDown and Form_KeyPress.
-    virtual void PumpEvents() = 0;
+    // Posts the window's pending events to the queue, oldest first.
+    virtual void PumpEvents(EventQueue& queue) = 0;
     // Sleeps until a window event arrives or `milliseconds` have passed.
     virtual void WaitForEvents(uint32_t milliseconds) = 0;
     // The average character width of the text font, in pixels.
@@ -63,13 +82,14 @@ constexpr int CellPixels = 32;
 void DrawCellPicture(Picture picture, int x, int y);
 void DrawTextAt(const std::string& text, int x, int y, Colour colour);
 void FlipScreen();
+void SaveScreenshot(const std::string& path);
 uint32_t TickCount();
 // Creates the surface of one picture from a bitmap file; throws GameError on failure.
 void LoadPictureFile(Picture picture, const std::string& path, int width, int height);
 
 void ShowGameWindow();
 void ShowMousePointer(bool shown);
-void PumpWindowEvents();
+void PumpWindowEvents(EventQueue& queue);
 void WaitForWindowEvents(uint32_t milliseconds);
 // The x at which `text` stands centred on the screen (20 pixels left of the middle).
 int16_t CenteredTextX(const std::string& text);

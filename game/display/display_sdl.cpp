@@ -2,12 +2,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "common/game_error.h"
 #include "display/load_failure.h"
 #include "display/pictures.h"
-#include "play/state.h"
-#include "shell/keys.h"
 
 namespace {
 
@@ -28,17 +27,18 @@ SDL_Color ColourOf(Colour colour) {
                      static_cast<Uint8>((colour >> 16) & 0xFF), 255};
 }
 
-void DeliverKey(const SDL_KeyboardEvent& key) {
+// Arrows go down as keys; characters come as text input, but Esc and Enter have none.
+std::optional<WindowEvent> KeyEventOf(const SDL_KeyboardEvent& key) {
+    using Kind = WindowEvent::Kind;
     switch (key.keysym.sym) {
-        case SDLK_LEFT: KeyDownEvent(KeyLeft); break;
-        case SDLK_UP: KeyDownEvent(KeyUp); break;
-        case SDLK_RIGHT: KeyDownEvent(KeyRight); break;
-        case SDLK_DOWN: KeyDownEvent(KeyDown); break;
-        // Characters come as text input; these two keys have none.
-        case SDLK_ESCAPE: KeyPressEvent(KeyEscape); break;
+        case SDLK_LEFT: return WindowEvent{Kind::KeyDown, KeyLeft};
+        case SDLK_UP: return WindowEvent{Kind::KeyDown, KeyUp};
+        case SDLK_RIGHT: return WindowEvent{Kind::KeyDown, KeyRight};
+        case SDLK_DOWN: return WindowEvent{Kind::KeyDown, KeyDown};
+        case SDLK_ESCAPE: return WindowEvent{Kind::KeyPress, KeyEscape};
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: KeyPressEvent(KeyEnter); break;
-        default: break;
+        case SDLK_KP_ENTER: return WindowEvent{Kind::KeyPress, KeyEnter};
+        default: return std::nullopt;
     }
 }
 
@@ -149,14 +149,14 @@ void SdlScreen::Text(const std::string& text, int x, int y, Colour colour) {
 }
 
 void SdlScreen::Flip() {
-    if (options_.screenshotFrame > 0 && ++flips_ == options_.screenshotFrame) {
-        if (SDL_SaveBMP(back_, options_.screenshotPath.c_str()) != 0) Fail(FileNotFound, "cannot write the screenshot");
-        Game.Running = False;
-    }
     SDL_UpdateTexture(texture_, nullptr, back_->pixels, back_->pitch);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
+}
+
+void SdlScreen::SaveScreenshot(const std::string& path) {
+    if (SDL_SaveBMP(back_, path.c_str()) != 0) Fail(FileNotFound, "cannot write the screenshot " + path);
 }
 
 uint32_t SdlScreen::Ticks() { return SDL_GetTicks(); }
@@ -165,16 +165,19 @@ void SdlScreen::ShowWindow() { SDL_ShowWindow(window_); }
 
 void SdlScreen::ShowPointer(bool shown) { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
 
-void SdlScreen::PumpEvents() {
+void SdlScreen::PumpEvents(EventQueue& queue) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
-            case SDL_KEYDOWN: DeliverKey(event.key); break;
+            case SDL_KEYDOWN:
+                if (const std::optional<WindowEvent> key = KeyEventOf(event.key)) queue.push_back(*key);
+                break;
             case SDL_TEXTINPUT:
                 for (const char* c = event.text.text; *c; ++c)
-                    if (static_cast<unsigned char>(*c) < 128) KeyPressEvent(static_cast<int16_t>(*c));
+                    if (static_cast<unsigned char>(*c) < 128)
+                        queue.push_back({WindowEvent::Kind::KeyPress, static_cast<int16_t>(*c)});
                 break;
-            case SDL_QUIT: Game.Running = False; break;
+            case SDL_QUIT: queue.push_back({WindowEvent::Kind::Quit}); break;
             default: break;
         }
     }

@@ -12,10 +12,6 @@
 
 struct ScreenOptions {
     bool windowed = false;
-    // After this many flips the back buffer is written to screenshotPath (a BMP file)
-    // and the game is told to stop; 0: never.
-    int screenshotFrame = 0;
-    std::string screenshotPath;
 };
 
 class SdlScreen : public DisplayDevice {
@@ -30,10 +26,11 @@ public:
     void Copy(Picture picture, const SourceRect& rect, int x, int y) override;
     void Text(const std::string& text, int x, int y, Colour colour) override;
     void Flip() override;
+    void SaveScreenshot(const std::string& path) override;
     uint32_t Ticks() override;
     void ShowWindow() override;
     void ShowPointer(bool shown) override;
-    void PumpEvents() override;
+    void PumpEvents(EventQueue& queue) override;
     void WaitForEvents(uint32_t milliseconds) override;
     int AverageCharWidth() override;
     void ShowMessage(const std::string& text) override;
@@ -51,7 +48,6 @@ private:
     SDL_Surface* back_ = nullptr;
     TTF_Font* font_ = nullptr;
     std::array<SDL_Surface*, PictureCount> pictures_{};
-    int flips_ = 0;
 };
 
 // Where the text font is: the program's folder first, then the system's font folders.

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "display/display.h"
+#include "display/sound.h"
 #include "play/cave_file.h"
 #include "play/caves.h"
 #include "play/state.h"
@@ -13,29 +14,6 @@
 #include "shell/replay.h"
 
 namespace {
-
-// A display that shows nothing, on a clock that moves a frame at a time.
-class VirtualScreen : public DisplayDevice {
-public:
-    uint32_t now = 0;
-
-    void Open() override {}
-    void Close() override {}
-    void LoadPicture(Picture, const std::string&, int, int) override {}
-    void Fill(Colour) override {}
-    void Copy(Picture, const SourceRect&, int, int) override {}
-    void Text(const std::string&, int, int, Colour) override {}
-    void Flip() override {}
-    uint32_t Ticks() override { return now; }
-    void ShowWindow() override {}
-    void ShowPointer(bool) override {}
-    void PumpEvents() override {}
-    void WaitForEvents(uint32_t) override {}
-    int AverageCharWidth() override { return 0; }
-    void ShowMessage(const std::string&) override {}
-};
-
-VirtualScreen screen;
 
 char GridCharacter(int16_t code) {
     switch (code) {
@@ -54,22 +32,10 @@ std::string OutcomeOf() {
     return "playing";
 }
 
-// What an outcome line reports of a cave. For an exit these are read before the move,
-// since the next cave has already started by the time it returns.
-struct ExitReading {
-    int16_t cave;
-    int16_t jewels;
-    int16_t time;
-};
-
-bool IsMove(ReplayEvent event) {
-    return event == ReplayEvent::Left || event == ReplayEvent::Right || event == ReplayEvent::Up ||
-           event == ReplayEvent::Down;
-}
-
-void PrintOutcome(std::ostream& out, int frames, const std::string& outcome, const ExitReading& reading) {
-    out << "frames " << frames << " outcome " << outcome << " cave " << reading.cave << " score " << Game.Score
-        << " lives " << Game.Lives << " jewels " << reading.jewels << " time " << reading.time << "\n";
+void PrintOutcome(std::ostream& out, const std::string& outcome, const CaveExit& reading) {
+    out << "frames " << reading.frame << " outcome " << outcome << " cave " << reading.cave << " score "
+        << reading.score << " lives " << reading.lives << " jewels " << reading.jewels << " time " << reading.time
+        << "\n";
 }
 
 template <typename Parsed, typename Parser>
@@ -92,26 +58,22 @@ void PrintGrid(std::ostream& out) {
 }
 
 void StartHeadlessGame(int16_t cave) {
-    screen.now = 0;
-    UseDisplayDevice(&screen);
+    UseDisplayDevice(nullptr);
+    UseSoundDevice(nullptr);
     Game = GameState{};
     Game.Running = True;
     StartNewGame(cave);
 }
 
-void DrawHeadlessFrame() {
-    screen.now = Game.LastFrameTick + FramePeriod;
-    DrawFrame();
+GameRun PlayHeadless(int frames, const Replay* replay, bool stopAtExit) {
+    GameRun run;
+    run.clock = Clock::Virtual;
+    run.replay = replay;
+    run.frames = frames;
+    run.stopAtExit = stopAtExit;
+    MainLoop(run);
+    return run;
 }
-
-bool PlayHeadlessEvent(ReplayEvent event) {
-    // Only a move into the open exit starts a cave while the player is playing.
-    const bool playing = Game.InGame && Game.BirthCounter == -1;
-    PlayReplayEvent(event);
-    return playing && Game.BirthCounter == 0 && IsMove(event);
-}
-
-void EndHeadlessGame() { UseDisplayDevice(nullptr); }
 
 std::optional<RunInputs> ReadRunInputs(const HeadlessOptions& options, std::string& error) {
     RunInputs inputs;
@@ -133,41 +95,17 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
 
     UseCustomCave(cave ? &*cave : nullptr);
     StartHeadlessGame(static_cast<int16_t>(cave ? 1 : options.cave));
-
-    int drawn = 0;
-    bool stopped = false;
-    std::optional<ExitReading> exited;
-    size_t next = 0;
-    auto playEventsOf = [&](int frame) {
-        for (; !stopped && next < replay.steps.size() && replay.steps[next].frame == frame; ++next) {
-            const ExitReading before{Game.CaveNumber, Game.JewelsCollected, Game.CaveTime};
-            if (!PlayHeadlessEvent(replay.steps[next].event)) continue;
-            exited = before;
-            if (options.continueGame)
-                PrintOutcome(out, drawn, "exit", before);
-            else
-                stopped = true;
-        }
-    };
-    auto runClock = [&] {
-        if (!replay.listsTicks) TickClockIfDue();
-    };
-
-    playEventsOf(0);
-    runClock();
-    while (!stopped && drawn < frames && Game.Running) {
-        DrawHeadlessFrame();
-        ++drawn;
-        playEventsOf(drawn);
-        runClock();
-    }
+    const GameRun run = PlayHeadless(frames, &replay, !options.continueGame);
     UseCustomCave(nullptr);
-    EndHeadlessGame();
 
+    const bool stoppedAtExit = !options.continueGame && !run.exits.empty();
+    if (options.continueGame)
+        for (const CaveExit& exit : run.exits) PrintOutcome(out, "exit", exit);
     if (options.printGrid) PrintGrid(out);
-    if (stopped)
-        PrintOutcome(out, drawn, "exit", *exited);
+    if (stoppedAtExit)
+        PrintOutcome(out, "exit", run.exits.back());
     else
-        PrintOutcome(out, drawn, OutcomeOf(), {Game.CaveNumber, Game.JewelsCollected, Game.CaveTime});
+        PrintOutcome(out, OutcomeOf(),
+                     {run.drawn, Game.CaveNumber, Game.JewelsCollected, Game.CaveTime, Game.Score, Game.Lives});
     return 0;
 }

@@ -1,5 +1,4 @@
-// The game without a window or sound, at virtual time: a frame every 120 ms, the clock
-// as the main loop would tick it, keys from a replay.
+// The game without a window or sound: the main loop at virtual time, keys from a replay.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "play/caves.h"
+#include "shell/main.h"
 #include "shell/replay.h"
 
 struct HeadlessOptions {
@@ -32,20 +32,13 @@ std::optional<RunInputs> ReadRunInputs(const HeadlessOptions& options, std::stri
 // the cave file or the replay, with a one-line message on err).
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err);
 
-// The pieces of a headless run, for tools that drive the game themselves. The virtual
-// clock lives in Game.LastFrameTick, so a copy of Game is a complete snapshot.
-
-// Starts a new game at virtual time 0 at `cave` (or at the cave given to UseCustomCave).
+// A new game at `cave` (or at the cave given to UseCustomCave) at virtual time 0, with
+// no screen or sound: how headless runs, and tools that drive the game, begin.
 void StartHeadlessGame(int16_t cave);
 
-// Draws the next frame, 120 ms of virtual time after the last one.
-void DrawHeadlessFrame();
-
-// Plays one event as the event pump would; true when it was a move into the open exit,
-// which finishes the cave and starts the next at once.
-bool PlayHeadlessEvent(ReplayEvent event);
-
-void EndHeadlessGame();
+// Runs the game in Game on at virtual time for `frames` frames (0: only what is due at
+// once), with the replay's events; returns the run with what came of it.
+GameRun PlayHeadless(int frames, const Replay* replay = nullptr, bool stopAtExit = false);
 
 // The grid as 25 lines of 40 characters: codes 0..9 as digits, F player, J falling
 // jewel, B falling boulder, E explosion, D open exit.

@@ -84,26 +84,32 @@ std::optional<std::string> WriteProblem(const std::string& path) {
 struct ScreenRun {
     ScreenOptions screen;
     std::string record;
+    std::string screenshot;
 };
 
 // The game on screen: start-up, the title (or a new game at once), the main loop.
-int RunOnScreen(const HeadlessOptions& options, const ScreenRun& run) {
+int RunOnScreen(const HeadlessOptions& options, const ScreenRun& screenRun) {
     std::string error;
     const std::optional<RunInputs> inputs = ReadRunInputs(options, error);
     if (!inputs) return Fail(error);
     if (inputs->cave) UseCustomCave(&*inputs->cave);
-    if (inputs->replay) PlayOnScreen(*inputs->replay);
-    if (!run.record.empty()) ArmRecording(options.caveFile);
+    Recording recording;
+    recording.caveFile = options.caveFile;
+    GameRun run;
+    run.replay = inputs->replay ? &*inputs->replay : nullptr;
+    run.recording = screenRun.record.empty() ? nullptr : &recording;
+    run.frames = options.frames;
+    run.screenshot = screenRun.screenshot;
 
-    SdlScreen screen(run.screen);
+    SdlScreen screen(screenRun.screen);
     SdlSound sound;
     UseDisplayDevice(&screen);
     UseSoundDevice(&sound);
     const int16_t startCave = inputs->cave ? int16_t{1} : static_cast<int16_t>(options.cave);
-    const int status = Main(startCave);
+    const int status = Main(run, startCave);
     UseSoundDevice(nullptr);
     UseDisplayDevice(nullptr);
-    if (!run.record.empty() && !SaveRecording(run.record, error)) {
+    if (run.recording && !SaveRecording(recording, screenRun.record, error)) {
         std::cerr << "kelvoro: " << error << "\n";
         return 1;
     }
@@ -128,7 +134,7 @@ int main(int argc, char** argv) {
     int printCave = 0;
     bool headless = false;
     HeadlessOptions options;
-    ScreenRun run;
+    ScreenRun screenRun;
     std::set<std::string_view> given;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string_view option = args[i];
@@ -153,11 +159,11 @@ int main(int argc, char** argv) {
             if (!hasValue) return Fail(std::string(option) + " takes a file name");
             std::string& path = option == "--cave-file" ? options.caveFile
                                 : option == "--replay"  ? options.replay
-                                : option == "--record"  ? run.record
-                                                        : run.screen.screenshotPath;
+                                : option == "--record"  ? screenRun.record
+                                                        : screenRun.screenshot;
             path = args[++i];
         } else if (option == "--windowed") {
-            run.screen.windowed = true;
+            screenRun.screen.windowed = true;
         } else {
             return Fail("unknown option " + std::string(option));
         }
@@ -171,19 +177,18 @@ int main(int argc, char** argv) {
     if (options.cave != 0 && !options.caveFile.empty()) return Fail("--cave and --cave-file go one at a time");
     if (headless) {
         if (options.cave == 0 && options.caveFile.empty()) return Fail("--headless needs --cave N or --cave-file PATH");
-        if (!run.record.empty() || !run.screen.screenshotPath.empty() || run.screen.windowed)
+        if (!screenRun.record.empty() || !screenRun.screenshot.empty() || screenRun.screen.windowed)
             return Fail("--record, --screenshot and --windowed go with the game on screen");
         return RunHeadless(options, std::cout, std::cerr);
     }
     if (options.continueGame || options.printGrid) return Fail("--continue and --print-grid go with --headless");
-    if ((options.frames >= 0) != !run.screen.screenshotPath.empty())
+    if ((options.frames >= 0) != !screenRun.screenshot.empty())
         return Fail("on screen, --frames and --screenshot go together");
     if (options.frames == 0) return Fail("--screenshot takes the picture after a frame: --frames must be 1 or more");
-    for (const std::string* path : {&run.record, &run.screen.screenshotPath}) {
+    for (const std::string* path : {&screenRun.record, &screenRun.screenshot}) {
         const std::optional<std::string> problem = path->empty() ? std::nullopt : WriteProblem(*path);
         if (problem) return Fail("cannot write " + *path + ": " + *problem);
     }
-    run.screen.screenshotFrame = options.frames;
     ProgramFolder = RunningProgramFolder();
-    return RunOnScreen(options, run);
+    return RunOnScreen(options, screenRun);
 }

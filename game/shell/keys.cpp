@@ -1,12 +1,45 @@
 #include "shell/keys.h"
 
+#include <array>
+
 #include "display/sound.h"
 #include "play/bookkeeping.h"
 #include "play/moves.h"
 #include "play/state.h"
-#include "shell/replay.h"
 
 namespace {
+
+using Kind = WindowEvent::Kind;
+
+struct Binding {
+    ReplayEvent event;
+    std::string_view name;
+    std::optional<Kind> key;  // a tick comes from no key
+    int16_t code;
+};
+
+constexpr std::array<Binding, 9> Bindings{{
+    {ReplayEvent::Left, "left", Kind::KeyDown, KeyLeft},
+    {ReplayEvent::Right, "right", Kind::KeyDown, KeyRight},
+    {ReplayEvent::Up, "up", Kind::KeyDown, KeyUp},
+    {ReplayEvent::Down, "down", Kind::KeyDown, KeyDown},
+    {ReplayEvent::Esc, "esc", Kind::KeyPress, KeyEscape},
+    {ReplayEvent::Enter, "enter", Kind::KeyPress, KeyEnter},
+    {ReplayEvent::Space, "space", Kind::KeyPress, KeySpace},
+    {ReplayEvent::Level, "l", Kind::KeyPress, KeyLevel},
+    {ReplayEvent::Tick, "tick", std::nullopt, 0},
+}};
+
+template <typename Match>
+const Binding* Find(Match match) {
+    for (const Binding& binding : Bindings)
+        if (match(binding)) return &binding;
+    return nullptr;
+}
+
+const Binding& BindingOf(ReplayEvent event) {
+    return *Find([event](const Binding& binding) { return binding.event == event; });
+}
 
 void BackToTitle() {
     Game.InGame = False;
@@ -60,17 +93,26 @@ void StartNewGame(int16_t cave) {
     Game.Paused = False;
     StartCave();
     Game.InGame = True;
-    NoteNewGame();
 }
 
-void KeyDownEvent(int16_t keyCode) {
-    if (const auto event = EventOfKeyDown(keyCode)) NoteEvent(*event);
-    Form_KeyDown(keyCode);
+std::optional<ReplayEvent> EventNamed(std::string_view name) {
+    const Binding* binding = Find([name](const Binding& b) { return b.name == name; });
+    return binding ? std::optional(binding->event) : std::nullopt;
 }
 
-void KeyPressEvent(int16_t keyAscii) {
-    if (const auto event = EventOfKeyPress(keyAscii)) NoteEvent(*event);
-    Form_KeyPress(keyAscii);
+std::string_view NameOf(ReplayEvent event) { return BindingOf(event).name; }
+
+std::optional<ReplayEvent> EventOfKey(const WindowEvent& key) {
+    const Binding* binding = Find([&key](const Binding& b) { return b.key == key.kind && b.code == key.code; });
+    return binding ? std::optional(binding->event) : std::nullopt;
+}
+
+bool IsMove(ReplayEvent event) { return BindingOf(event).key == Kind::KeyDown; }
+
+void PressKey(ReplayEvent event) {
+    const Binding& binding = BindingOf(event);
+    if (binding.key == Kind::KeyDown) Form_KeyDown(binding.code);
+    if (binding.key == Kind::KeyPress) Form_KeyPress(binding.code);
 }
 
 int16_t FirstCaveOfLevel(int16_t startLevel) { return static_cast<int16_t>(startLevel + (startLevel - 1) / 4); }

@@ -1,26 +1,31 @@
-// The keyboard: arrow keys move the player; Esc, Enter, Space and l command the game.
+// The keyboard: the events a game is played with, what each is called in a replay and
+// which key gives it, and what the keys do. Arrow keys move the player; Esc, Enter,
+// Space and l command the game. A tick of the cave clock is an event of replays too.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
-// Virtual-key codes of the arrow keys.
-constexpr int16_t KeyLeft = 37;
-constexpr int16_t KeyUp = 38;
-constexpr int16_t KeyRight = 39;
-constexpr int16_t KeyDown = 40;
+#include "display/display.h"
 
-// Character codes of the command keys.
-constexpr int16_t KeyEscape = 27;
-constexpr int16_t KeyEnter = 13;
+enum class ReplayEvent { Left, Right, Up, Down, Esc, Enter, Space, Level, Tick };
+
+// Character codes of the command keys the window posts as typed text.
 constexpr int16_t KeySpace = 32;
 constexpr int16_t KeyLevel = 108;  // lower-case l only
 
+std::optional<ReplayEvent> EventNamed(std::string_view name);
+std::string_view NameOf(ReplayEvent event);
+// The event a key from the window stands for, if the game reads that key.
+std::optional<ReplayEvent> EventOfKey(const WindowEvent& key);
+bool IsMove(ReplayEvent event);
+
+// Hands a key's event to the handler of its key (not a tick: the main loop runs the clock).
+void PressKey(ReplayEvent event);
+
 void Form_KeyDown(int16_t keyCode);
 void Form_KeyPress(int16_t keyAscii);
-
-// A key event from the window: noted for a recording, then handled.
-void KeyDownEvent(int16_t keyCode);
-void KeyPressEvent(int16_t keyAscii);
 
 // A new game at `cave`: three lives, no points, the cave started.
 void StartNewGame(int16_t cave);

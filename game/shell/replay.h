@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-enum class ReplayEvent { Left, Right, Up, Down, Esc, Enter, Space, Level, Tick };
+#include "shell/keys.h"
 
 struct ReplayStep {
     int frame;
@@ -34,28 +34,14 @@ constexpr int LastReplayFrame = MostFrames - 1;
 // column.
 std::optional<Replay> ParseReplay(std::istream& in, const std::string& name, std::string& error);
 
-// Feeds one event to the key handlers (or the clock) as the event pump would.
-void PlayReplayEvent(ReplayEvent event);
+// A game played on screen, written down as a replay: its first cave, the cave file it was
+// played in (if any) and every key event and clock tick from its start.
+struct Recording {
+    std::string caveFile;
+    int16_t cave = 0;
+    Replay replay;
+};
 
-// The event a key-down code (arrows) or a key-press code (Esc, Enter, Space, l) stands for.
-std::optional<ReplayEvent> EventOfKeyDown(int16_t keyCode);
-std::optional<ReplayEvent> EventOfKeyPress(int16_t keyAscii);
-
-// Recording the game played on screen. Armed, the recording begins with the next new
-// game and counts frames from there; it takes every key event and clock tick after it.
-// A game in a cave file is recorded as one, to be played again with that file.
-void ArmRecording(const std::string& caveFile);
-void NoteNewGame();
-void NoteFrame();
-void NoteEvent(ReplayEvent event);
 // Writes the recording as a replay whose header says how to play it again: from the
 // first cave of the recorded game, or with the cave file.
-bool SaveRecording(const std::string& path, std::string& error);
-int16_t RecordedCave();
-
-// Playing a replay on screen, in real time, from the next new game on.
-void PlayOnScreen(Replay replay);
-// Plays the events of the frame drawn last; called after each event pump.
-void PlayDueReplayEvents();
-// True while a replay that lists clock ticks is played: the clock ticks only there.
-bool ClockFollowsReplay();
+bool SaveRecording(const Recording& recording, const std::string& path, std::string& error);

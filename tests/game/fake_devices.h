@@ -25,6 +25,8 @@ public:
     uint32_t flipCost = 0;  // milliseconds a flip takes
     // Runs at every event pump after the clock has moved on by one millisecond.
     std::function<void()> onPump;
+    // Posted at the next event pump.
+    std::vector<WindowEvent> posted;
     // Set to make the named call throw.
     std::string failing;
 
@@ -44,12 +46,15 @@ public:
         Record("Flip " + std::to_string(now));
         now += flipCost;
     }
+    void SaveScreenshot(const std::string& path) override { Record("Screenshot " + path); }
     uint32_t Ticks() override { return now; }
     void ShowWindow() override { Record("ShowWindow"); }
     void ShowPointer(bool shown) override { Record(shown ? "ShowPointer" : "HidePointer"); }
-    void PumpEvents() override {
+    void PumpEvents(EventQueue& queue) override {
         ++now;
         if (onPump) onPump();
+        queue.insert(queue.end(), posted.begin(), posted.end());
+        posted.clear();
     }
     void WaitForEvents(uint32_t milliseconds) override { waits.push_back({now, milliseconds}); }
     int AverageCharWidth() override { return 7; }

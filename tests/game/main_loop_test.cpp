@@ -4,6 +4,7 @@
 
 #include "fake_devices.h"
 #include "play/state.h"
+#include "shell/keys.h"
 #include "shell/main.h"
 
 namespace {
@@ -12,6 +13,7 @@ class MainLoopTest : public ::testing::Test {
 protected:
     FakeDisplay display;
     FakeSound sound;
+    GameRun run;
 
     void SetUp() override {
         Game = GameState{};
@@ -30,7 +32,7 @@ protected:
             if (display.now >= until) Game.Running = False;
         };
         Game.Running = True;
-        ASSERT_TRUE(MainLoop());
+        ASSERT_TRUE(MainLoop(run));
     }
 
     std::vector<uint32_t> FlipTimes() const {
@@ -150,15 +152,57 @@ TEST_F(MainLoopTest, RunTimeErrorEndsTheLoopWithTheMainLoopMessage) {
     display.failing = "Flip";
     display.onPump = [] {};
     Game.Running = True;
-    EXPECT_FALSE(MainLoop());
+    EXPECT_FALSE(MainLoop(run));
     EXPECT_EQ(display.log.back(), "Message Fehler in der Main-Loop!\r5/the fake Flip failed");
+}
+
+TEST_F(MainLoopTest, WindowKeysReachTheGameAndClosingTheWindowEndsTheRun) {
+    display.posted = {{WindowEvent::Kind::KeyPress, KeyLevel}, {WindowEvent::Kind::KeyPress, 'L'}};
+    display.onPump = [&] {
+        if (display.now == 5) display.posted = {{WindowEvent::Kind::Quit}};
+    };
+    Game.Running = True;
+    ASSERT_TRUE(MainLoop(run));
+    EXPECT_EQ(Game.StartLevel, 5);  // lower-case l only
+    EXPECT_EQ(Game.Running, False);
+    EXPECT_EQ(display.now, 5u);
+}
+
+TEST_F(MainLoopTest, TheScreenshotShowsTheLastFrameBeforeTheBufferIsCleared) {
+    run.frames = 2;
+    run.screenshot = "shot.bmp";
+    display.onPump = [] {};
+    Game.Running = True;
+    ASSERT_TRUE(MainLoop(run));
+    EXPECT_EQ(run.drawn, 2);
+    const auto shot = std::find(display.log.begin(), display.log.end(), "Screenshot shot.bmp");
+    ASSERT_NE(shot, display.log.end());
+    EXPECT_EQ(*(shot - 1), "Flip 240");
+    EXPECT_EQ(*(shot + 1), "Fill 0");
+}
+
+TEST_F(MainLoopTest, ARecordingBeginsWithTheFirstGame) {
+    Recording recording;
+    run.recording = &recording;
+    display.posted = {{WindowEvent::Kind::KeyDown, KeyRight}, {WindowEvent::Kind::KeyPress, KeyEnter}};
+    display.onPump = [&] {
+        if (display.now == 300) display.posted = {{WindowEvent::Kind::KeyDown, KeyDown}};
+        if (display.now >= 1300) Game.Running = False;
+    };
+    Game.Running = True;
+    ASSERT_TRUE(MainLoop(run));
+    EXPECT_EQ(recording.cave, 1);
+    ASSERT_FALSE(recording.replay.steps.empty());
+    // The Enter that began the game is not part of it; its frames count from there.
+    EXPECT_EQ(recording.replay.steps[0].event, ReplayEvent::Down);
+    EXPECT_EQ(recording.replay.steps[0].frame, 2);
 }
 
 class MainTest : public MainLoopTest {};
 
 TEST_F(MainTest, StartsInOrderShowsTheTitleAndShutsDownOnLeaving) {
     display.onPump = [] { Game.Running = False; };
-    EXPECT_EQ(Main(), 0);
+    EXPECT_EQ(Main(run), 0);
 
     std::vector<std::string> expected{"Open", "HidePointer", "ShowWindow"};
     expected.push_back("LoadPicture ./Nuvo.bmp 32x32");
@@ -179,7 +223,7 @@ TEST_F(MainTest, StartsInOrderShowsTheTitleAndShutsDownOnLeaving) {
 
 TEST_F(MainTest, DisplayFailureShowsTwoMessagesAndSkipsShutDown) {
     display.failing = "Open";
-    EXPECT_EQ(Main(), 1);
+    EXPECT_EQ(Main(run), 1);
     EXPECT_EQ(display.log, (std::vector<std::string>{"Open", "Message Fehler in der DirectX-Init:\r5/the fake Open failed",
                                                      "Message Fehler in der Main-Loop!\r0/"}));
     EXPECT_TRUE(sound.log.empty());
@@ -187,7 +231,7 @@ TEST_F(MainTest, DisplayFailureShowsTwoMessagesAndSkipsShutDown) {
 
 TEST_F(MainTest, MissingSoundEndsTheProgramAtOnceNamingTheFile) {
     sound.failingLoad = SndInfo;
-    EXPECT_EQ(Main(), 1);
+    EXPECT_EQ(Main(run), 1);
     // A file that cannot be loaded is not the sound card's fault.
     EXPECT_EQ(display.log, (std::vector<std::string>{"Open", "Message 53/cannot load ./kvinfo.wav"}));
     EXPECT_EQ(sound.log.back(), "Load " + std::to_string(SndInfo));
@@ -195,7 +239,7 @@ TEST_F(MainTest, MissingSoundEndsTheProgramAtOnceNamingTheFile) {
 
 TEST_F(MainTest, MissingPictureShowsItsMessageAndShutsDown) {
     display.failing = "LoadPicture";
-    EXPECT_EQ(Main(), 1);
+    EXPECT_EQ(Main(run), 1);
     EXPECT_EQ(std::count_if(display.log.begin(), display.log.end(),
                             [](const std::string& call) { return call.rfind("LoadPicture", 0) == 0; }),
               1);

@@ -36,13 +36,16 @@ TEST(RecordingTest, AGamePlayedOnScreenReplaysHeadlessToTheSameCave) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     const fs::path folder = fs::temp_directory_path() / ("kelvoro-recording-" + std::to_string(::getpid()));
     fs::create_directories(folder);
-    const std::string recording = (folder / "game.replay").string();
+    const std::string path = (folder / "game.replay").string();
     constexpr int Frames = 60;
 
     ProgramFolder = ASSETS_DIR;
-    SdlScreen screen(ScreenOptions{true, Frames, (folder / "last.bmp").string()});
+    SdlScreen screen(ScreenOptions{true});
     UseDisplayDevice(&screen);
-    ArmRecording("");
+    Recording recording;
+    GameRun run;
+    run.recording = &recording;
+    run.frames = Frames;
     std::thread keys([] {
         // The player appears about four seconds in; keys before that are recorded too.
         const std::pair<int, SDL_Keycode> presses[] = {
@@ -56,17 +59,17 @@ TEST(RecordingTest, AGamePlayedOnScreenReplaysHeadlessToTheSameCave) {
             PushKey(key);
         }
     });
-    const int status = Main(1);
+    const int status = Main(run, 1);
     keys.join();
     UseDisplayDevice(nullptr);
     ASSERT_EQ(status, 0);
     const std::string onScreen = Grid();
     std::string error;
-    ASSERT_TRUE(SaveRecording(recording, error)) << error;
+    ASSERT_TRUE(SaveRecording(recording, path, error)) << error;
 
     HeadlessOptions options;
-    options.cave = RecordedCave();
-    options.replay = recording;
+    options.cave = recording.cave;
+    options.replay = path;
     options.frames = Frames;
     options.printGrid = true;
     std::ostringstream out, err;

@@ -32,7 +32,7 @@ uint32_t FilePixel(const std::string& file, int x, int y) {
 
 class ScreenTest : public ::testing::Test {
 protected:
-    SdlScreen screen{ScreenOptions{true, 0, {}}};
+    SdlScreen screen{ScreenOptions{true}};
 
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);

@@ -8,7 +8,6 @@
 #include "play/caves.h"
 #include "play/state.h"
 #include "shell/headless.h"
-#include "shell/main.h"
 
 namespace {
 
@@ -17,10 +16,7 @@ constexpr int RunFrames = 400;    // then the run starts again from there
 
 GameState CaveUnderWay(int cave) {
     StartHeadlessGame(static_cast<int16_t>(cave));
-    for (int frame = 0; frame < SettleFrames; ++frame) {
-        DrawHeadlessFrame();
-        TickClockIfDue();
-    }
+    PlayHeadless(SettleFrames);
     return Game;
 }
 
@@ -32,10 +28,8 @@ void CaveFrames(benchmark::State& state) {
             Game = start;
             frame = 0;
         }
-        DrawHeadlessFrame();
-        TickClockIfDue();
+        PlayHeadless(1);
     }
-    EndHeadlessGame();
     state.SetItemsProcessed(state.iterations());
     state.SetLabel("frames");
 }
@@ -45,11 +39,9 @@ void SnapshotAndFrame(benchmark::State& state) {
     const GameState start = CaveUnderWay(27);
     for (auto _ : state) {
         Game = start;
-        DrawHeadlessFrame();
-        TickClockIfDue();
+        PlayHeadless(1);
         benchmark::DoNotOptimize(Game.Cave.cells.data());
     }
-    EndHeadlessGame();
     state.SetItemsProcessed(state.iterations());
     state.SetLabel("candidate states");
 }

@@ -30,7 +30,7 @@ double ProcessorSeconds() {
 }
 
 void FrameTime(int cave) {
-    SdlScreen screen(ScreenOptions{true, 0, {}});
+    SdlScreen screen(ScreenOptions{true});
     UseDisplayDevice(&screen);
     if (!InitDisplay() || !Load_BMP()) return;
     Game = GameState{};
@@ -61,14 +61,15 @@ Uint32 EndRun(Uint32, void*) {
 }
 
 void ProcessorShare(const char* what, int cave) {
-    SdlScreen screen(ScreenOptions{true, 0, {}});
+    SdlScreen screen(ScreenOptions{true});
     UseDisplayDevice(&screen);
     Game = GameState{};
     SDL_InitSubSystem(SDL_INIT_TIMER);
     const SDL_TimerID timer = SDL_AddTimer(RunMilliseconds, EndRun, nullptr);
     const double before = ProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
-    Main(static_cast<int16_t>(cave));
+    GameRun run;
+    Main(run, static_cast<int16_t>(cave));
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
     const double used = ProcessorSeconds() - before;
     SDL_RemoveTimer(timer);

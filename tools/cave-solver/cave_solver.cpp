@@ -15,7 +15,6 @@
 #include "play/caves.h"
 #include "play/state.h"
 #include "shell/headless.h"
-#include "shell/main.h"
 #include "shell/parse.h"
 
 namespace {
@@ -32,7 +31,6 @@ constexpr std::string_view Usage =
     "Prints the replay of the first way out it finds, or exits 1.\n";
 
 constexpr ReplayEvent Moves[] = {ReplayEvent::Left, ReplayEvent::Right, ReplayEvent::Up, ReplayEvent::Down};
-constexpr std::string_view MoveNames[] = {"left", "right", "up", "down"};
 constexpr int NoMove = -1;
 
 struct Step {
@@ -100,12 +98,20 @@ void PrintReplay(int cave, const std::vector<std::vector<Step>>& history, int fr
     }
     std::cout << "# cave " << cave << ", found by cave-solver\n";
     for (auto it = moves.rbegin(); it != moves.rend(); ++it)
-        std::cout << it->first << " " << MoveNames[static_cast<size_t>(it->second)] << "\n";
+        std::cout << it->first << " " << NameOf(Moves[it->second]) << "\n";
+}
+
+// The next frame from the state in Game, with the move (if any) played after it; true
+// when the move entered the open exit.
+bool Advance(int move) {
+    Replay replay;
+    if (move != NoMove) replay.steps.push_back({1, Moves[move]});
+    return !PlayHeadless(1, &replay, true).exits.empty();
 }
 
 int Solve(int cave, size_t beam, int frames, int wait) {
     StartHeadlessGame(static_cast<int16_t>(cave));
-    TickClockIfDue();
+    PlayHeadless(0);
     const int16_t lives = Game.Lives;
     std::vector<GameState> current{Game};
     std::vector<std::vector<Step>> history{{Step{-1, NoMove}}};
@@ -114,19 +120,17 @@ int Solve(int cave, size_t beam, int frames, int wait) {
         std::vector<Candidate> next;
         std::unordered_set<size_t> seen;
         for (size_t i = 0; i < current.size(); ++i) {
-            for (int move = NoMove; move < 4; ++move) {
+            bool canMove = false;
+            for (int move = NoMove; move < 4 && (move == NoMove || canMove); ++move) {
                 Game = current[i];
-                DrawHeadlessFrame();
-                const bool canMove = Game.BirthCounter == -1 && !Game.PlayerDead && frame >= wait;
-                if (move != NoMove && !canMove) break;
-                const bool exited = move != NoMove && PlayHeadlessEvent(Moves[move]);
+                const bool exited = Advance(move);
+                if (move == NoMove) canMove = Game.BirthCounter == -1 && !Game.PlayerDead && frame >= wait;
                 const Step step{static_cast<int>(i), move};
                 if (exited) {
                     history.push_back({step});
                     PrintReplay(cave, history, frame, 0);
                     return 0;
                 }
-                TickClockIfDue();
                 if (Game.PlayerDead || Game.Lives < lives || !seen.insert(Fingerprint(Game)).second) continue;
                 next.push_back({Game, step, Score()});
             }
