@@ -1,6 +1,8 @@
 #include "dialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -14,38 +16,30 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <utility>
 
 #include "about.h"
+#include "elided_label.h"
+#include "file_list.h"
 #include "icon.h"
 
 namespace {
 
-class FileItem : public QListWidgetItem {
-public:
-    using QListWidgetItem::QListWidgetItem;
-
-    bool operator<(const QListWidgetItem& other) const override {
-        return text().compare(other.text(), Qt::CaseInsensitive) < 0;
-    }
-};
-
-QStringList localFiles(const QMimeData* data) {
-    QStringList paths;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile() && !QFileInfo(url.toLocalFile()).isDir()) paths << url.toLocalFile();
-    return paths;
-}
-
 // Qt's INI files keep the keys outside any group in their [General] section, which is where
-// the output folder belongs.
+// the settings belong.
 QSettings settings() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tunepress"),
                      QStringLiteral("Tunepress"));
 }
 const QString OutputKey = QStringLiteral("output");
+const QString GaplessKey = QStringLiteral("gapless");
+const QString LastFolderKey = QStringLiteral("lastFolder");
+
+// How long a stopped file's input may keep its job before the program ends without it.
+constexpr int StuckInputMs = 1000;
 
 // A size given in the units of the dialog's original layout: a quarter of the font's
 // average character width across and an eighth of its height down.
@@ -61,87 +55,76 @@ QProgressBar* newProgressBar() {
     return bar;
 }
 
-// Status lines take whatever width the dialog has instead of widening it for a long path.
-QLabel* newStatusLine(const QString& text) {
-    auto* line = new QLabel(text);
-    line->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    return line;
+ClashDecision askInMessageBox(QWidget* parent, const PlannedFile& file) {
+    QMessageBox box(QMessageBox::Question, QObject::tr("Tunepress"), QString(), QMessageBox::NoButton, parent);
+    box.setText(file.clash == Clash::Exists
+                    ? QObject::tr("%1 is there already.").arg(file.output)
+                    : QObject::tr("Two files of this run would both be converted to %1.").arg(file.output));
+    box.setInformativeText(QObject::tr("Overwrite it, skip %1, or keep both under a numbered name?").arg(file.input));
+    QPushButton* overwrite = box.addButton(QObject::tr("&Overwrite"), QMessageBox::DestructiveRole);
+    QPushButton* skip = box.addButton(QObject::tr("&Skip"), QMessageBox::RejectRole);
+    QPushButton* keepBoth = box.addButton(QObject::tr("&Keep both"), QMessageBox::AcceptRole);
+    box.setDefaultButton(keepBoth);
+    box.setCheckBox(new QCheckBox(QObject::tr("&Apply to all")));
+    box.exec();
+    const ClashAnswer answer = box.clickedButton() == overwrite ? ClashAnswer::Overwrite
+                               : box.clickedButton() == skip    ? ClashAnswer::Skip
+                                                                : ClashAnswer::KeepBoth;
+    return {answer, box.checkBox()->isChecked()};
 }
 
 }  // namespace
-
-FileList::FileList(QWidget* parent) : QListWidget(parent) {
-    setSortingEnabled(true);
-    setDragDropMode(QAbstractItemView::DropOnly);
-}
-
-void FileList::addFiles(const QStringList& paths) {
-    for (const QString& path : paths) addItem(new FileItem(path));
-}
-
-QSize FileList::sizeHint() const { return dialogUnits(this, 218, 49); }
-
-QStringList FileList::files() const {
-    QStringList paths;
-    for (int row = 0; row < count(); ++row) paths << item(row)->text();
-    return paths;
-}
-
-void FileList::dragEnterEvent(QDragEnterEvent* event) {
-    if (!localFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
-}
-
-void FileList::dragMoveEvent(QDragMoveEvent* event) {
-    if (!localFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
-}
-
-void FileList::dropEvent(QDropEvent* event) {
-    addFiles(localFiles(event->mimeData()));
-    event->acceptProposedAction();
-}
 
 MainDialog::MainDialog(QWidget* parent)
     : QDialog(parent),
       m_files(new FileList),
       m_add(new QPushButton(tr("&Add"))),
-      m_clear(new QPushButton(tr("&Clear"))),
+      m_addFolder(new QPushButton(tr("Add f&older..."))),
+      m_clear(new QPushButton(tr("C&lear"))),
       m_folder(new QLineEdit),
       m_browse(new QPushButton(tr("..."))),
-      m_status(newStatusLine(tr("1. Click \"Add\" and select all the mp3 files to decode"))),
-      m_stream(newStatusLine(tr("2. Click \"Decode\" to start the process"))),
+      m_gapless(new QCheckBox(tr("&Trim encoder delay and padding (gapless)"))),
+      m_status(new ElidedLabel(tr("1. Click \"Add\" and select all the mp3 files to decode"))),
+      m_stream(new ElidedLabel(tr("2. Click \"Decode\" to start the process"))),
       m_overall(newProgressBar()),
       m_current(newProgressBar()),
       m_decode(new QPushButton(tr("&Decode"))),
       m_close(new QPushButton(tr("&Close"))),
-      m_about(new QPushButton(tr("&About..."))),
-      m_worker(new ConversionWorker) {
+      m_about(new QPushButton(tr("A&bout..."))),
+      m_openOutput(new QPushButton(tr("O&pen output folder"))) {
     setWindowTitle(tr("Tunepress"));
     setWindowIcon(tunepressIcon());
-    setWindowFlag(Qt::WindowMinimizeButtonHint);
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    setSizeGripEnabled(true);
+    setAcceptDrops(true);
     // Names that tools and tests find the controls by.
     const std::pair<QWidget*, const char*> names[] = {
-        {m_files, "files"},     {m_add, "add"},       {m_clear, "clear"},   {m_folder, "folder"},
-        {m_browse, "browse"},   {m_status, "status"}, {m_stream, "stream"}, {m_overall, "overall"},
-        {m_current, "current"}, {m_decode, "decode"}, {m_close, "close"},   {m_about, "about"}};
+        {m_files, "files"},   {m_add, "add"},           {m_addFolder, "addFolder"}, {m_clear, "clear"},
+        {m_folder, "folder"}, {m_browse, "browse"},     {m_gapless, "gapless"},     {m_status, "status"},
+        {m_stream, "stream"}, {m_overall, "overall"},   {m_current, "current"},     {m_decode, "decode"},
+        {m_close, "close"},   {m_about, "about"},       {m_openOutput, "openOutput"}};
     for (const auto& [control, name] : names) control->setObjectName(name);
     m_showMessage = [this](const QString& text) {
         QMessageBox box(QMessageBox::NoIcon, tr("Tunepress"), text, QMessageBox::Ok, this);
         box.exec();
     };
+    m_askClash = [this](const PlannedFile& file) { return askInMessageBox(this, file); };
 
     auto* input = new QGroupBox(tr("Input"));
     auto* inputLayout = new QGridLayout(input);
     inputLayout->addWidget(new QLabel(tr("Mp3 files to decode:")), 0, 0);
-    inputLayout->addWidget(m_files, 1, 0, 3, 1);
+    inputLayout->addWidget(m_files, 1, 0, 4, 1);
     inputLayout->addWidget(m_add, 1, 1);
-    inputLayout->addWidget(m_clear, 2, 1);
-    inputLayout->setRowStretch(3, 1);
+    inputLayout->addWidget(m_addFolder, 2, 1);
+    inputLayout->addWidget(m_clear, 3, 1);
+    inputLayout->setRowStretch(4, 1);
 
     auto* output = new QGroupBox(tr("Output"));
-    auto* outputLayout = new QHBoxLayout(output);
-    outputLayout->addWidget(new QLabel(tr("Output folder:")));
-    outputLayout->addWidget(m_folder);
-    outputLayout->addWidget(m_browse);
+    auto* outputLayout = new QGridLayout(output);
+    outputLayout->addWidget(new QLabel(tr("Output folder:")), 0, 0);
+    outputLayout->addWidget(m_folder, 0, 1);
+    outputLayout->addWidget(m_browse, 0, 2);
+    outputLayout->addWidget(m_gapless, 1, 0, 1, 3);
     m_browse->setFixedWidth(dialogUnits(this, 16, 14).width());
 
     auto* status = new QGroupBox(tr("Status"));
@@ -158,58 +141,63 @@ MainDialog::MainDialog(QWidget* parent)
     buttons->addWidget(m_close);
     buttons->addWidget(m_about);
     buttons->addStretch();
+    buttons->addWidget(m_openOutput);
     m_decode->setDefault(true);
+    m_openOutput->setEnabled(false);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(input);
+    layout->addWidget(input, 1);
     layout->addWidget(output);
     layout->addWidget(status);
     layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    m_folder->setText(settings().value(OutputKey).toString());
+    const QSettings saved = settings();
+    m_folder->setText(saved.value(OutputKey).toString());
+    m_gapless->setChecked(saved.value(GaplessKey, true).toBool());
 
     connect(m_add, &QPushButton::clicked, this, &MainDialog::chooseFiles);
-    connect(m_clear, &QPushButton::clicked, m_files, &QListWidget::clear);
+    connect(m_addFolder, &QPushButton::clicked, this, &MainDialog::chooseFilesFolder);
+    connect(m_clear, &QPushButton::clicked, m_files, &QTreeWidget::clear);
     connect(m_browse, &QPushButton::clicked, this, &MainDialog::chooseFolder);
     connect(m_decode, &QPushButton::clicked, this, &MainDialog::decodeOrStop);
     connect(m_close, &QPushButton::clicked, this, &MainDialog::reject);
     connect(m_about, &QPushButton::clicked, this, &MainDialog::showAbout);
-    connect(m_files->model(), &QAbstractItemModel::rowsInserted, this, &MainDialog::handFilesToWorker);
-    connect(m_files->model(), &QAbstractItemModel::rowsRemoved, this, &MainDialog::handFilesToWorker);
-    connect(m_files->model(), &QAbstractItemModel::modelReset, this, &MainDialog::handFilesToWorker);
+    connect(m_openOutput, &QPushButton::clicked, this, &MainDialog::openOutputFolder);
+    connect(m_files, &FileList::dropped, this, &MainDialog::addFiles);
+    // Kept as they change, so that they outlast even an end that waits for nothing.
+    connect(m_folder, &QLineEdit::textChanged, this, [](const QString& text) { settings().setValue(OutputKey, text); });
+    connect(m_gapless, &QCheckBox::toggled, this, [](bool on) { settings().setValue(GaplessKey, on); });
 
-    m_worker->moveToThread(&m_workerThread);
-    connect(&m_workerThread, &QThread::finished, m_worker, &QObject::deleteLater);
-    connect(m_worker, &ConversionWorker::fileStarted, m_files, qOverload<int>(&QListWidget::setCurrentRow));
-    connect(m_worker, &ConversionWorker::statusChanged, m_status, &QLabel::setText);
-    connect(m_worker, &ConversionWorker::streamChanged, m_stream, &QLabel::setText);
-    connect(m_worker, &ConversionWorker::progressChanged, this, &MainDialog::showProgress);
-    connect(m_worker, &ConversionWorker::message, this, &MainDialog::showMessage);
-    connect(m_worker, &ConversionWorker::finished, this, &MainDialog::runFinished);
-    m_workerThread.start();
+    connect(&m_converter, &Converter::fileStarted, this, &MainDialog::fileStarted);
+    connect(&m_converter, &Converter::fileProgress, this, &MainDialog::fileProgress);
+    connect(&m_converter, &Converter::streamChanged, this, &MainDialog::showStream);
+    connect(&m_converter, &Converter::fileFinished, this, &MainDialog::fileFinished);
+    connect(&m_converter, &Converter::engineFailed, this, &MainDialog::engineFailed);
+    connect(&m_converter, &Converter::finished, this, &MainDialog::runFinished);
 }
 
-MainDialog::~MainDialog() {
-    // The list empties itself as it goes, after this part of the dialog is gone.
-    m_files->model()->disconnect(this);
-    settings().setValue(OutputKey, m_folder->text());
-    m_worker->requestStop();
-    m_workerThread.quit();
-    m_workerThread.wait();
-}
+MainDialog::~MainDialog() { m_converter.stop(); }
 
 void MainDialog::setMessageFunction(MessageFunction showMessage) { m_showMessage = std::move(showMessage); }
 
-void MainDialog::addFiles(const QStringList& paths) { m_files->addFiles(paths); }
+void MainDialog::setClashFunction(ClashFunction askClash) { m_askClash = std::move(askClash); }
+
+void MainDialog::addFiles(const QStringList& paths) {
+    QStringList files;
+    for (const QString& path : paths) files << (QFileInfo(path).isDir() ? mpegFilesBelow(path) : QStringList{path});
+    m_files->addFiles(files);
+}
 
 QStringList MainDialog::files() const { return m_files->files(); }
 
-void MainDialog::convertAndEnd(const QString& path) {
+void MainDialog::convertAndEnd(const QStringList& paths) {
     m_endWhenDone = true;
-    addFiles({path});
-    startRun();
+    addFiles(paths);
+    // Nobody is there to answer: a file in the way is kept, the new one numbered.
+    startRun([](const PlannedFile&) { return ClashDecision{ClashAnswer::KeepBoth, true}; });
 }
+
+bool MainDialog::hasStuckInputs() const { return m_converter.hasStuckJobs(StuckInputMs); }
 
 void MainDialog::reject() {
     // The close box acts through the Close button, which is disabled during a run.
@@ -220,34 +208,180 @@ void MainDialog::reject() {
     QDialog::reject();
 }
 
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (!m_running && !localPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    addFiles(localPaths(event->mimeData()));
+    event->acceptProposedAction();
+}
+
+QString MainDialog::startFolder() const { return settings().value(LastFolderKey).toString(); }
+
+void MainDialog::rememberFolder(const QString& folder) { settings().setValue(LastFolderKey, folder); }
+
 void MainDialog::chooseFiles() {
-    addFiles(QFileDialog::getOpenFileNames(this, QString(), QString(),
-                                           tr("MPEG Audio Files (*.mpg *.mp1 *.mp2 *.mp3);;All Files (*)")));
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        this, QString(), startFolder(), tr("MPEG Audio Files (*.mpg *.mp1 *.mp2 *.mp3);;All Files (*)"));
+    if (chosen.isEmpty()) return;
+    rememberFolder(QFileInfo(chosen.first()).absolutePath());
+    addFiles(chosen);
+}
+
+void MainDialog::chooseFilesFolder() {
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Add folder"), startFolder());
+    if (folder.isEmpty()) return;
+    rememberFolder(folder);
+    addFiles({folder});
 }
 
 void MainDialog::chooseFolder() {
     // A folder that is not there yet would be offered as the name to choose.
-    const QString start = QFileInfo(m_folder->text()).isDir() ? m_folder->text() : QDir::rootPath();
+    const QString typed = expandedFolder(m_folder->text());
+    const QString start = QFileInfo(typed).isDir() ? typed : startFolder();
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Choose folder"), start);
-    if (!folder.isEmpty()) m_folder->setText(folder);
+    if (folder.isEmpty()) return;
+    rememberFolder(folder);
+    m_folder->setText(folder);
 }
 
 void MainDialog::decodeOrStop() {
-    if (!m_running) {
-        startRun();
-        return;
-    }
-    m_worker->requestStop();
-    setRunning(false);
-    // The worker may still be finishing its file; the next run waits until it has.
-    m_decode->setEnabled(false);
+    if (m_running)
+        m_converter.stop();
+    else
+        startRun(m_askClash);
 }
 
 void MainDialog::showAbout() { AboutDialog(this).exec(); }
 
-void MainDialog::showProgress(int overall, int current) {
-    m_overall->setValue(overall);
-    m_current->setValue(current);
+void MainDialog::openOutputFolder() { QDesktopServices::openUrl(QUrl::fromLocalFile(m_outputFolder)); }
+
+void MainDialog::startRun(const AskClash& askClash) {
+    const QString folder = expandedFolder(m_folder->text());
+    if (const std::optional<QString> problem = prepareOutputFolder(folder)) {
+        showMessage(*problem);
+        if (m_endWhenDone) m_endStatus = 1;
+        endWhenMessagesAreRead();
+        return;
+    }
+    const QList<PlannedFile> plan = planOutputs(m_files->files(), folder, askClash);
+    m_tally = Tally{};
+    m_progress.clear();
+    m_streams.clear();
+    m_shownRow = -1;
+    m_outputFolder = folder;
+    QList<ConversionJob> jobs;
+    for (int row = 0; row < plan.size(); ++row) {
+        if (plan[row].output.isEmpty()) {
+            ++m_tally.skipped;
+            m_files->setStatus(row, tr("Skipped"));
+            continue;
+        }
+        jobs.append({row, plan[row].input, plan[row].output});
+        m_files->setStatus(row, tr("Waiting"));
+    }
+    m_tally.files = static_cast<int>(jobs.size());
+    m_converter.setGapless(m_gapless->isChecked());
+    setRunning(true);
+    m_current->setValue(0);
+    showOverallProgress();
+    m_converter.start(jobs);
+}
+
+void MainDialog::setRunning(bool running) {
+    m_running = running;
+    m_decode->setText(running ? tr("&Stop") : tr("&Decode"));
+    for (QWidget* control : QWidgetList{m_files, m_add, m_addFolder, m_clear, m_close, m_folder, m_browse, m_gapless})
+        control->setEnabled(!running);
+    if (running) m_openOutput->setEnabled(false);
+}
+
+void MainDialog::fileStarted(int row, const QString&) {
+    m_progress[row] = 0;
+    m_files->setStatus(row, tr("Converting 0 %"));
+    showFile(row);
+}
+
+// The status lines and the current-file bar follow the file started last.
+void MainDialog::showFile(int row) {
+    m_shownRow = row;
+    if (row < 0) return;
+    m_files->setCurrentItem(m_files->topLevelItem(row));
+    m_status->setText(tr("Decoding: %1").arg(m_files->files().value(row)));
+    if (m_streams.contains(row)) m_stream->setText(m_streams[row]);
+    m_current->setValue(m_progress.value(row));
+}
+
+void MainDialog::fileProgress(int row, int percent) {
+    if (!m_progress.contains(row)) return;
+    m_progress[row] = percent;
+    m_files->setStatus(row, tr("Converting %1 %").arg(percent));
+    if (row == m_shownRow) m_current->setValue(percent);
+    showOverallProgress();
+}
+
+void MainDialog::showStream(int row, const QString& text) {
+    m_streams[row] = text;
+    if (row == m_shownRow) m_stream->setText(text);
+}
+
+void MainDialog::fileFinished(int row, FileOutcome outcome, const QString& detail) {
+    m_progress.remove(row);
+    // When the file shown is done, another one under way takes its place.
+    if (row == m_shownRow && !m_progress.isEmpty()) showFile(m_progress.keys().last());
+    switch (outcome) {
+        case FileOutcome::Converted:
+            ++m_tally.converted;
+            m_files->setStatus(row, tr("Done (%1)").arg(detail));
+            if (m_outputFolder.isEmpty()) m_outputFolder = QFileInfo(m_files->files().value(row)).absolutePath();
+            break;
+        case FileOutcome::Failed:
+            ++m_tally.failed;
+            m_tally.failures << detail;
+            m_files->setStatus(row, tr("Failed: %1").arg(detail));
+            break;
+        case FileOutcome::Stopped:
+            ++m_tally.stopped;
+            m_files->setStatus(row, tr("Stopped"));
+            break;
+    }
+    showOverallProgress();
+}
+
+void MainDialog::engineFailed(const QString&) {
+    // The file's failure names it; without its engine the program can convert nothing.
+    m_endWhenDone = true;
+}
+
+// The files converted, with the parts of those under way: a failure or a stop never
+// shows as 100 %. An empty run is complete.
+void MainDialog::showOverallProgress() {
+    if (m_tally.files == 0) {
+        m_overall->setValue(m_running ? 0 : 100);
+        return;
+    }
+    int parts = 100 * m_tally.converted;
+    for (const int percent : std::as_const(m_progress)) parts += percent;
+    m_overall->setValue(parts / m_tally.files);
+}
+
+void MainDialog::runFinished() {
+    setRunning(false);
+    m_current->setValue(0);
+    showOverallProgress();
+    QStringList summary{tr("%1 converted").arg(m_tally.converted)};
+    if (m_tally.skipped > 0) summary << tr("%1 skipped").arg(m_tally.skipped);
+    if (m_tally.failed > 0) summary << tr("%1 failed").arg(m_tally.failed);
+    if (m_tally.stopped > 0) summary << tr("%1 stopped").arg(m_tally.stopped);
+    m_status->setText(summary.join(QStringLiteral(", ")));
+    m_openOutput->setEnabled(m_tally.converted > 0);
+    if (m_endWhenDone) m_endStatus = m_tally.converted == m_files->topLevelItemCount() ? 0 : 1;
+    if (!m_tally.failures.isEmpty())
+        showMessage((m_tally.failed == 1 ? tr("1 file was not converted:")
+                                         : tr("%1 files were not converted:").arg(m_tally.failed)) +
+                    "\n\n" + m_tally.failures.join(u'\n'));
+    endWhenMessagesAreRead();
 }
 
 void MainDialog::showMessage(const QString& text) {
@@ -255,28 +389,6 @@ void MainDialog::showMessage(const QString& text) {
     m_showMessage(text);
     --m_openMessages;
     endWhenMessagesAreRead();
-}
-
-void MainDialog::runFinished(ConversionWorker::Outcome outcome) {
-    setRunning(false);
-    m_decode->setEnabled(true);
-    if (m_endWhenDone || outcome == ConversionWorker::Outcome::Fatal) {
-        m_endStatus = outcome == ConversionWorker::Outcome::AllConverted ? 0 : 1;
-        endWhenMessagesAreRead();
-    }
-}
-
-void MainDialog::handFilesToWorker() { m_worker->setFiles(m_files->files()); }
-
-void MainDialog::startRun() {
-    m_worker->start(m_folder->text());
-    setRunning(true);
-}
-
-void MainDialog::setRunning(bool running) {
-    m_running = running;
-    m_decode->setText(running ? tr("&Stop") : tr("&Decode"));
-    for (QWidget* control : QWidgetList{m_files, m_add, m_clear, m_close}) control->setEnabled(!running);
 }
 
 // A message still on screen is read before the program ends.

@@ -1,38 +1,23 @@
-// The Tunepress dialog: the files to convert, the output folder, the progress of a run,
-// and the buttons that drive the ConversionWorker on its own thread.
+// The Tunepress dialog: the files to convert with the status of each, the output folder,
+// the progress of a run, and the buttons that drive the Converter.
 #pragma once
 
 #include <QDialog>
-#include <QListWidget>
-#include <QThread>
+#include <QHash>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
 
+#include "outputs.h"
 #include "worker.h"
 
-class QLabel;
+class ElidedLabel;
+class FileList;
+class QCheckBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-
-// The files to convert, sorted the way a reader expects (case does not count), and filled
-// by dropping files on it as well.
-class FileList : public QListWidget {
-    Q_OBJECT
-
-public:
-    explicit FileList(QWidget* parent = nullptr);
-
-    void addFiles(const QStringList& paths);
-    QStringList files() const;
-    QSize sizeHint() const override;
-
-protected:
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-};
 
 class MainDialog : public QDialog {
     Q_OBJECT
@@ -40,57 +25,95 @@ class MainDialog : public QDialog {
 public:
     // Shows one message to the user; the program's own shows a message box.
     using MessageFunction = std::function<void(const QString& text)>;
+    // Asks what to do about an output in the way; the program's own asks in a message box.
+    using ClashFunction = AskClash;
 
     explicit MainDialog(QWidget* parent = nullptr);
     ~MainDialog() override;
 
     void setMessageFunction(MessageFunction showMessage);
+    void setClashFunction(ClashFunction askClash);
+    // Adds files, and every MPEG audio file below the folders among them.
     void addFiles(const QStringList& paths);
     QStringList files() const;
-    // Adds `path`, converts it at once and asks for the end of the program when done.
-    void convertAndEnd(const QString& path);
+    // Adds `paths`, converts them at once, keeping both where an output is in the way, and
+    // asks for the end of the program when done.
+    void convertAndEnd(const QStringList& paths);
+    // True when a stopped file's input has still not come back after a short wait: the
+    // program should end without waiting for it.
+    bool hasStuckInputs() const;
 
 public slots:
     void reject() override;
 
 signals:
-    // The program should end with `exitStatus`: a command-line run is over, or a run failed
-    // in a way that ends the program.
+    // The program should end with `exitStatus`: a command-line run is over, or the engine
+    // could not be set up.
     void endRequested(int exitStatus);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private slots:
     void chooseFiles();
+    void chooseFilesFolder();
     void chooseFolder();
     void decodeOrStop();
     void showAbout();
-    void showProgress(int overall, int current);
-    void showMessage(const QString& text);
-    void runFinished(ConversionWorker::Outcome outcome);
-    void handFilesToWorker();
+    void openOutputFolder();
+    void fileStarted(int row, const QString& input);
+    void fileProgress(int row, int percent);
+    void showStream(int row, const QString& text);
+    void fileFinished(int row, FileOutcome outcome, const QString& detail);
+    void engineFailed(const QString& text);
+    void runFinished();
 
 private:
-    void startRun();
+    struct Tally {
+        int files = 0;  // of the run, less those skipped before it
+        int converted = 0;
+        int skipped = 0;
+        int failed = 0;
+        int stopped = 0;
+        QStringList failures;
+    };
+
+    void startRun(const AskClash& askClash);
     void setRunning(bool running);
+    void showFile(int row);
+    void showOverallProgress();
+    void showMessage(const QString& text);
     void endWhenMessagesAreRead();
+    QString startFolder() const;
+    void rememberFolder(const QString& folder);
 
     FileList* m_files;
     QPushButton* m_add;
+    QPushButton* m_addFolder;
     QPushButton* m_clear;
     QLineEdit* m_folder;
     QPushButton* m_browse;
-    QLabel* m_status;
-    QLabel* m_stream;
+    QCheckBox* m_gapless;
+    ElidedLabel* m_status;
+    ElidedLabel* m_stream;
     QProgressBar* m_overall;
     QProgressBar* m_current;
     QPushButton* m_decode;
     QPushButton* m_close;
     QPushButton* m_about;
+    QPushButton* m_openOutput;
 
-    QThread m_workerThread;
-    ConversionWorker* m_worker;
+    Converter m_converter;
     MessageFunction m_showMessage;
+    ClashFunction m_askClash;
     bool m_running = false;
     bool m_endWhenDone = false;
     int m_openMessages = 0;
     std::optional<int> m_endStatus;
+    Tally m_tally;
+    QHash<int, int> m_progress;     // the files under way, by row
+    QHash<int, QString> m_streams;  // the stream line of each file, by row
+    int m_shownRow = -1;         // the file whose stream line and bar are shown
+    QString m_outputFolder;      // of the last run, for "Open output folder"
 };

@@ -34,7 +34,7 @@ protected:
 TEST_F(ProgramTest, HelpShowsTheUsage) {
     run({"--help"});
     EXPECT_EQ(exitCode, 0);
-    EXPECT_TRUE(out.startsWith("usage: tunepress [FILE]\n")) << out.constData();
+    EXPECT_TRUE(out.startsWith("usage: tunepress [FILE|FOLDER ...]\n")) << out.constData();
 }
 
 TEST_F(ProgramTest, AnUnknownOptionIsRefusedInOneLine) {
@@ -65,7 +65,7 @@ TEST_F(ProgramTest, AFileWithoutMpegAudioOnTheCommandLineEndsWith1) {
     MainDialog dialog;
     dialog.setMessageFunction([](const QString&) {});
     QSignalSpy end(&dialog, &MainDialog::endRequested);
-    dialog.convertAndEnd(write("notes.mp3", "Not a song, only notes.\n"));
+    dialog.convertAndEnd({write("notes.mp3", "Not a song, only notes.\n")});
     ASSERT_TRUE(end.wait(RunTimeoutMs));
     EXPECT_EQ(end.first().first().toInt(), 1);
 }

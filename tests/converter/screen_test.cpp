@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QSet>
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include "dialog.h"
+#include "support.h"
 
 namespace {
 
@@ -46,6 +48,37 @@ TEST(Screen, TheScreenshotShowsTheDialog) {
     EXPECT_GT(colours.size(), 16);
     // Only a focus frame may tell the two apart.
     EXPECT_LT(differing, picture.width() * picture.height() / 100);
+}
+
+// A picture for the reader of what a run leaves in the dialog: a file converted, one
+// without audio and one missing, each with its status, and the summary line.
+TEST(Screen, APictureOfTheDialogAfterAMixedRun) {
+    QTemporaryDir temp;
+    QFile song(temp.filePath("song.mp2"));
+    ASSERT_TRUE(song.open(QIODevice::WriteOnly));
+    song.write(LayerTwoStereo.frames(200));
+    song.close();
+    QFile notes(temp.filePath("notes.mp3"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("Not a song, only notes.\n");
+    notes.close();
+    const QString shot = SCREENSHOT_DIR "/tunepress-after-a-run.png";
+    QFile::remove(shot);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", temp.filePath("program-settings"));
+    program.setProcessEnvironment(environment);
+    program.start(TUNEPRESS, {"--screenshot", shot, song.fileName(), notes.fileName(), temp.filePath("gone.mp3")});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    // Not every file was converted.
+    EXPECT_EQ(program.exitCode(), 1) << program.readAllStandardError().constData();
+    EXPECT_TRUE(QFile::exists(temp.filePath("song.wav")));
+    const QImage picture(shot);
+    ASSERT_FALSE(picture.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) colours.insert(picture.pixel(x, y));
+    EXPECT_GT(colours.size(), 16);
 }
 
 }  // namespace

@@ -1,206 +1,374 @@
-// ConversionWorker on a thread of its own, as the dialog runs it: output names, the list
-// re-read during a run, the stop between frames, inputs without audio, failures at the end
-// of a file, the end of a run.
+// Converter on the test's thread, as the dialog runs it: the outcome of each file, the
+// order of the signals, files added to a run, jobs side by side, Stop (also of a job stuck
+// in its input), failures at the end of a file, gapless trimming.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
-#include <QThread>
+#include <QtEndian>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
 
 #include "file_size_limit.h"
 #include "support.h"
 #include "worker.h"
 
-#include <algorithm>
-
 namespace {
 
-TEST(WavPath, BesideTheSourceWithoutAFolder) {
-    EXPECT_EQ(wavPathFor("/music/song.mp3", ""), "/music/song.wav");
-    EXPECT_EQ(wavPathFor("/music/live.at.home.mp2", ""), "/music/live.at.home.wav");
-    EXPECT_EQ(wavPathFor("song.mp3", ""), "song.wav");
-    EXPECT_EQ(wavPathFor("/music/notes", ""), "/music/notes.wav");
-}
+struct Done {
+    int id = 0;
+    FileOutcome outcome = FileOutcome::Failed;
+    QString detail;
+};
 
-TEST(WavPath, InTheFolderWithOrWithoutItsTrailingSlash) {
-    EXPECT_EQ(wavPathFor("/music/song.mp3", "/out"), "/out/song.wav");
-    EXPECT_EQ(wavPathFor("/music/song.mp3", "/out/"), "/out/song.wav");
-    EXPECT_EQ(wavPathFor("/music/song.mp3", "/"), "/song.wav");
-    EXPECT_EQ(wavPathFor("/music/song.mp3", "relative/out/"), "relative/out/song.wav");
-}
-
-class WorkerTest : public ConverterTest {
+class ConverterSignals : public ConverterTest {
 protected:
-    QThread thread;
-    ConversionWorker* worker = new ConversionWorker;
-    QObject receiver;  // on the test's thread, so the signals arrive queued as in the dialog
-    QStringList messages;
-    QList<int> rows;
+    Converter converter;
+    QList<Done> done;
+    QMap<int, QList<int>> percents;
     QStringList streams;
-    QList<QPair<int, int>> progress;
-    std::optional<ConversionWorker::Outcome> outcome;
+    int runsFinished = 0;
+    // Every signal in the order it came: "started 0", "progress 0", "done 0", "finished".
+    QStringList log;
 
     void SetUp() override {
-        worker->moveToThread(&thread);
-        QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-        QObject::connect(worker, &ConversionWorker::message, &receiver,
-                         [this](const QString& text) { messages << text; });
-        QObject::connect(worker, &ConversionWorker::fileStarted, &receiver, [this](int row) { rows << row; });
-        QObject::connect(worker, &ConversionWorker::streamChanged, &receiver,
-                         [this](const QString& text) { streams << text; });
-        QObject::connect(worker, &ConversionWorker::progressChanged, &receiver, [this](int overall, int current) {
-            progress.append({overall, current});
+        QObject::connect(&converter, &Converter::fileStarted, [this](int id) { log << QString("started %1").arg(id); });
+        QObject::connect(&converter, &Converter::fileProgress, [this](int id, int percent) {
+            percents[id] << percent;
+            log << QString("progress %1").arg(id);
         });
-        QObject::connect(worker, &ConversionWorker::finished, &receiver,
-                         [this](ConversionWorker::Outcome result) { outcome = result; });
-        thread.start();
+        QObject::connect(&converter, &Converter::streamChanged, [this](int, const QString& text) { streams << text; });
+        QObject::connect(&converter, &Converter::fileFinished,
+                         [this](int id, FileOutcome outcome, const QString& detail) {
+                             done.append({id, outcome, detail});
+                             log << QString("done %1").arg(id);
+                         });
+        QObject::connect(&converter, &Converter::finished, [this] {
+            ++runsFinished;
+            log << "finished";
+        });
     }
 
-    void TearDown() override {
-        worker->requestStop();
-        thread.quit();
-        thread.wait();
+    static ConversionJob job(int id, const QString& input, const QString& output) { return {id, input, output}; }
+
+    bool run(const QList<ConversionJob>& jobs) {
+        const int before = runsFinished;
+        converter.start(jobs);
+        return QTest::qWaitFor([&] { return runsFinished > before; }, RunTimeoutMs);
     }
 
-    bool run(const QStringList& files, const QString& folder = QString()) {
-        worker->setFiles(files);
-        worker->start(folder);
-        return QTest::qWaitFor([this] { return outcome.has_value(); }, RunTimeoutMs);
+    Done outcomeOf(int id) const {
+        for (const Done& file : done)
+            if (file.id == id) return file;
+        return {-1, FileOutcome::Failed, "no outcome"};
+    }
+
+    QStringList filesHere(const QString& folder = QString()) const {
+        return QDir(folder.isEmpty() ? temp.path() : folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    }
+
+    // Waits for the jobs a stop left behind, then takes what they may still have posted.
+    void letStoppedJobsReturn() {
+        EXPECT_FALSE(converter.hasStuckJobs(RunTimeoutMs));
+        QCoreApplication::sendPostedEvents();
     }
 };
 
-TEST_F(WorkerTest, AnEmptyListEndsWithTheBarsAt100And0) {
-    ASSERT_TRUE(run({}));
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::AllConverted);
-    ASSERT_FALSE(progress.isEmpty());
-    EXPECT_EQ(progress.last(), qMakePair(100, 0));
-    EXPECT_TRUE(rows.isEmpty());
-    EXPECT_TRUE(QDir(temp.path()).isEmpty());
-}
-
-TEST_F(WorkerTest, ProgressOnlyGrowsAcrossTheFiles) {
-    const QString first = write("a.mp2", LayerTwoStereo.frames(60));
-    const QString second = write("b.mp2", LayerTwoStereo.frames(60));
-    ASSERT_TRUE(run({first, second}));
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::AllConverted);
-    EXPECT_EQ(rows, QList<int>({0, 1}));
-    ASSERT_GT(progress.size(), 3);
-    for (qsizetype i = 1; i + 1 < progress.size(); ++i) {
-        EXPECT_GE(progress[i].first, progress[i - 1].first);
-        EXPECT_LE(progress[i].first, 100);
-        EXPECT_GE(progress[i].second, 0);
-        EXPECT_LE(progress[i].second, 100);
+// A FIFO fed from the test: the job reading it waits for as long as the test wants.
+class Fifo {
+public:
+    explicit Fifo(const QString& path) : m_path(QFile::encodeName(path)) { m_made = mkfifo(m_path, 0600) == 0; }
+    // Lets go of a job still waiting in its open(), so that a failed test does not hang in
+    // the converter's destructor, and turns away any job that comes later.
+    ~Fifo() {
+        closeWriter();
+        if (const int writer = ::open(m_path, O_WRONLY | O_NONBLOCK); writer >= 0) ::close(writer);
+        ::unlink(m_path);
     }
-    // The first file fills the first half of the overall bar.
-    EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](auto p) { return p.first >= 25 && p.first < 50; }));
-    EXPECT_EQ(progress.last(), qMakePair(100, 0));
+    Fifo(const Fifo&) = delete;
+    Fifo& operator=(const Fifo&) = delete;
+
+    bool made() const { return m_made; }
+    // Opened for reading too, the FIFO takes a writer without waiting for its reader.
+    void feed(const QByteArray& bytes) {
+        if (m_writer < 0) m_writer = ::open(m_path, O_RDWR);
+        ASSERT_GE(m_writer, 0);
+        ASSERT_EQ(::write(m_writer, bytes.constData(), size_t(bytes.size())), bytes.size());
+    }
+    void closeWriter() {
+        if (m_writer >= 0) ::close(m_writer);
+        m_writer = -1;
+    }
+    // A reader waiting in its open() for a writer sees one come and go: it goes on to the end.
+    bool releaseReader(const Converter& converter) {
+        for (;;) {
+            const int writer = ::open(m_path, O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                ::close(writer);
+                return true;
+            }
+            if (!converter.hasStuckJobs(10)) return false;
+        }
+    }
+
+private:
+    QByteArray m_path;
+    bool m_made = false;
+    int m_writer = -1;
+};
+
+bool hasPartFile(const QStringList& files) {
+    return std::any_of(files.begin(), files.end(), [](const QString& name) { return name.endsWith(".part"); });
 }
 
-TEST_F(WorkerTest, TheStreamLineFollowsTheStreamFromFrameToFrame) {
+TEST_F(ConverterSignals, AnEmptyRunFinishesFromTheEventLoop) {
+    converter.start({});
+    EXPECT_EQ(runsFinished, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return runsFinished == 1; }, RunTimeoutMs));
+    EXPECT_FALSE(converter.isRunning());
+    EXPECT_TRUE(done.isEmpty());
+}
+
+TEST_F(ConverterSignals, EachFileEndsWithItsOutcome) {
+    // 2625 frames of 1152 samples at 48000 Hz: 63 seconds.
+    const QString song = write("song.mp2", LayerTwoMono.frames(2625));
+    const QString notes = write("notes.mp3", "Not a song, only notes.\n");
+    const QString missing = path("missing.mp3");
+    ASSERT_TRUE(run({job(0, song, path("song.wav")), job(1, notes, path("notes.wav")),
+                     job(2, missing, path("missing.wav"))}));
+    ASSERT_EQ(done.size(), 3);
+    EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Converted);
+    EXPECT_EQ(outcomeOf(0).detail, "1:03");
+    EXPECT_EQ(outcomeOf(1).outcome, FileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(1).detail, "No MPEG audio in " + notes);
+    EXPECT_EQ(outcomeOf(2).outcome, FileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(2).detail, "Cannot open input " + missing + " (no such file)");
+    EXPECT_EQ(log.last(), "finished");
+    EXPECT_EQ(runsFinished, 1);
+    EXPECT_EQ(filesHere(), QStringList({"notes.mp3", "song.mp2", "song.wav"}));
+    const Wav wav = readWav(path("song.wav"));
+    EXPECT_TRUE(wav.valid);
+    EXPECT_EQ(wav.data.size(), LayerTwoMono.pcmBytes(2625));
+}
+
+TEST_F(ConverterSignals, ProgressComesInWholePercentsBetweenStartAndEnd) {
+    ASSERT_TRUE(run({job(7, write("a.mp2", LayerTwoStereo.frames(300)), path("a.wav"))}));
+    const QList<int> steps = percents.value(7);
+    ASSERT_GE(steps.size(), 2);
+    for (qsizetype i = 1; i < steps.size(); ++i) EXPECT_GT(steps[i], steps[i - 1]);
+    EXPECT_GE(steps.first(), 0);
+    EXPECT_LE(steps.last(), 100);
+    EXPECT_EQ(log.first(), "started 7");
+    EXPECT_EQ(log.mid(log.size() - 2), QStringList({"done 7", "finished"}));
+}
+
+TEST_F(ConverterSignals, TheStreamLineFollowsTheStreamFromFrameToFrame) {
     SilentStream mono = LayerTwoStereo;
     mono.fields.mode = 3;
-    const QString file = write("a.mp2", LayerTwoStereo.frames(10) + mono.frames(10));
-    ASSERT_TRUE(run({file}));
+    ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(10) + mono.frames(10)), path("a.wav"))}));
     ASSERT_GE(streams.size(), 2);
     EXPECT_EQ(streams.first(), "MPEG 1, layer II, 64 kbps, 48000 hz, Stereo, 0 sec");
     EXPECT_EQ(streams.last(), "MPEG 1, layer II, 64 kbps, 48000 hz, Mono, 0 sec");
 }
 
-TEST_F(WorkerTest, FilesHandedOverDuringARunAreConvertedInTheSameRun) {
-    const QString first = write("a.mp2", LayerTwoStereo.frames(10));
+TEST_F(ConverterSignals, TheStreamLineNamesMpeg25) {
+    const SilentStream mpeg25{{2, 3, 4, 0, false, 3}, 576, 11025};
+    ASSERT_TRUE(run({job(0, write("a.mp3", mpeg25.frames(4)), path("a.wav"))}));
+    ASSERT_FALSE(streams.isEmpty());
+    EXPECT_EQ(streams.first(), "MPEG 2.5, layer III, 32 kbps, 11025 hz, Mono, 0 sec");
+}
+
+TEST_F(ConverterSignals, FilesAddedDuringARunAreConvertedInTheSameRun) {
     const QString added = write("b.mp3", LayerThreeMono.frames(10));
-    // Runs on the worker's thread while it starts the first file.
-    QObject::connect(
-        worker, &ConversionWorker::fileStarted, worker,
-        [&](int row) {
-            if (row == 0) worker->setFiles({first, added});
-        },
-        Qt::DirectConnection);
-    ASSERT_TRUE(run({first}));
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::AllConverted);
-    EXPECT_EQ(rows, QList<int>({0, 1}));
-    const Wav wav = readWav(path("b.wav"));
-    EXPECT_TRUE(wav.valid);
-    EXPECT_EQ(wav.data.size(), LayerThreeMono.pcmBytes(10));
+    QObject::connect(&converter, &Converter::fileStarted, [&](int id) {
+        if (id == 0) converter.start({job(1, added, path("b.wav"))});
+    });
+    ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(10)), path("a.wav"))}));
+    EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Converted);
+    EXPECT_EQ(outcomeOf(1).outcome, FileOutcome::Converted);
+    EXPECT_EQ(log.last(), "finished");
+    EXPECT_EQ(runsFinished, 1);
+    EXPECT_EQ(readWav(path("b.wav")).data.size(), LayerThreeMono.pcmBytes(10));
 }
 
-TEST_F(WorkerTest, AStopDropsTheFileUnderWayAndKeepsAnEarlierWav) {
-    const QString first = write("a.mp2", LayerTwoStereo.frames(50));
-    const QString second = write("b.mp2", LayerTwoStereo.frames(5));
+TEST_F(ConverterSignals, FilesConvertedSideBySideAreTheFilesConvertedOneByOne) {
+    if (!conformanceAvailable()) GTEST_SKIP() << "no conformance streams";
+    const QStringList names{"M2L3_noise", "l1-fl6", "l2-fl16", "l3-compl", "l3-he_mode", "l3-si_block"};
+    for (const int workers : {1, 4}) {
+        const QString folder = path(QString::number(workers));
+        ASSERT_TRUE(QDir().mkdir(folder));
+        QList<ConversionJob> jobs;
+        for (int i = 0; i < names.size(); ++i)
+            jobs << job(i, conformanceStream(names[i]).path, folder + '/' + names[i] + ".wav");
+        converter.setWorkers(workers);
+        ASSERT_TRUE(run(jobs));
+    }
+    for (const Done& file : done) EXPECT_EQ(file.outcome, FileOutcome::Converted) << qPrintable(file.detail);
+    for (const QString& name : names) {
+        const QByteArray alone = read(path("1/" + name + ".wav"));
+        EXPECT_GT(alone.size(), 44) << qPrintable(name);
+        EXPECT_EQ(alone, read(path("4/" + name + ".wav"))) << qPrintable(name);
+    }
+}
+
+TEST_F(ConverterSignals, AStopDropsTheFileUnderWayAndKeepsAnEarlierWav) {
+    Fifo input(path("a.mp2"));
+    if (!input.made()) GTEST_SKIP() << "no FIFO here";
     write("a.wav", "earlier");
-    QObject::connect(
-        worker, &ConversionWorker::fileStarted, worker,
-        [&](int row) {
-            if (row == 0) worker->requestStop();
-        },
-        Qt::DirectConnection);
-    ASSERT_TRUE(run({first, second}));
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
-    EXPECT_EQ(rows, QList<int>({0}));
+    input.feed(LayerTwoStereo.frames(100));
+    converter.start({job(0, path("a.mp2"), path("a.wav"))});
+    // The job has read what there is and waits for more, its part file open.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hasPartFile(filesHere()); }, RunTimeoutMs));
+    converter.stop();
+    input.closeWriter();
+    letStoppedJobsReturn();
     EXPECT_EQ(read(path("a.wav")), "earlier");
-    // Hidden files count too: the output under way is written under a name of its own.
-    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp2", "a.wav", "b.mp2"}));
-    EXPECT_EQ(progress.last(), qMakePair(100, 0));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(filesHere(), QStringList({"a.mp2", "a.wav"}));
 }
 
-TEST_F(WorkerTest, AFileCutShortByAStopIsNotConverted) {
-    const QString file = write("a.mp2", LayerTwoStereo.frames(50));
-    QObject::connect(
-        worker, &ConversionWorker::fileStarted, worker, [&] { worker->requestStop(); }, Qt::DirectConnection);
-    ASSERT_TRUE(run({file}));
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
+TEST_F(ConverterSignals, AStopEndsEveryUnfinishedFileOnceAndThenTheRun) {
+    Fifo input(path("a.mp2"));
+    if (!input.made()) GTEST_SKIP() << "no FIFO here";
+    input.feed(LayerTwoStereo.frames(100));
+    converter.setWorkers(1);
+    converter.start({job(0, path("a.mp2"), path("a.wav")),
+                     job(1, write("b.mp2", LayerTwoStereo.frames(5)), path("b.wav")),
+                     job(2, write("c.mp2", LayerTwoStereo.frames(5)), path("c.wav"))});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !percents.value(0).isEmpty(); }, RunTimeoutMs));
+    converter.stop();
+    EXPECT_FALSE(converter.isRunning());
+    input.closeWriter();
+    letStoppedJobsReturn();
+    ASSERT_EQ(done.size(), 3);
+    for (int id = 0; id < 3; ++id) {
+        EXPECT_EQ(done[id].id, id);
+        EXPECT_EQ(done[id].outcome, FileOutcome::Stopped);
+        EXPECT_EQ(done[id].detail, "");
+    }
+    EXPECT_EQ(log.last(), "finished");
+    EXPECT_EQ(runsFinished, 1);
+    EXPECT_EQ(filesHere(), QStringList({"a.mp2", "b.mp2", "c.mp2"}));
 }
 
-TEST_F(WorkerTest, ASecondRunAfterAStopGoesOnNormally) {
-    const QString file = write("a.mp2", LayerTwoStereo.frames(20));
-    worker->requestStop();
-    ASSERT_TRUE(run({file}));
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::AllConverted);
-    EXPECT_EQ(readWav(path("a.wav")).data.size(), LayerTwoStereo.pcmBytes(20));
+TEST_F(ConverterSignals, AJobStuckInItsInputDoesNotHoldUpStop) {
+    // Nothing ever writes to it: the job's open() waits for a writer.
+    Fifo input(path("a.mp3"));
+    if (!input.made()) GTEST_SKIP() << "no FIFO here";
+    converter.start({job(0, path("a.mp3"), path("a.wav"))});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log.isEmpty(); }, RunTimeoutMs));
+    converter.stop();
+    EXPECT_EQ(runsFinished, 1);
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_EQ(done[0].outcome, FileOutcome::Stopped);
+    EXPECT_TRUE(converter.hasStuckJobs(50));
+    ASSERT_TRUE(input.releaseReader(converter));
+    letStoppedJobsReturn();
+    EXPECT_EQ(log.last(), "finished");
+    EXPECT_EQ(filesHere(), QStringList({"a.mp3"}));
 }
 
-TEST_F(WorkerTest, InputsWithoutMpegAudioAreNamedAndTheRunGoesOn) {
-    const QString text = write("notes.mp3", "Not a song, only notes.\n");
-    const QString empty = write("empty.mp2", {});
-    QDir(temp.path()).mkdir("album.mp3");
-    const QString song = write("song.mp2", LayerTwoStereo.frames(4));
-    ASSERT_TRUE(run({text, empty, path("album.mp3"), song}));
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
-    EXPECT_EQ(messages, QStringList({"No MPEG audio in " + text, "No MPEG audio in " + empty,
-                                     "No MPEG audio in " + path("album.mp3")}));
-    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList({"empty.mp2", "notes.mp3", "song.mp2", "song.wav"}));
-    EXPECT_EQ(readWav(path("song.wav")).data.size(), LayerTwoStereo.pcmBytes(4));
+TEST_F(ConverterSignals, ANewRunGoesOnBesideAJobStuckInItsInput) {
+    Fifo input(path("stuck.mp3"));
+    if (!input.made()) GTEST_SKIP() << "no FIFO here";
+    converter.setWorkers(1);
+    converter.start({job(0, path("stuck.mp3"), path("stuck.wav"))});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log.isEmpty(); }, RunTimeoutMs));
+    converter.stop();
+    done.clear();
+    // The same id as the stuck job's, which must not count in the new run.
+    ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(10)), path("a.wav"))}));
+    ASSERT_TRUE(input.releaseReader(converter));
+    letStoppedJobsReturn();
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_EQ(done[0].outcome, FileOutcome::Converted);
+    EXPECT_EQ(runsFinished, 2);
+    EXPECT_EQ(readWav(path("a.wav")).data.size(), LayerTwoStereo.pcmBytes(10));
 }
 
-TEST_F(WorkerTest, AFullDiskAtTheCloseLeavesNoWav) {
+TEST_F(ConverterSignals, AFileIsNeverConvertedOntoItself) {
+    const QByteArray frames = LayerTwoStereo.frames(4);
+    const QString file = write("a.mp2", frames);
+    ASSERT_TRUE(run({job(0, file, file)}));
+    EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(0).detail, "Cannot convert " + file + " onto itself");
+    EXPECT_EQ(read(file), frames);
+}
+
+TEST_F(ConverterSignals, AFolderThatTakesNoFileIsNamed) {
+    const QString output = path("missing/a.wav");
+    ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(4)), output)}));
+    EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
+    EXPECT_TRUE(outcomeOf(0).detail.startsWith("Cannot write " + output + " (")) << qPrintable(outcomeOf(0).detail);
+    EXPECT_EQ(filesHere(), QStringList({"a.mp2"}));
+}
+
+TEST_F(ConverterSignals, AFullDiskAtTheCloseLeavesNoWav) {
     // Small enough for the engine's output buffer, so that only the close writes to the disk.
     const QString file = write("a.mp3", LayerThreeMono.frames(10));
     {
         const FileSizeLimit limit(1000);
-        ASSERT_TRUE(run({file}));
+        ASSERT_TRUE(run({job(0, file, path("a.wav"))}));
     }
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
-    EXPECT_EQ(messages, QStringList({"Cannot complete " + path("a.wav") + " (write failed)"}));
-    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp3"}));
+    EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
+    EXPECT_EQ(outcomeOf(0).detail, "Cannot complete " + path("a.wav") + " (write failed)");
+    EXPECT_EQ(filesHere(), QStringList({"a.mp3"}));
 }
 
-TEST_F(WorkerTest, AWavThatCannotTakeItsNameIsReportedAndLeavesNothing) {
+TEST_F(ConverterSignals, AWavThatCannotTakeItsNameIsReportedAndLeavesNothing) {
     const QString file = write("a.mp2", LayerTwoStereo.frames(4));
     QDir(temp.path()).mkdir("a.wav");
-    ASSERT_TRUE(run({file}));
-    EXPECT_EQ(*outcome, ConversionWorker::Outcome::NotAllConverted);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages.first().startsWith("Cannot complete " + path("a.wav") + " (")) << qPrintable(messages.first());
+    ASSERT_TRUE(run({job(0, file, path("a.wav"))}));
+    EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
+    const QString detail = outcomeOf(0).detail;
+    EXPECT_TRUE(detail.startsWith("Cannot complete " + path("a.wav") + " (")) << qPrintable(detail);
     EXPECT_TRUE(QDir(path("a.wav")).isEmpty());
-    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp2"}));
+    EXPECT_EQ(filesHere(), QStringList({"a.mp2"}));
 }
 
-TEST_F(WorkerTest, TheStreamLineNamesMpeg25) {
-    const SilentStream mpeg25{{2, 3, 4, 0, false, 3}, 576, 11025};
-    ASSERT_TRUE(run({write("a.mp3", mpeg25.frames(4))}));
-    ASSERT_FALSE(streams.isEmpty());
-    EXPECT_EQ(streams.first(), "MPEG 2.5, layer III, 32 kbps, 11025 hz, Mono, 0 sec");
+// A tone of `samples` samples, one channel at 44100 Hz, as a WAV file for lame.
+QByteArray toneWav(int samples) {
+    QByteArray data(samples * 2, Qt::Uninitialized);
+    for (int i = 0; i < samples; ++i)
+        qToLittleEndian<qint16>(qint16(8000 * std::sin(i * 2 * std::numbers::pi * 440 / 44100)), data.data() + 2 * i);
+    QByteArray header(44, 0);
+    char* at = header.data();
+    std::memcpy(at, "RIFF", 4);
+    qToLittleEndian<quint32>(quint32(36 + data.size()), at + 4);
+    std::memcpy(at + 8, "WAVEfmt ", 8);
+    qToLittleEndian<quint32>(16, at + 16);
+    qToLittleEndian<quint16>(1, at + 20);
+    qToLittleEndian<quint16>(1, at + 22);
+    qToLittleEndian<quint32>(44100, at + 24);
+    qToLittleEndian<quint32>(44100 * 2, at + 28);
+    qToLittleEndian<quint16>(2, at + 32);
+    qToLittleEndian<quint16>(16, at + 34);
+    std::memcpy(at + 36, "data", 4);
+    qToLittleEndian<quint32>(quint32(data.size()), at + 40);
+    return header + data;
+}
+
+TEST_F(ConverterSignals, GaplessTrimsALameFileToTheSamplesEncoded) {
+    const QString lame = QStandardPaths::findExecutable("lame");
+    if (lame.isEmpty()) GTEST_SKIP() << "lame is not installed";
+    constexpr int Samples = 44100;
+    const QString tone = write("tone.wav", toneWav(Samples));
+    ASSERT_EQ(QProcess::execute(lame, {"--quiet", "-b", "128", tone, path("tone.mp3")}), 0);
+    converter.setGapless(true);
+    ASSERT_TRUE(run({job(0, path("tone.mp3"), path("gapless.wav"))}));
+    converter.setGapless(false);
+    ASSERT_TRUE(run({job(1, path("tone.mp3"), path("whole.wav"))}));
+    EXPECT_EQ(readWav(path("gapless.wav")).data.size(), Samples * 2);
+    EXPECT_GT(readWav(path("whole.wav")).data.size(), Samples * 2);
 }
 
 }  // namespace
