@@ -1,5 +1,7 @@
 #include "display/display.h"
 
+#include <utility>
+
 #include "common/game_error.h"
 #include "play/state.h"
 
@@ -15,7 +17,7 @@ constexpr int LastCellY = 536;
 
 }  // namespace
 
-void UseDisplayDevice(DisplayDevice* newDevice) { device = newDevice; }
+DisplayDevice* UseDisplayDevice(DisplayDevice* newDevice) { return std::exchange(device, newDevice); }
 
 std::string ErrorText(int32_t number, const std::string& description) {
     return std::to_string(number) + "/" + description;

@@ -23,10 +23,12 @@ struct SourceRect {
 constexpr int ScreenWidth = 800;
 constexpr int ScreenHeight = 600;
 
-// What the window tells the game: a key went down (the arrows, as virtual-key codes), a
-// character was typed (Esc and Enter count as characters), or the window was closed.
+// What the window tells the game. Key repeats of the system are never posted: an arrow
+// (or a game controller's D-pad or stick) goes down once and up once, with virtual-key
+// codes; Esc, Enter, Space, l and m (or a controller's buttons) are posted once per press
+// as characters. Losing the focus or being minimised is posted too.
 struct WindowEvent {
-    enum class Kind { KeyDown, KeyPress, Quit };
+    enum class Kind { KeyDown, KeyReleased, KeyPress, FocusLost, Quit };
     Kind kind;
     int16_t code = 0;
 };
@@ -66,9 +68,10 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
 };
 
-// Installs the device the primitives draw on; the game installs one at start, tests
-// install fakes. Without one, drawing does nothing and the tick stays 0.
-void UseDisplayDevice(DisplayDevice* device);
+// Installs the device the primitives draw on and returns the one installed before; the
+// game installs one at start, tests install fakes. Without one, drawing does nothing and
+// the tick stays 0.
+DisplayDevice* UseDisplayDevice(DisplayDevice* device);
 
 // Shows its own failure message and returns false when the display cannot be set up.
 bool InitDisplay();

@@ -1,6 +1,8 @@
 #include "display/display_sdl.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -27,19 +29,81 @@ SDL_Color ColourOf(Colour colour) {
                      static_cast<Uint8>((colour >> 16) & 0xFF), 255};
 }
 
-// Arrows go down as keys; characters come as text input, but Esc and Enter have none.
-std::optional<WindowEvent> KeyEventOf(const SDL_KeyboardEvent& key) {
-    using Kind = WindowEvent::Kind;
-    switch (key.keysym.sym) {
-        case SDLK_LEFT: return WindowEvent{Kind::KeyDown, KeyLeft};
-        case SDLK_UP: return WindowEvent{Kind::KeyDown, KeyUp};
-        case SDLK_RIGHT: return WindowEvent{Kind::KeyDown, KeyRight};
-        case SDLK_DOWN: return WindowEvent{Kind::KeyDown, KeyDown};
+using Kind = WindowEvent::Kind;
+
+std::optional<int16_t> ArrowOf(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_LEFT: return KeyLeft;
+        case SDLK_UP: return KeyUp;
+        case SDLK_RIGHT: return KeyRight;
+        case SDLK_DOWN: return KeyDown;
+        default: return std::nullopt;
+    }
+}
+
+bool IsEnter(SDL_Keycode key) { return key == SDLK_RETURN || key == SDLK_KP_ENTER; }
+
+bool TogglesFullScreen(const SDL_Keysym& key) {
+    return key.sym == SDLK_F11 || (IsEnter(key.sym) && (key.mod & KMOD_ALT) != 0);
+}
+
+// A letter as it would be typed: Shift and Caps Lock each turn it to upper case.
+int16_t Letter(char lower, Uint16 mod) {
+    const bool upper = ((mod & KMOD_SHIFT) != 0) != ((mod & KMOD_CAPS) != 0);
+    return static_cast<int16_t>(upper ? lower - 'a' + 'A' : lower);
+}
+
+// A key going down (not a repeat): arrows go down, the command keys are typed.
+std::optional<WindowEvent> KeyEventOf(const SDL_Keysym& key) {
+    if (const std::optional<int16_t> arrow = ArrowOf(key.sym)) return WindowEvent{Kind::KeyDown, *arrow};
+    switch (key.sym) {
         case SDLK_ESCAPE: return WindowEvent{Kind::KeyPress, KeyEscape};
         case SDLK_RETURN:
         case SDLK_KP_ENTER: return WindowEvent{Kind::KeyPress, KeyEnter};
+        case SDLK_SPACE: return WindowEvent{Kind::KeyPress, ' '};
+        case SDLK_l: return WindowEvent{Kind::KeyPress, Letter('l', key.mod)};
+        case SDLK_m: return WindowEvent{Kind::KeyPress, Letter('m', key.mod)};
         default: return std::nullopt;
     }
+}
+
+std::optional<int16_t> ArrowOf(SDL_GameControllerButton button) {
+    switch (button) {
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return KeyLeft;
+        case SDL_CONTROLLER_BUTTON_DPAD_UP: return KeyUp;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return KeyRight;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return KeyDown;
+        default: return std::nullopt;
+    }
+}
+
+std::optional<int16_t> CommandOf(SDL_GameControllerButton button) {
+    switch (button) {
+        case SDL_CONTROLLER_BUTTON_A: return KeyEnter;
+        case SDL_CONTROLLER_BUTTON_START: return ' ';
+        case SDL_CONTROLLER_BUTTON_B:
+        case SDL_CONTROLLER_BUTTON_BACK: return KeyEscape;
+        case SDL_CONTROLLER_BUTTON_Y: return 'l';
+        default: return std::nullopt;
+    }
+}
+
+unsigned ArrowBit(int16_t arrow) { return 1u << (arrow - KeyLeft); }
+
+// The stick points somewhere once it is pushed past 45 % of its travel and lets go only
+// below 35 %, so a stick resting near the dead zone's edge does not chatter. It keeps its
+// arrow until the other axis leads by a clear margin.
+constexpr int StickOn = 14746;
+constexpr int StickOff = 11469;
+constexpr int StickSwitchMargin = 3277;
+
+int16_t StickArrow(int x, int y, int16_t held) {
+    const bool horizontal = std::abs(x) >= std::abs(y);
+    const int lead = horizontal ? std::abs(x) : std::abs(y);
+    const int16_t leading = horizontal ? (x < 0 ? KeyLeft : KeyRight) : (y < 0 ? KeyUp : KeyDown);
+    const int along = held == KeyLeft ? -x : held == KeyRight ? x : held == KeyUp ? -y : held == KeyDown ? y : 0;
+    if (held && along >= StickOff && (leading == held || lead < along + StickSwitchMargin)) return held;
+    return lead >= StickOn ? leading : int16_t{0};
 }
 
 // Message boxes break lines at "\n"; the game's texts use "\r" and "\r\n".
@@ -67,23 +131,43 @@ std::string FindFont() {
     return {};
 }
 
+SharpScale SharpScaleFor(int outputWidth, int outputHeight) {
+    SharpScale scale;
+    scale.factor = std::max(1, std::min(outputWidth / ScreenWidth, outputHeight / ScreenHeight));
+    if (outputWidth * ScreenHeight >= outputHeight * ScreenWidth) {
+        scale.rect.h = outputHeight;
+        scale.rect.w = outputHeight * ScreenWidth / ScreenHeight;
+    } else {
+        scale.rect.w = outputWidth;
+        scale.rect.h = outputWidth * ScreenHeight / ScreenWidth;
+    }
+    scale.rect.x = (outputWidth - scale.rect.w) / 2;
+    scale.rect.y = (outputHeight - scale.rect.h) / 2;
+    return scale;
+}
+
 SdlScreen::SdlScreen(ScreenOptions options) : options_(std::move(options)) {}
 
 SdlScreen::~SdlScreen() { Close(); }
 
 void SdlScreen::Open() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) Fail(DisplayFailure, "no display");
-    const Uint32 flags = SDL_WINDOW_HIDDEN | (options_.windowed ? 0u : static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP));
-    window_ = SDL_CreateWindow(Caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ScreenWidth, ScreenHeight, flags);
+    window_ = SDL_CreateWindow(Caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ScreenWidth, ScreenHeight,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!window_) Fail(DisplayFailure, "cannot open the window");
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!options_.windowed) SetFullScreen(true);
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
     if (!renderer_) Fail(DisplayFailure, "cannot draw into the window");
-    // The desktop keeps its video mode: the picture is scaled to it with its aspect kept.
-    SDL_RenderSetLogicalSize(renderer_, ScreenWidth, ScreenHeight);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
     back_ = SDL_CreateRGBSurfaceWithFormat(0, ScreenWidth, ScreenHeight, 32, SDL_PIXELFORMAT_ARGB8888);
     if (!texture_ || !back_) Fail(DisplayFailure, "cannot create the back buffer");
+    // Keys are read as keys: text input cannot tell the system's repeats from presses.
+    SDL_StopTextInput();
+    // The game plays from the keyboard when controllers cannot be had.
+    padsOn_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+    if (padsOn_)
+        for (int i = 0; i < SDL_NumJoysticks(); ++i) OpenPad(i);
     if (TTF_Init() != 0) Fail(DisplayFailure, "cannot draw text");
     const std::string font = FindFont();
     font_ = font.empty() ? nullptr : TTF_OpenFontDPI(font.c_str(), FontPoints, ScreenDpi, ScreenDpi);
@@ -98,10 +182,18 @@ void SdlScreen::Close() {
     if (font_) TTF_CloseFont(font_);
     font_ = nullptr;
     if (TTF_WasInit()) TTF_Quit();
+    for (const Pad& pad : pads_) SDL_GameControllerClose(pad.controller);
+    pads_.clear();
+    if (padsOn_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    padsOn_ = false;
     SDL_FreeSurface(back_);
     back_ = nullptr;
+    if (upscaled_) SDL_DestroyTexture(upscaled_);
+    upscaled_ = nullptr;
+    upscaledFactor_ = 0;
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = nullptr;
+    flipped_ = false;
     if (renderer_) SDL_DestroyRenderer(renderer_);
     renderer_ = nullptr;
     if (window_) {
@@ -150,9 +242,83 @@ void SdlScreen::Text(const std::string& text, int x, int y, Colour colour) {
 
 void SdlScreen::Flip() {
     SDL_UpdateTexture(texture_, nullptr, back_->pixels, back_->pitch);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    flipped_ = true;
+    Present();
+}
+
+// Shows the last flip again, for an output that changed while the game draws the next.
+void SdlScreen::Present() {
+    if (!flipped_) return;
+    Render();
     SDL_RenderPresent(renderer_);
+}
+
+// Sharp bilinear: the whole-number part of the scale with nearest sampling keeps every
+// pixel the same size; only the rest is filtered, which blends just the pixels' edges.
+void SdlScreen::Render() {
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(renderer_, &width, &height);
+    scale_ = SharpScaleFor(width, height);
+    if (scale_.factor != upscaledFactor_ && scale_.factor > 1) {
+        if (upscaled_) SDL_DestroyTexture(upscaled_);
+        upscaled_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                      ScreenWidth * scale_.factor, ScreenHeight * scale_.factor);
+        upscaledFactor_ = upscaled_ ? scale_.factor : 0;
+        if (upscaled_) SDL_SetTextureScaleMode(upscaled_, SDL_ScaleModeLinear);
+    }
+    SDL_Texture* shown = texture_;
+    if (scale_.factor > 1 && upscaledFactor_ == scale_.factor && SDL_SetRenderTarget(renderer_, upscaled_) == 0) {
+        SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_SetRenderTarget(renderer_, nullptr);
+        shown = upscaled_;
+    } else {
+        // Too large a texture for the renderer, or a smaller output: plain smoothing.
+        scale_.factor = 1;
+        SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
+    }
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, SDL_ALPHA_OPAQUE);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, shown, nullptr, &scale_.rect);
+}
+
+SDL_Surface* SdlScreen::ReadScreen() {
+    Render();
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(renderer_, &width, &height);
+    SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (screen && SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, screen->pixels, screen->pitch) != 0) {
+        SDL_FreeSurface(screen);
+        return nullptr;
+    }
+    return screen;
+}
+
+bool SdlScreen::FullScreen() const {
+    return (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+}
+
+void SdlScreen::SetFullScreen(bool full) {
+    if (full) {
+        windowedMaximised_ = (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0;
+        SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+        SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+        // Without a window manager nobody else makes the window cover the screen.
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &bounds) == 0) {
+            SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+            SDL_SetWindowSize(window_, bounds.w, bounds.h);
+        }
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        SDL_SetWindowFullscreen(window_, 0);
+        if (windowedMaximised_) {
+            SDL_MaximizeWindow(window_);
+        } else {
+            SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
+            SDL_SetWindowPosition(window_, windowed_.x, windowed_.y);
+        }
+    }
 }
 
 void SdlScreen::SaveScreenshot(const std::string& path) {
@@ -170,17 +336,109 @@ void SdlScreen::PumpEvents(EventQueue& queue) {
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
             case SDL_KEYDOWN:
-                if (const std::optional<WindowEvent> key = KeyEventOf(event.key)) queue.push_back(*key);
+                if (event.key.repeat) break;
+                if (TogglesFullScreen(event.key.keysym)) {
+                    SetFullScreen(!FullScreen());
+                    Present();
+                } else if (const std::optional<WindowEvent> key = KeyEventOf(event.key.keysym)) {
+                    queue.push_back(*key);
+                }
                 break;
-            case SDL_TEXTINPUT:
-                for (const char* c = event.text.text; *c; ++c)
-                    if (static_cast<unsigned char>(*c) < 128)
-                        queue.push_back({WindowEvent::Kind::KeyPress, static_cast<int16_t>(*c)});
+            case SDL_KEYUP:
+                if (const std::optional<int16_t> arrow = ArrowOf(event.key.keysym.sym))
+                    queue.push_back({Kind::KeyReleased, *arrow});
                 break;
-            case SDL_QUIT: queue.push_back({WindowEvent::Kind::Quit}); break;
+            case SDL_WINDOWEVENT:
+                switch (event.window.event) {
+                    case SDL_WINDOWEVENT_FOCUS_LOST:
+                    case SDL_WINDOWEVENT_MINIMIZED: queue.push_back({Kind::FocusLost}); break;
+                    // The game may not flip for a while (paused, or waiting for a key).
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    case SDL_WINDOWEVENT_EXPOSED: Present(); break;
+                    default: break;
+                }
+                break;
+            case SDL_CONTROLLERDEVICEADDED: OpenPad(event.cdevice.which); break;
+            case SDL_CONTROLLERDEVICEREMOVED: ClosePad(event.cdevice.which, queue); break;
+            case SDL_CONTROLLERBUTTONDOWN:
+            case SDL_CONTROLLERBUTTONUP: PadButton(event.cbutton, queue); break;
+            case SDL_CONTROLLERAXISMOTION: PadAxis(event.caxis, queue); break;
+            case SDL_QUIT: queue.push_back({Kind::Quit}); break;
             default: break;
         }
     }
+}
+
+void SdlScreen::OpenPad(int deviceIndex) {
+    // Controllers there at the start are announced as added as well.
+    if (!padsOn_ || !SDL_IsGameController(deviceIndex) || PadOf(SDL_JoystickGetDeviceInstanceID(deviceIndex))) return;
+    SDL_GameController* controller = SDL_GameControllerOpen(deviceIndex);
+    if (!controller) return;
+    Pad pad;
+    pad.controller = controller;
+    pad.id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+    pads_.push_back(pad);
+}
+
+void SdlScreen::ClosePad(SDL_JoystickID id, EventQueue& queue) {
+    Pad* pad = PadOf(id);
+    if (!pad) return;
+    pad->dpad = pad->stick = 0;
+    PostPadArrow(*pad, queue);
+    SDL_GameControllerClose(pad->controller);
+    pads_.erase(pads_.begin() + (pad - pads_.data()));
+}
+
+SdlScreen::Pad* SdlScreen::PadOf(SDL_JoystickID id) {
+    const auto pad = std::find_if(pads_.begin(), pads_.end(), [id](const Pad& p) { return p.id == id; });
+    return pad == pads_.end() ? nullptr : &*pad;
+}
+
+void SdlScreen::PadButton(const SDL_ControllerButtonEvent& button, EventQueue& queue) {
+    Pad* pad = PadOf(button.which);
+    if (!pad) return;
+    const auto which = static_cast<SDL_GameControllerButton>(button.button);
+    const bool down = button.state == SDL_PRESSED;
+    if (const std::optional<int16_t> arrow = ArrowOf(which)) {
+        if (down) {
+            pad->dpadHeld |= ArrowBit(*arrow);
+            pad->dpad = *arrow;
+        } else {
+            pad->dpadHeld &= ~ArrowBit(*arrow);
+            // Back to a D-pad arrow still held, as a thumb rolling over the pad expects.
+            if (pad->dpad == *arrow) {
+                pad->dpad = 0;
+                for (int16_t other = KeyLeft; other <= KeyDown; ++other)
+                    if (pad->dpadHeld & ArrowBit(other)) pad->dpad = other;
+            }
+        }
+        PostPadArrow(*pad, queue);
+    } else if (const std::optional<int16_t> command = CommandOf(which); command && down) {
+        queue.push_back({Kind::KeyPress, *command});
+    }
+}
+
+void SdlScreen::PadAxis(const SDL_ControllerAxisEvent& axis, EventQueue& queue) {
+    Pad* pad = PadOf(axis.which);
+    if (!pad) return;
+    if (axis.axis == SDL_CONTROLLER_AXIS_LEFTX) {
+        pad->stickX = axis.value;
+    } else if (axis.axis == SDL_CONTROLLER_AXIS_LEFTY) {
+        pad->stickY = axis.value;
+    } else {
+        return;
+    }
+    pad->stick = StickArrow(pad->stickX, pad->stickY, pad->stick);
+    PostPadArrow(*pad, queue);
+}
+
+// Posts the change of the pad's arrow as a key would: the old one up, the new one down.
+void SdlScreen::PostPadArrow(Pad& pad, EventQueue& queue) {
+    const int16_t arrow = pad.dpad ? pad.dpad : pad.stick;
+    if (arrow == pad.held) return;
+    if (pad.held) queue.push_back({Kind::KeyReleased, pad.held});
+    if (arrow) queue.push_back({Kind::KeyDown, arrow});
+    pad.held = arrow;
 }
 
 void SdlScreen::WaitForEvents(uint32_t milliseconds) { SDL_WaitEventTimeout(nullptr, static_cast<int>(milliseconds)); }

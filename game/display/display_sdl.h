@@ -1,5 +1,6 @@
 // The display on SDL2: a window (full screen unless asked otherwise) showing one
-// 800 x 600 back buffer in memory, scaled to fit with its aspect kept.
+// 800 x 600 back buffer in memory, scaled to fit with its aspect kept. F11 and Alt+Enter
+// switch between full screen and the window here; the game never sees them.
 #pragma once
 
 #include <SDL.h>
@@ -7,12 +8,22 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "display/display.h"
 
 struct ScreenOptions {
     bool windowed = false;
 };
+
+// How the back buffer fills an output: blown up `factor` times with nearest sampling,
+// then smoothed onto `rect`, the largest 4:3 rectangle that fits, centred. Whole pixels
+// stay equal in size and only their edges are blended.
+struct SharpScale {
+    int factor = 1;
+    SDL_Rect rect{0, 0, ScreenWidth, ScreenHeight};
+};
+SharpScale SharpScaleFor(int outputWidth, int outputHeight);
 
 class SdlScreen : public DisplayDevice {
 public:
@@ -40,11 +51,49 @@ public:
     // The colour of one back-buffer pixel as 0xRRGGBB.
     uint32_t PixelAt(int x, int y) const;
 
+    // What the window shows of the last flip, at the size of the output, 32 bits a pixel
+    // (ARGB8888); the caller frees it. Null when the renderer cannot read back.
+    SDL_Surface* ReadScreen();
+    // The scale of the picture last put on the output.
+    SharpScale Scale() const { return scale_; }
+    bool FullScreen() const;
+    SDL_Window* Window() const { return window_; }
+
 private:
+    // A game controller and the arrow it holds down: the D-pad's wins over the stick's.
+    struct Pad {
+        SDL_GameController* controller = nullptr;
+        SDL_JoystickID id = -1;
+        unsigned dpadHeld = 0;  // one bit for each arrow, from KeyLeft up
+        int16_t dpad = 0;       // the held D-pad arrow pressed last, 0 for none
+        int16_t stickX = 0;
+        int16_t stickY = 0;
+        int16_t stick = 0;
+        int16_t held = 0;
+    };
+
+    void SetFullScreen(bool full);
+    void Present();
+    void Render();
+    void OpenPad(int deviceIndex);
+    void ClosePad(SDL_JoystickID id, EventQueue& queue);
+    Pad* PadOf(SDL_JoystickID id);
+    void PadButton(const SDL_ControllerButtonEvent& button, EventQueue& queue);
+    void PadAxis(const SDL_ControllerAxisEvent& axis, EventQueue& queue);
+    static void PostPadArrow(Pad& pad, EventQueue& queue);
+
     ScreenOptions options_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    SDL_Texture* upscaled_ = nullptr;  // the back buffer blown up by upscaledFactor_
+    int upscaledFactor_ = 0;
+    SharpScale scale_;
+    bool flipped_ = false;
+    SDL_Rect windowed_{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ScreenWidth, ScreenHeight};
+    bool windowedMaximised_ = false;
+    bool padsOn_ = false;
+    std::vector<Pad> pads_;
     SDL_Surface* back_ = nullptr;
     TTF_Font* font_ = nullptr;
     std::array<SDL_Surface*, PictureCount> pictures_{};

@@ -12,7 +12,8 @@ constexpr int FileNotFound = 53;
 constexpr int Frequency = 22050;
 constexpr int BufferFrames = 1024;
 
-[[noreturn]] void Fail(const std::string& what) { throw GameError(SoundFailure, what + ": " + SDL_GetError()); }
+// SDL's own reason, which the game passes on as it is.
+[[noreturn]] void Fail(const std::string& reason) { throw GameError(SoundFailure, reason); }
 
 int ChannelOf(Sound sound) { return static_cast<int>(sound); }
 
@@ -23,10 +24,11 @@ SdlSound::SdlSound() = default;
 SdlSound::~SdlSound() { Close(); }
 
 void SdlSound::Open() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) Fail("no sound device");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) Fail(SDL_GetError());
     if (Mix_OpenAudio(Frequency, AUDIO_S16SYS, 2, BufferFrames) != 0) {
+        const std::string reason = SDL_GetError();  // before the shutdown can replace it
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        Fail("cannot open the sound device");
+        Fail(reason);
     }
     open_ = true;
     Mix_AllocateChannels(SoundCount);

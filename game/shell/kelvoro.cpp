@@ -12,10 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/high_score.h"
 #include "display/display_sdl.h"
 #include "display/pictures.h"
+#include "display/sound.h"
 #include "display/sound_sdl.h"
 #include "play/caves.h"
+#include "play/state.h"
 #include "shell/headless.h"
 #include "shell/main.h"
 #include "shell/parse.h"
@@ -24,7 +27,7 @@
 namespace {
 
 constexpr std::string_view Usage =
-    "usage: kelvoro [--windowed] [--cave N | --cave-file PATH] [--replay PATH] [--record PATH]\n"
+    "usage: kelvoro [--windowed] [--mute] [--cave N | --cave-file PATH] [--replay PATH] [--record PATH]\n"
     "               [--frames F --screenshot PATH]\n"
     "       kelvoro --print-cave N | --help | --version\n"
     "       kelvoro --headless (--cave N | --cave-file PATH) [--replay PATH] [--frames F] [--continue]\n"
@@ -33,7 +36,8 @@ constexpr std::string_view Usage =
     "Without --headless the game runs on screen, full screen unless --windowed; with --cave or\n"
     "--cave-file it starts a new game at once instead of showing the title.\n"
     "\n"
-    "  --windowed        run in an 800 x 600 window\n"
+    "  --windowed        run in an 800 x 600 window (F11 or Alt+Enter switch at any time)\n"
+    "  --mute            start without sound (m turns it on and off during play)\n"
     "  --record PATH     record the game played, from the first new game on, as a replay\n"
     "                    (with its clock ticks) that --headless plays to the same end\n"
     "  --screenshot PATH with --frames F (1 or more): write the picture after frame F as a BMP\n"
@@ -85,7 +89,17 @@ struct ScreenRun {
     ScreenOptions screen;
     std::string record;
     std::string screenshot;
+    bool mute = false;
 };
+
+// The high score of earlier games, kept where the run keeps a new one.
+void ReadHighScore(GameRun& run) {
+    run.highScoreFile = HighScorePath();
+    if (run.highScoreFile.empty()) return;
+    std::string warning;
+    Game.HighScore = LoadHighScore(run.highScoreFile, warning);
+    if (!warning.empty()) std::cerr << "kelvoro: " << warning << "\n";
+}
 
 // The game on screen: start-up, the title (or a new game at once), the main loop.
 int RunOnScreen(const HeadlessOptions& options, const ScreenRun& screenRun) {
@@ -100,6 +114,9 @@ int RunOnScreen(const HeadlessOptions& options, const ScreenRun& screenRun) {
     run.recording = screenRun.record.empty() ? nullptr : &recording;
     run.frames = options.frames;
     run.screenshot = screenRun.screenshot;
+    // A replay or a screenshot run shows a game, and keeps no score of it.
+    if (!run.replay && run.screenshot.empty()) ReadHighScore(run);
+    SetSoundMuted(screenRun.mute);
 
     SdlScreen screen(screenRun.screen);
     SdlSound sound;
@@ -164,6 +181,8 @@ int main(int argc, char** argv) {
             path = args[++i];
         } else if (option == "--windowed") {
             screenRun.screen.windowed = true;
+        } else if (option == "--mute") {
+            screenRun.mute = true;
         } else {
             return Fail("unknown option " + std::string(option));
         }
@@ -177,8 +196,8 @@ int main(int argc, char** argv) {
     if (options.cave != 0 && !options.caveFile.empty()) return Fail("--cave and --cave-file go one at a time");
     if (headless) {
         if (options.cave == 0 && options.caveFile.empty()) return Fail("--headless needs --cave N or --cave-file PATH");
-        if (!screenRun.record.empty() || !screenRun.screenshot.empty() || screenRun.screen.windowed)
-            return Fail("--record, --screenshot and --windowed go with the game on screen");
+        if (!screenRun.record.empty() || !screenRun.screenshot.empty() || screenRun.screen.windowed || screenRun.mute)
+            return Fail("--record, --screenshot, --windowed and --mute go with the game on screen");
         return RunHeadless(options, std::cout, std::cerr);
     }
     if (options.continueGame || options.printGrid) return Fail("--continue and --print-grid go with --headless");

@@ -41,15 +41,6 @@ const Binding& BindingOf(ReplayEvent event) {
     return *Find([event](const Binding& binding) { return binding.event == event; });
 }
 
-void BackToTitle() {
-    Game.InGame = False;
-    Game.ScrollX = 0;
-    Game.ScrollY = 0;
-    Game.Lives = 0;
-    StopSound(SndInfo);
-    PlayLooping(SndTheme);
-}
-
 void NextStartLevel() {
     Game.StartLevel = static_cast<int16_t>(Game.StartLevel + 4);
     PlaySound(SndPling);
@@ -84,6 +75,15 @@ void TogglePause() {
 }
 
 }  // namespace
+
+void BackToTitle() {
+    Game.InGame = False;
+    Game.ScrollX = 0;
+    Game.ScrollY = 0;
+    Game.Lives = 0;
+    StopSound(SndInfo);
+    PlayLooping(SndTheme);
+}
 
 void StartNewGame(int16_t cave) {
     StopSound(SndTheme);

@@ -14,6 +14,7 @@ enum class ReplayEvent { Left, Right, Up, Down, Esc, Enter, Space, Level, Tick }
 // Character codes of the command keys the window posts as typed text.
 constexpr int16_t KeySpace = 32;
 constexpr int16_t KeyLevel = 108;  // lower-case l only
+constexpr int16_t KeyMute = 109;   // m: sound off and on again, not part of a game
 
 std::optional<ReplayEvent> EventNamed(std::string_view name);
 std::string_view NameOf(ReplayEvent event);
@@ -26,6 +27,9 @@ void PressKey(ReplayEvent event);
 
 void Form_KeyDown(int16_t keyCode);
 void Form_KeyPress(int16_t keyAscii);
+
+// Leaves the game for the title screen, its music back on.
+void BackToTitle();
 
 // A new game at `cave`: three lives, no points, the cave started.
 void StartNewGame(int16_t cave);

@@ -1,16 +1,21 @@
 #include "shell/main.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/game_error.h"
+#include "common/high_score.h"
 #include "display/display.h"
 #include "display/pictures.h"
 #include "display/sound.h"
 #include "play/bookkeeping.h"
 #include "play/caves.h"
 #include "play/state.h"
+#include "shell/demo.h"
 #include "shell/frame.h"
 #include "shell/keys.h"
 #include "shell/title.h"
@@ -19,13 +24,30 @@ namespace {
 
 const std::string MainLoopFailure = "Fehler in der Main-Loop!\r";
 
+// A replay being played: its frame 0 is the run's frame `start`.
+struct Playback {
+    const Replay* replay = nullptr;
+    int start = -1;  // not started yet
+    size_t next = 0;
+};
+
 // A run under way: the run and what the loop keeps of it between passes.
 struct Loop {
+    explicit Loop(GameRun& played) : run(played), virtualNow(Game.LastFrameTick), replay{played.replay} {}
+
     GameRun& run;
     uint32_t virtualNow;
-    int gameStart = -1;  // the frame at which the run's first game began
-    size_t nextStep = 0;
+    Playback replay;  // the run's, from its first game on
     bool stopped = false;
+    // Arrows held down, the one pressed last at the back, and the frame it went down in.
+    std::vector<int16_t> held;
+    int heldSince = 0;
+    int idleFrames = 0;  // title frames without a key
+    std::optional<Demo> demo;
+    Playback demoPlayback;
+    int demosShown = 0;
+    int32_t highScoreBeforeDemo = 0;
+    int32_t highScoreKept = 0;
 };
 
 uint32_t Now(const Loop& loop) { return loop.run.clock == Clock::Real ? TickCount() : loop.virtualNow; }
@@ -36,16 +58,22 @@ bool Due(const Loop& loop, uint32_t since, uint32_t period) { return Now(loop) -
 // replay or in the solver. (On the title it would go on taking lives from a game ended.)
 bool ClockMayRun() { return Game.InGame && !Game.PlayerDead && Game.ClockRunning && !Game.Paused; }
 
-bool ClockFollowsReplay(const Loop& loop) { return loop.run.replay && loop.run.replay->listsTicks; }
+const Playback& PlaybackOf(const Loop& loop) { return loop.demo ? loop.demoPlayback : loop.replay; }
 
+bool ClockFollowsReplay(const Loop& loop) {
+    const Playback& playback = PlaybackOf(loop);
+    return playback.replay && playback.replay->listsTicks;
+}
+
+// A recording takes the run's own game, never the demo.
 void Note(const Loop& loop, ReplayEvent event) {
-    if (loop.run.recording && loop.gameStart >= 0)
-        loop.run.recording->replay.steps.push_back({loop.run.drawn - loop.gameStart, event});
+    if (loop.run.recording && loop.replay.start >= 0 && !loop.demo)
+        loop.run.recording->replay.steps.push_back({loop.run.drawn - loop.replay.start, event});
 }
 
 void NoteGameStart(Loop& loop) {
-    if (loop.gameStart >= 0 || !Game.InGame) return;
-    loop.gameStart = loop.run.drawn;
+    if (loop.replay.start >= 0 || !Game.InGame || loop.demo) return;
+    loop.replay.start = loop.run.drawn;
     if (loop.run.recording) loop.run.recording->cave = Game.CaveNumber;
 }
 
@@ -82,19 +110,84 @@ void Play(Loop& loop, ReplayEvent event) {
     }
 }
 
-// The window's keys first, then the replay's events of the frames drawn so far.
-void PlayEvents(Loop& loop) {
+void PlayDueSteps(Loop& loop, Playback& playback) {
+    if (!playback.replay || playback.start < 0) return;
+    const std::vector<ReplayStep>& steps = playback.replay->steps;
+    for (; playback.next < steps.size() && steps[playback.next].frame <= loop.run.drawn - playback.start;
+         ++playback.next)
+        Play(loop, steps[playback.next].event);
+}
+
+void StartDemo(Loop& loop) {
+    loop.idleFrames = 0;
+    loop.demo = MakeDemo(loop.demosShown++);
+    if (!loop.demo) return;
+    loop.highScoreBeforeDemo = Game.HighScore;
+    loop.demoPlayback = Playback{&loop.demo->replay, loop.run.drawn};
+    StartNewGame(loop.demo->cave);
+}
+
+// The demo leaves nothing behind: not its game, nor a high score.
+void EndDemo(Loop& loop) {
+    loop.demo.reset();
+    loop.demoPlayback = Playback{};
+    Game.Paused = False;
+    BackToTitle();
+    Game.HighScore = loop.highScoreBeforeDemo;
+}
+
+bool DemoOver(const Loop& loop) {
+    const std::vector<ReplayStep>& steps = loop.demo->replay.steps;
+    const int last = steps.empty() ? 0 : steps.back().frame;
+    return loop.run.drawn - loop.demoPlayback.start > last + DemoTailFrames || !Game.InGame;
+}
+
+// Held arrows move the player once a frame, from the frame after the press on; the
+// system's own key repeat never reaches the game.
+void PressArrow(Loop& loop, int16_t code) {
+    std::erase(loop.held, code);
+    loop.held.push_back(code);
+    loop.heldSince = loop.run.drawn;
+}
+
+void PlayHeldArrow(Loop& loop) {
+    if (loop.held.empty() || loop.heldSince >= loop.run.drawn) return;
+    if (const std::optional<ReplayEvent> move = EventOfKey({WindowEvent::Kind::KeyDown, loop.held.back()}))
+        Play(loop, *move);
+}
+
+// Leaving the window pauses a running cave as Space would, so that it can be recorded
+// and played back like any other pause.
+void PauseOnLeaving(Loop& loop) {
+    loop.held.clear();
+    if (Game.InGame && !Game.PlayerDead && !Game.Paused && !loop.demo) Play(loop, ReplayEvent::Space);
+}
+
+void PlayWindowEvent(Loop& loop, const WindowEvent& event) {
+    using Kind = WindowEvent::Kind;
+    if (event.kind == Kind::Quit) Game.Running = False;
+    if (event.kind == Kind::FocusLost) PauseOnLeaving(loop);
+    if (event.kind == Kind::KeyReleased) std::erase(loop.held, event.code);
+    if (event.kind != Kind::KeyDown && event.kind != Kind::KeyPress) return;
+    loop.idleFrames = 0;
+    // Any key ends the demo, and does nothing else.
+    if (loop.demo) {
+        EndDemo(loop);
+        return;
+    }
+    if (event.kind == Kind::KeyPress && event.code == KeyMute) SetSoundMuted(!SoundMuted());
+    if (event.kind == Kind::KeyDown) PressArrow(loop, event.code);
+    if (const std::optional<ReplayEvent> key = EventOfKey(event)) Play(loop, *key);
+}
+
+// The window's keys first, then the held arrow once a frame, then the replay's events of
+// the frames drawn so far.
+void PlayEvents(Loop& loop, bool drewFrame) {
     EventQueue queue;
     PumpWindowEvents(queue);
-    for (const WindowEvent& event : queue) {
-        if (event.kind == WindowEvent::Kind::Quit) Game.Running = False;
-        if (const std::optional<ReplayEvent> key = EventOfKey(event)) Play(loop, *key);
-    }
-    if (!loop.run.replay || loop.gameStart < 0) return;
-    const std::vector<ReplayStep>& steps = loop.run.replay->steps;
-    for (; loop.nextStep < steps.size() && steps[loop.nextStep].frame <= loop.run.drawn - loop.gameStart;
-         ++loop.nextStep)
-        Play(loop, steps[loop.nextStep].event);
+    for (const WindowEvent& event : queue) PlayWindowEvent(loop, event);
+    if (drewFrame) PlayHeldArrow(loop);
+    PlayDueSteps(loop, loop.demo ? loop.demoPlayback : loop.replay);
 }
 
 // 0, 10, .. 250, 255, 245, .. 5, 0, 10, ..: 52 title frames a cycle.
@@ -122,11 +215,30 @@ void DrawFrame(Loop& loop) {
         StepCreditsFade();
         DrawTitleScreen();
     }
+    if (loop.demo) DrawDemoBanner();
     FlipScreen();
     Game.LastFrameTick = Now(loop);
     ++loop.run.drawn;
     if (loop.run.drawn == loop.run.frames && !loop.run.screenshot.empty()) SaveScreenshot(loop.run.screenshot);
     ClearBackBuffer(0);
+}
+
+// The title starts its demo after a while without a key, on screen only.
+void TurnToTheDemo(Loop& loop) {
+    if (loop.demo) {
+        if (DemoOver(loop)) EndDemo(loop);
+        return;
+    }
+    if (Game.InGame || loop.run.clock != Clock::Real || loop.run.replay) return;
+    if (++loop.idleFrames >= DemoIdleFrames) StartDemo(loop);
+}
+
+// A new high score is kept at once, so that no way of ending the program loses it.
+void KeepHighScoreFile(Loop& loop) {
+    if (loop.run.highScoreFile.empty() || loop.demo || Game.HighScore == loop.highScoreKept) return;
+    std::string error;
+    if (!SaveHighScore(loop.run.highScoreFile, Game.HighScore, error)) std::fprintf(stderr, "kelvoro: %s\n", error.c_str());
+    loop.highScoreKept = Game.HighScore;
 }
 
 bool Finished(const Loop& loop) {
@@ -142,20 +254,28 @@ void WaitForNextDue(Loop& loop) {
     }
     const uint32_t now = TickCount();
     uint32_t wait = FramePeriod - std::min(FramePeriod, now - Game.LastFrameTick);
-    if (ClockMayRun()) wait = std::min(wait, ClockPeriod - std::min(ClockPeriod, now - Game.LastClockTick));
+    // A clock that follows a replay ticks with its frames: it is no reason to wake.
+    if (ClockMayRun() && !ClockFollowsReplay(loop))
+        wait = std::min(wait, ClockPeriod - std::min(ClockPeriod, now - Game.LastClockTick));
     if (wait > 0) WaitForWindowEvents(wait);
 }
 
 }  // namespace
 
 bool MainLoop(GameRun& run) {
-    Loop loop{run, Game.LastFrameTick};
+    Loop loop(run);
+    loop.highScoreKept = Game.HighScore;
     NoteGameStart(loop);
     try {
         while (true) {
-            if (Due(loop, Game.LastFrameTick, FramePeriod)) DrawFrame(loop);
-            PlayEvents(loop);
+            const bool drewFrame = Due(loop, Game.LastFrameTick, FramePeriod);
+            if (drewFrame) {
+                DrawFrame(loop);
+                TurnToTheDemo(loop);
+            }
+            PlayEvents(loop, drewFrame);
             TickClockIfDue(loop);
+            KeepHighScoreFile(loop);
             if (Finished(loop)) return true;
             WaitForNextDue(loop);
         }

@@ -38,6 +38,7 @@ struct GameRun {
     int frames = -1;                 // stop after this many frames; -1: only Esc or the window ends it
     std::string screenshot;          // the picture of the last of those frames, as a BMP file
     bool stopAtExit = false;
+    std::string highScoreFile;       // where a new high score is kept at once; empty: nowhere
 
     int drawn = 0;
     std::vector<CaveExit> exits;

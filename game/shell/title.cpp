@@ -5,6 +5,7 @@
 #include <string>
 
 #include "display/display.h"
+#include "display/sound.h"
 #include "play/state.h"
 
 namespace {
@@ -24,6 +25,13 @@ constexpr std::array<const char*, 6> Credits{
     "And thank you for your patience!",
 };
 
+// Without a sound device the game says so among its credits.
+constexpr const char* Silent = "No sound device could be opened: the game plays without sound";
+
+int CreditCount() { return static_cast<int>(Credits.size()) + (SoundUnavailable() ? 1 : 0); }
+
+const char* CreditText(int line) { return line < static_cast<int>(Credits.size()) ? Credits[static_cast<size_t>(line)] : Silent; }
+
 void DrawSprite(Picture picture, int x) { BlitPicture(picture, WholeCell, x, SpriteRow, false); }
 
 }  // namespace
@@ -38,7 +46,7 @@ void DrawTitleScreen() {
     // The digger winks on the frame where the next credit line begins.
     if (Game.FadeLevel == 0) {
         DrawSprite(PlayerBmp[1], 216);
-        if (++Game.CreditLine > 5) Game.CreditLine = 0;
+        if (++Game.CreditLine >= CreditCount()) Game.CreditLine = 0;
     } else {
         DrawSprite(PlayerBmp[0], 216);
     }
@@ -46,7 +54,7 @@ void DrawTitleScreen() {
     std::snprintf(highScore, sizeof highScore, "%07d", Game.HighScore);
     DrawTextAt(std::string("H-Score: ") + highScore, 500, 380, White);
     DrawTextAt("Level: " + std::to_string(Game.StartLevel), 500, 410, White);
-    const std::string credit = Credits[static_cast<size_t>(Game.CreditLine)];
+    const std::string credit = CreditText(Game.CreditLine);
     const auto grey = static_cast<uint32_t>(Game.FadeLevel);
     DrawTextAt(credit, CenteredTextX(credit), 450, RGB(grey, grey, grey));
 }

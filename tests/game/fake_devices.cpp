@@ -8,6 +8,11 @@ void FakeDisplay::Record(const std::string& call) {
     if (name == failing) throw GameError(5, "the fake " + name + " failed");
 }
 
+void FakeSound::Open() {
+    log.push_back("Open");
+    if (!failingOpen.empty()) throw GameError(1, failingOpen);
+}
+
 void FakeSound::Load(Sound sound, const std::string& path) {
     log.push_back("Load " + std::to_string(sound));
     if (sound == failingLoad) throw GameError(53, "cannot load " + path);

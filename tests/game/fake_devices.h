@@ -68,8 +68,9 @@ class FakeSound : public SoundDevice {
 public:
     std::vector<std::string> log;
     int failingLoad = -1;  // the sound whose file is missing
+    std::string failingOpen;  // set: Open fails for this reason
 
-    void Open() override { log.push_back("Open"); }
+    void Open() override;
     void Close() override { log.push_back("Close"); }
     void Load(Sound sound, const std::string& path) override;
     void Play(Sound sound, bool looping) override {

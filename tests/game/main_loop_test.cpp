@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <tuple>
+
+#include "common/high_score.h"
 #include "fake_devices.h"
 #include "play/state.h"
+#include "shell/demo.h"
+#include "shell/headless.h"
 #include "shell/keys.h"
 #include "shell/main.h"
 
@@ -184,7 +193,9 @@ TEST_F(MainLoopTest, TheScreenshotShowsTheLastFrameBeforeTheBufferIsCleared) {
 TEST_F(MainLoopTest, ARecordingBeginsWithTheFirstGame) {
     Recording recording;
     run.recording = &recording;
-    display.posted = {{WindowEvent::Kind::KeyDown, KeyRight}, {WindowEvent::Kind::KeyPress, KeyEnter}};
+    display.posted = {{WindowEvent::Kind::KeyDown, KeyRight},
+                      {WindowEvent::Kind::KeyReleased, KeyRight},
+                      {WindowEvent::Kind::KeyPress, KeyEnter}};
     display.onPump = [&] {
         if (display.now == 300) display.posted = {{WindowEvent::Kind::KeyDown, KeyDown}};
         if (display.now >= 1300) Game.Running = False;
@@ -196,6 +207,109 @@ TEST_F(MainLoopTest, ARecordingBeginsWithTheFirstGame) {
     // The Enter that began the game is not part of it; its frames count from there.
     EXPECT_EQ(recording.replay.steps[0].event, ReplayEvent::Down);
     EXPECT_EQ(recording.replay.steps[0].frame, 2);
+}
+
+// Counts the recorded steps of each kind per frame.
+std::vector<std::pair<int, ReplayEvent>> Steps(const Recording& recording) {
+    std::vector<std::pair<int, ReplayEvent>> steps;
+    for (const ReplayStep& step : recording.replay.steps)
+        if (step.event != ReplayEvent::Tick) steps.emplace_back(step.frame, step.event);
+    return steps;
+}
+
+TEST_F(MainLoopTest, AHeldArrowMovesAtOnceThenOnceAFrameAndTheLastPressedWins) {
+    using Kind = WindowEvent::Kind;
+    Recording recording;
+    run.recording = &recording;
+    StartNewGame(1);
+    Game.Running = True;
+    display.posted = {{Kind::KeyDown, KeyRight}};
+    display.onPump = [&] {
+        if (display.now == 2 * FramePeriod + 5) display.posted = {{Kind::KeyDown, KeyLeft}};
+        if (display.now == 3 * FramePeriod + 5) display.posted = {{Kind::KeyReleased, KeyLeft}};
+        if (display.now == 4 * FramePeriod + 5) display.posted = {{Kind::KeyReleased, KeyRight}};
+        if (display.now >= 7 * FramePeriod) Game.Running = False;
+    };
+    ASSERT_TRUE(MainLoop(run));
+    const std::vector<std::pair<int, ReplayEvent>> expected{
+        {0, ReplayEvent::Right}, {1, ReplayEvent::Right}, {2, ReplayEvent::Right}, {2, ReplayEvent::Left},
+        {3, ReplayEvent::Left},  {4, ReplayEvent::Right}};
+    EXPECT_EQ(Steps(recording), expected);
+}
+
+TEST_F(MainLoopTest, LeavingTheWindowPausesARunningCaveAsSpaceWould) {
+    Recording recording;
+    run.recording = &recording;
+    StartNewGame(1);
+    Game.Running = True;
+    display.onPump = [&] {
+        if (display.now == 2 * FramePeriod) display.posted = {{WindowEvent::Kind::FocusLost}};
+        if (display.now >= 3 * FramePeriod) Game.Running = False;
+    };
+    ASSERT_TRUE(MainLoop(run));
+    EXPECT_EQ(Game.Paused, True);
+    EXPECT_EQ(Steps(recording), (std::vector<std::pair<int, ReplayEvent>>{{1, ReplayEvent::Space}}));
+}
+
+TEST_F(MainLoopTest, MTurnsTheSoundOffAndOnAgain) {
+    display.posted = {{WindowEvent::Kind::KeyPress, KeyMute}};
+    display.onPump = [] { Game.Running = False; };
+    Game.Running = True;
+    ASSERT_TRUE(MainLoop(run));
+    EXPECT_TRUE(SoundMuted());
+    display.posted = {{WindowEvent::Kind::KeyPress, KeyMute}};
+    Game.Running = True;
+    ASSERT_TRUE(MainLoop(run));
+    EXPECT_FALSE(SoundMuted());
+}
+
+// The title plays a stored solution after 30 idle seconds, exactly as it goes headless,
+// and any key takes the player back with nothing of it kept.
+TEST_F(MainLoopTest, TheIdleTitlePlaysADemoExactlyAndAKeyEndsIt) {
+    ASSERT_FALSE(DemoSolutions.empty());
+    const DemoSolution& first = DemoSolutions[0];
+    std::istringstream text(first.replay);
+    std::string error;
+    const std::optional<Replay> solution = ParseReplay(text, "solution", error);
+    ASSERT_TRUE(solution) << error;
+    UseDisplayDevice(nullptr);
+    StartHeadlessGame(first.cave);
+    const GameRun headless = PlayHeadless(solution->steps.back().frame + 1, &*solution, true);
+    ASSERT_EQ(headless.exits.size(), 1u);
+    UseDisplayDevice(&display);
+    UseSoundDevice(&sound);
+
+    Game = GameState{};
+    Game.HighScore = 7;
+    bool banner = false;
+    RunUntil(FramePeriod * (DemoIdleFrames + 400), [&] {
+        banner = banner || std::find_if(display.log.begin(), display.log.end(), [](const std::string& call) {
+                               return call.rfind("Text DEMO ", 0) == 0;
+                           }) != display.log.end();
+        if (!run.exits.empty() && Game.InGame) display.posted = {{WindowEvent::Kind::KeyPress, KeySpace}};
+        if (!run.exits.empty() && !Game.InGame) Game.Running = False;
+    });
+    EXPECT_TRUE(banner);
+    ASSERT_EQ(run.exits.size(), 1u);
+    const CaveExit& demo = run.exits[0];
+    const CaveExit& expected = headless.exits[0];
+    EXPECT_EQ(std::tie(demo.cave, demo.jewels, demo.time, demo.score),
+              std::tie(expected.cave, expected.jewels, expected.time, expected.score));
+    EXPECT_EQ(Game.InGame, False);
+    EXPECT_EQ(Game.HighScore, 7);
+}
+
+TEST_F(MainLoopTest, ANewHighScoreIsKeptAtOnce) {
+    const std::string file = ::testing::TempDir() + "kelvoro-highscore-" + std::to_string(::getpid());
+    run.highScoreFile = file;
+    Game.HighScore = 100;
+    RunUntil(2 * FramePeriod, [] {
+        if (Game.HighScore == 100) Game.HighScore = 2500;
+    });
+    std::string warning;
+    EXPECT_EQ(LoadHighScore(file, warning), 2500);
+    EXPECT_EQ(warning, "");
+    std::remove(file.c_str());
 }
 
 class MainTest : public MainLoopTest {};
@@ -235,6 +349,26 @@ TEST_F(MainTest, MissingSoundEndsTheProgramAtOnceNamingTheFile) {
     // A file that cannot be loaded is not the sound card's fault.
     EXPECT_EQ(display.log, (std::vector<std::string>{"Open", "Message 53/cannot load ./kvinfo.wav"}));
     EXPECT_EQ(sound.log.back(), "Load " + std::to_string(SndInfo));
+}
+
+TEST_F(MainTest, WithoutASoundDeviceTheGamePlaysSilentlyAndSaysSoOnce) {
+    sound.failingOpen = "no audio hardware";
+    bool silent = false;
+    display.onPump = [&] {
+        silent = SoundUnavailable();
+        Game.Running = False;
+    };
+    std::ostringstream err;
+    std::streambuf* const before = std::cerr.rdbuf(err.rdbuf());
+    const int status = Main(run);
+    std::cerr.rdbuf(before);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(silent);
+    EXPECT_EQ(sound.log, std::vector<std::string>{"Open"});
+    EXPECT_EQ(std::count_if(display.log.begin(), display.log.end(),
+                            [](const std::string& call) { return call.rfind("Message", 0) == 0; }),
+              0);
+    EXPECT_EQ(err.str(), "kelvoro: no sound: no audio hardware\n");
 }
 
 TEST_F(MainTest, MissingPictureShowsItsMessageAndShutsDown) {

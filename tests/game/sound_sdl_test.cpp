@@ -3,7 +3,9 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "display/pictures.h"
@@ -13,6 +15,20 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// What the code under test writes to standard error, for as long as it lives.
+class CapturedErrors {
+public:
+    CapturedErrors() : old_(std::cerr.rdbuf(text_.rdbuf())) {}
+    ~CapturedErrors() { std::cerr.rdbuf(old_); }
+    CapturedErrors(const CapturedErrors&) = delete;
+    CapturedErrors& operator=(const CapturedErrors&) = delete;
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* old_;
+};
 
 void Wait(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
@@ -90,6 +106,118 @@ TEST(SoundStartTest, AMissingWaveFileIsNamedInPlainWordsAndEndsStartUp) {
     // The sound card is not to blame, and the library's own wording stays out.
     ASSERT_EQ(display.log.size(), 1u);
     EXPECT_EQ(display.log[0], "Message 53/cannot load " + folder.string() + SoundFiles[SndInfo] + ": the file is missing");
+}
+
+TEST(SoundStartTest, ADeviceThatWillNotOpenLeavesTheGameSilentSayingWhyOnce) {
+    FakeDisplay display;
+    FakeSound sound;
+    sound.failingOpen = "no audio hardware";
+    UseDisplayDevice(&display);
+    UseSoundDevice(&sound);
+    CapturedErrors errors;
+    EXPECT_TRUE(InitSound());
+    const bool unavailable = SoundUnavailable();
+    const std::string problem = SoundProblem();
+    PlayLooping(SndTheme);
+    PlaySound(SndStep);
+    SetSoundMuted(true);
+    SetSoundMuted(false);
+    ReleaseSound();
+    UseSoundDevice(nullptr);
+    UseDisplayDevice(nullptr);
+    EXPECT_TRUE(unavailable);
+    EXPECT_EQ(problem, "no audio hardware");
+    EXPECT_EQ(errors.Text(), "kelvoro: no sound: no audio hardware\n");
+    EXPECT_TRUE(display.log.empty());
+    // Nothing is loaded, played or closed on a device that never opened.
+    EXPECT_EQ(sound.log, std::vector<std::string>{"Open"});
+    EXPECT_FALSE(SoundUnavailable());
+}
+
+TEST(SoundStartTest, SdlSaysWhyItsDeviceWillNotOpen) {
+    setenv("SDL_AUDIODRIVER", "kelvoro-no-such-driver", 1);
+    SdlSound sound;
+    UseSoundDevice(&sound);
+    std::string errors;
+    {
+        CapturedErrors captured;
+        EXPECT_TRUE(InitSound());
+        errors = captured.Text();
+    }
+    const std::string problem = SoundProblem();
+    ReleaseSound();
+    UseSoundDevice(nullptr);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_NE(problem, "");
+    EXPECT_NE(problem.find("kelvoro-no-such-driver"), std::string::npos) << problem;  // SDL's own words
+    EXPECT_EQ(errors, "kelvoro: no sound: " + problem + "\n");
+}
+
+class SoundMuteTest : public ::testing::Test {
+protected:
+    FakeSound sound;
+
+    void SetUp() override {
+        UseSoundDevice(&sound);
+        ASSERT_TRUE(InitSound());
+    }
+    void TearDown() override {
+        ReleaseSound();
+        SetSoundMuted(false);
+        UseSoundDevice(nullptr);
+    }
+
+    // The calls since the last look.
+    std::vector<std::string> Calls() {
+        std::vector<std::string> calls(sound.log.begin() + static_cast<std::ptrdiff_t>(seen_), sound.log.end());
+        seen_ = sound.log.size();
+        return calls;
+    }
+
+private:
+    size_t seen_ = 0;
+};
+
+std::string Call(const char* name, Sound sound) { return name + std::to_string(sound); }
+
+TEST_F(SoundMuteTest, MutingStopsEveryEffectAndSilencesPlays) {
+    PlayLooping(SndTheme);
+    PlaySound(SndStep);
+    Calls();
+    SetSoundMuted(true);
+    EXPECT_TRUE(SoundMuted());
+    std::vector<std::string> stops;
+    for (int i = 0; i < SoundCount; ++i) stops.push_back(Call("Stop ", static_cast<Sound>(i)));
+    EXPECT_EQ(Calls(), stops);
+    PlaySound(SndPling);
+    PlayLooping(SndInfo);
+    StopSound(SndTheme);
+    EXPECT_EQ(Calls(), std::vector<std::string>{});
+}
+
+TEST_F(SoundMuteTest, UnmutingRestartsTheLoopsTheGameStillWants) {
+    PlayLooping(SndTheme);
+    PlayLooping(SndBonus2);
+    SetSoundMuted(true);
+    StopSound(SndBonus2);  // the bonus cave ended while muted
+    PlayLooping(SndInfo);  // and the game was paused
+    PlaySound(SndStep);
+    Calls();
+    SetSoundMuted(false);
+    EXPECT_FALSE(SoundMuted());
+    EXPECT_EQ(Calls(), (std::vector<std::string>{Call("Loop ", SndInfo), Call("Loop ", SndTheme)}));
+}
+
+TEST_F(SoundMuteTest, MutedBeforeTheStartTheThemeWaitsForUnmuting) {
+    ReleaseSound();
+    SetSoundMuted(true);
+    ASSERT_TRUE(InitSound());
+    PlayLooping(SndTheme);
+    const std::vector<std::string> calls = Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), Call("Load ", SndTheme));  // loaded, not played
+    SetSoundMuted(false);
+    EXPECT_EQ(Calls(), std::vector<std::string>{Call("Loop ", SndTheme)});
 }
 
 }  // namespace
