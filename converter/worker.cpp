@@ -284,7 +284,7 @@ std::optional<Result> convertFile(const ConversionJob& job, bool gapless, const 
         return std::nullopt;
     }
     const bool decodedAudio = context->stream.frames > 0;
-    output_set_control(context, nullptr, COMMAND_DRAIN);
+    output_set_control(context, nullptr, VORTAX_COMMAND_DRAIN);
     input_close(context);
     const int32_t closed = output_close(context);
     if (code == VORTAX_WRITE_FAILED) return failed("Cannot write %s (%s)", job.output, error_name(code));

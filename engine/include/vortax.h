@@ -67,10 +67,10 @@ typedef struct StreamInfo {
     TimeRecord time;         /* playing time at the position */
 } StreamInfo;
 
-enum { PCM_WIDTH_CHANGED = 0x1, PCM_STEREO_CHANGED = 0x2, PCM_FORMAT_CHANGED = 0x4 };
+enum { VORTAX_PCM_WIDTH_CHANGED = 0x1, VORTAX_PCM_STEREO_CHANGED = 0x2, VORTAX_PCM_FORMAT_CHANGED = 0x4 };
 
 typedef struct PcmBlock {
-    int32_t changes;   /* PCM_*_CHANGED bits of the last frame */
+    int32_t changes;   /* VORTAX_PCM_*_CHANGED bits of the last frame */
     void* buffer;
     int32_t size;      /* 16-bit samples after decoding, bytes after adaptation to the output */
     int32_t width;     /* 2 for 16-bit, 1 for 8-bit */
@@ -81,19 +81,19 @@ typedef struct PcmBlock {
 
 /* OutputControl fields, each selected by one mask bit; the command bits share the mask. */
 enum {
-    CONTROL_WIDTH = 0x1,
-    CONTROL_FREQUENCY = 0x2,
-    CONTROL_STEREO = 0x4,
-    CONTROL_PCM_LEVEL = 0x8,
-    CONTROL_MASTER_LEVEL = 0x10,
-    CONTROL_BALANCE = 0x20,
-    CONTROL_PORTS = 0x40,
-    COMMAND_MUTE = 0x80,
-    COMMAND_UNMUTE = 0x100,
-    COMMAND_RESET = 0x200,
-    COMMAND_PAUSE = 0x400,
-    COMMAND_RESTART = 0x800,
-    COMMAND_DRAIN = 0x1000
+    VORTAX_CONTROL_WIDTH = 0x1,
+    VORTAX_CONTROL_FREQUENCY = 0x2,
+    VORTAX_CONTROL_STEREO = 0x4,
+    VORTAX_CONTROL_PCM_LEVEL = 0x8,
+    VORTAX_CONTROL_MASTER_LEVEL = 0x10,
+    VORTAX_CONTROL_BALANCE = 0x20,
+    VORTAX_CONTROL_PORTS = 0x40,
+    VORTAX_COMMAND_MUTE = 0x80,
+    VORTAX_COMMAND_UNMUTE = 0x100,
+    VORTAX_COMMAND_RESET = 0x200,
+    VORTAX_COMMAND_PAUSE = 0x400,
+    VORTAX_COMMAND_RESTART = 0x800,
+    VORTAX_COMMAND_DRAIN = 0x1000
 };
 
 typedef struct OutputControl {
@@ -108,21 +108,21 @@ typedef struct OutputControl {
 
 /* Output capability flags. */
 enum {
-    CAPS_MULAW = 0x10000,      /* wants 8-bit mu-law */
-    CAPS_LINEAR16 = 0x20000,   /* takes 16-bit linear PCM */
-    CAPS_DELAY = 0x400000,     /* answers the delay query */
-    CAPS_DEFAULT = (int32_t)0x8FBFFFFF
+    VORTAX_CAPS_MULAW = 0x10000,      /* wants 8-bit mu-law */
+    VORTAX_CAPS_LINEAR16 = 0x20000,   /* takes 16-bit linear PCM */
+    VORTAX_CAPS_DELAY = 0x400000,     /* answers the delay query */
+    VORTAX_CAPS_DEFAULT = (int32_t)0x8FBFFFFF
 };
 
-/* What a module's query method fills in. Flags: MODULE_INFO_NAME asks for the module's
- * name and description, MODULE_INFO_COUNT for its number of devices, MODULE_INFO_DEVICE
- * (without MODULE_INFO_NAME) for device `index`. */
-enum { MODULE_INFO_NAME = 0x1, MODULE_INFO_COUNT = 0x2, MODULE_INFO_DEVICE = 0x4 };
-enum { DEVICE_PATTERN = 1, DEVICE_DEFAULT = 2 };
+/* What a module's query method fills in. Flags: VORTAX_MODULE_INFO_NAME asks for the
+ * module's name and description, VORTAX_MODULE_INFO_COUNT for its number of devices,
+ * VORTAX_MODULE_INFO_DEVICE (without VORTAX_MODULE_INFO_NAME) for device `index`. */
+enum { VORTAX_MODULE_INFO_NAME = 0x1, VORTAX_MODULE_INFO_COUNT = 0x2, VORTAX_MODULE_INFO_DEVICE = 0x4 };
+enum { VORTAX_DEVICE_PATTERN = 1, VORTAX_DEVICE_DEFAULT = 2 };
 
 typedef struct ModuleInfo {
     int32_t index;        /* in: the device asked for; out: the number of devices */
-    int32_t device_flags; /* DEVICE_PATTERN, DEVICE_DEFAULT or 0 */
+    int32_t device_flags; /* VORTAX_DEVICE_PATTERN, VORTAX_DEVICE_DEFAULT or 0 */
     char name[256];
     char description[256];
 } ModuleInfo;
@@ -137,12 +137,12 @@ typedef struct InputMethods {
     int32_t (*close)(void* instance);
     int32_t (*read)(void* instance, void* buffer, int32_t length); /* bytes, 0 at the end, or a code */
     int32_t (*seek)(void* instance, int32_t offset);
-    int32_t (*get_flags)(void* instance); /* INPUT_CAN_SEEK */
+    int32_t (*get_flags)(void* instance); /* VORTAX_INPUT_CAN_SEEK */
     int32_t (*get_size)(void* instance);  /* bytes, 0 unknown */
     int32_t (*control)(void* instance, int32_t a, int32_t b, int32_t c);
 } InputMethods;
 
-enum { INPUT_CAN_SEEK = 0x1 };
+enum { VORTAX_INPUT_CAN_SEEK = 0x1 };
 
 typedef struct OutputMethods {
     int32_t (*probe)(const char* name);
@@ -217,7 +217,7 @@ struct EngineContext {
     const char* name; /* "VORTAX" */
     struct {
         int32_t state; /* 0 closed, 1 open */
-        int32_t flags; /* INPUT_CAN_SEEK */
+        int32_t flags; /* VORTAX_INPUT_CAN_SEEK */
         int32_t position;
         int32_t size;
         int32_t duration; /* whole seconds */

@@ -231,7 +231,7 @@ void UpdateStream(EngineContext* context, const FrameHeader& header) {
         if (average != 0) context->input.duration = context->state->audioBytes / (average * 125);
     }
     UpdatePosition(context);
-    if (context->output.module && (context->output.caps & CAPS_DELAY)) {
+    if (context->output.module && (context->output.caps & VORTAX_CAPS_DELAY)) {
         int32_t delay = 0;
         context->pcm.delay = Out(context)->output.delay(Out(context), Out(context)->instance, &delay) >= 0 ? delay : 0;
     }
@@ -318,14 +318,14 @@ void KeepFormat(EngineContext* context) {
 // Turns the decoded 16-bit samples into what the output takes.
 void Adapt(EngineContext* context) {
     PcmBlock& pcm = context->pcm;
-    if (context->output.caps & CAPS_LINEAR16) {
+    if (context->output.caps & VORTAX_CAPS_LINEAR16) {
         pcm.size *= 2;
         return;
     }
     pcm.width = 1;
     const auto* samples = static_cast<const int16_t*>(pcm.buffer);
     auto* bytes = static_cast<uint8_t*>(pcm.buffer);
-    const bool mulaw = context->output.caps & CAPS_MULAW;
+    const bool mulaw = context->output.caps & VORTAX_CAPS_MULAW;
     for (int32_t i = 0; i < pcm.size; ++i)
         bytes[i] = mulaw ? MulawOf(samples[i]) : static_cast<uint8_t>(samples[i] / 256 + 128);
 }
@@ -350,9 +350,9 @@ int32_t DecodeInto(EngineContext* context, int16_t* buffer) {
     }
     KeepFormat(context);
     Adapt(context);
-    pcm.changes = (pcm.width != width ? PCM_WIDTH_CHANGED : 0) |
-                  (pcm.stereo != stereo ? PCM_STEREO_CHANGED | PCM_FORMAT_CHANGED : 0) |
-                  (pcm.frequency != frequency ? PCM_FORMAT_CHANGED : 0);
+    pcm.changes = (pcm.width != width ? VORTAX_PCM_WIDTH_CHANGED : 0) |
+                  (pcm.stereo != stereo ? VORTAX_PCM_STEREO_CHANGED | VORTAX_PCM_FORMAT_CHANGED : 0) |
+                  (pcm.frequency != frequency ? VORTAX_PCM_FORMAT_CHANGED : 0);
     UpdateStream(context, header);
     return VORTAX_OK;
 }
@@ -390,7 +390,7 @@ int32_t WriteKeptTail(EngineContext* context) {
 
 int32_t Seek(EngineContext* context, int32_t offset) {
     if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
-    if (!(context->input.flags & INPUT_CAN_SEEK) || context->input.size == 0) return -1;
+    if (!(context->input.flags & VORTAX_INPUT_CAN_SEEK) || context->input.size == 0) return -1;
     offset = std::clamp(offset, 0, context->input.size);
     context->input.position = offset;
     context->stream.fraction = static_cast<float>(offset) / static_cast<float>(context->input.size);
@@ -430,7 +430,7 @@ int32_t engine_create(EngineContext** context) {
         return VORTAX_OUT_OF_MEMORY;
     }
     created->name = "VORTAX";
-    created->output.caps = CAPS_DEFAULT;
+    created->output.caps = VORTAX_CAPS_DEFAULT;
     created->pcm.stereo = -1;
     created->get_pointer = variable_get_pointer;
     created->get_string = variable_get_string;

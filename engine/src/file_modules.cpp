@@ -60,9 +60,9 @@ bool IsRegularFile(FILE* file) {
 
 int32_t Query(ModuleInfo* info, int32_t flags, const char* name, const Device* devices, int32_t count) {
     if (!info) return VORTAX_INVALID_PARAMETERS;
-    if (flags & MODULE_INFO_NAME) Fill(info, name, "Version 1.2");
-    if (flags & MODULE_INFO_COUNT) info->index = count;
-    if (!(flags & MODULE_INFO_NAME) && (flags & MODULE_INFO_DEVICE)) {
+    if (flags & VORTAX_MODULE_INFO_NAME) Fill(info, name, "Version 1.2");
+    if (flags & VORTAX_MODULE_INFO_COUNT) info->index = count;
+    if (!(flags & VORTAX_MODULE_INFO_NAME) && (flags & VORTAX_MODULE_INFO_DEVICE)) {
         if (info->index < 0 || info->index >= count) return VORTAX_INVALID_PARAMETERS;
         const Device& device = devices[info->index];
         Fill(info, device.name, device.description);
@@ -93,7 +93,7 @@ int32_t New(void** instance, const char* name, const ModuleRecord* module, Engin
 
 // Input.
 
-constexpr Device InputDevices[] = {{"*", "any file name", DEVICE_PATTERN}, {"-", "standard input", 0}};
+constexpr Device InputDevices[] = {{"*", "any file name", VORTAX_DEVICE_PATTERN}, {"-", "standard input", 0}};
 
 int32_t InputQuery(ModuleInfo* info, int32_t flags) { return Query(info, flags, "Input From File", InputDevices, 2); }
 
@@ -151,7 +151,7 @@ int32_t InputSeek(void* instance, int32_t offset) {
 // at the file's beginning.
 bool CanSeek(const FileInput& input) { return input.file && input.file != stdin && IsRegularFile(input.file); }
 
-int32_t InputFlags(void* instance) { return CanSeek(*static_cast<FileInput*>(instance)) ? INPUT_CAN_SEEK : 0; }
+int32_t InputFlags(void* instance) { return CanSeek(*static_cast<FileInput*>(instance)) ? VORTAX_INPUT_CAN_SEEK : 0; }
 
 // The size, or 0 (unknown): also for a file too long for the engine's 32-bit count.
 int32_t InputSize(void* instance) {
@@ -167,8 +167,8 @@ int32_t AcceptEveryName(const char*) { return 0; }
 
 // Output.
 
-constexpr Device OutputDevices[] = {{"*, or raw:*", "file name (raw PCM format)", DEVICE_PATTERN},
-                                    {"wav:*", "file name (WAV format)", DEVICE_PATTERN},
+constexpr Device OutputDevices[] = {{"*, or raw:*", "file name (raw PCM format)", VORTAX_DEVICE_PATTERN},
+                                    {"wav:*", "file name (WAV format)", VORTAX_DEVICE_PATTERN},
                                     {"-", "standard output", 0}};
 
 int32_t OutputQuery(ModuleInfo* info, int32_t flags) { return Query(info, flags, "Output To File", OutputDevices, 3); }

@@ -56,7 +56,7 @@ int32_t ModuleGetControl(void* self, void*, OutputControl* control, int32_t mask
     return VORTAX_OK;
 }
 int32_t ModuleDelay(void* self, void*, int32_t* value) { CALL_OUTPUT(delay, -1, value); }
-int32_t ModuleCaps(void* self, void*) { CALL_OUTPUT(caps, CAPS_DEFAULT); }
+int32_t ModuleCaps(void* self, void*) { CALL_OUTPUT(caps, VORTAX_CAPS_DEFAULT); }
 int32_t ModuleCommand(void* self, void*, int32_t a, int32_t b, int32_t c) { CALL_OUTPUT(command, -1, a, b, c); }
 
 #undef CALL_INPUT

@@ -55,15 +55,15 @@ int32_t Info(const ModuleRecord* module, int32_t (*query)(ModuleInfo*, int32_t),
     if (!info) return VORTAX_INVALID_PARAMETERS;
     if (query) return query(info, flags);
     // A module that cannot describe itself.
-    if (flags & MODULE_INFO_NAME) {
+    if (flags & VORTAX_MODULE_INFO_NAME) {
         std::snprintf(info->name, sizeof info->name, "%s", "unknown module name");
         info->description[0] = '\0';
     }
-    if (flags & MODULE_INFO_COUNT) info->index = 1;
-    if (!(flags & MODULE_INFO_NAME) && (flags & MODULE_INFO_DEVICE)) {
+    if (flags & VORTAX_MODULE_INFO_COUNT) info->index = 1;
+    if (!(flags & VORTAX_MODULE_INFO_NAME) && (flags & VORTAX_MODULE_INFO_DEVICE)) {
         if (info->index != 0) return VORTAX_INVALID_PARAMETERS;
         std::snprintf(info->name, sizeof info->name, "%s", "unknown device name");
-        info->device_flags = DEVICE_PATTERN;
+        info->device_flags = VORTAX_DEVICE_PATTERN;
     }
     return VORTAX_OK;
 }

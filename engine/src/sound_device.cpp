@@ -167,18 +167,18 @@ int32_t Query(ModuleInfo* info, int32_t flags) {
     if (!info) return VORTAX_INVALID_PARAMETERS;
     const int32_t asked = info->index;
     DeviceLayer& layer = Layer();
-    if (flags & MODULE_INFO_NAME) {
+    if (flags & VORTAX_MODULE_INFO_NAME) {
         std::snprintf(info->name, sizeof info->name, "%s", "Win32 Sound Driver Interface");
         std::snprintf(info->description, sizeof info->description, "%s", "Version 1.2");
     }
-    if (flags & MODULE_INFO_COUNT) info->index = layer.Count() + 1;
-    if (!(flags & MODULE_INFO_NAME) && (flags & MODULE_INFO_DEVICE)) {
+    if (flags & VORTAX_MODULE_INFO_COUNT) info->index = layer.Count() + 1;
+    if (!(flags & VORTAX_MODULE_INFO_NAME) && (flags & VORTAX_MODULE_INFO_DEVICE)) {
         if (asked < 0 || asked > layer.Count()) return VORTAX_INVALID_PARAMETERS;
         std::string description;
         if (!layer.Describe(asked == 0 ? DefaultDevice : asked - 1, description)) return -1;
         std::snprintf(info->name, sizeof info->name, "%s%d", Prefix, asked);
         std::snprintf(info->description, sizeof info->description, "%s", description.c_str());
-        info->device_flags = asked == 0 ? DEVICE_DEFAULT : 0;
+        info->device_flags = asked == 0 ? VORTAX_DEVICE_DEFAULT : 0;
     }
     return VORTAX_OK;
 }
@@ -293,29 +293,29 @@ int32_t Write(void* instance, const void* buffer, int32_t size, int32_t, int32_t
 int32_t SetControl(void* instance, const OutputControl* record, int32_t mask) {
     auto& output = *static_cast<SoundOutput*>(instance);
     if (!record) return VORTAX_INVALID_PARAMETERS;
-    if (mask & COMMAND_RESET) {
+    if (mask & VORTAX_COMMAND_RESET) {
         if (output.handle) output.handle->Reset();
         Drain(output);
     }
-    if (mask & COMMAND_DRAIN) Drain(output);
-    if ((mask & COMMAND_PAUSE) && output.handle) output.handle->Pause();
-    if ((mask & COMMAND_RESTART) && output.handle) output.handle->Restart();
-    if (mask & (CONTROL_FREQUENCY | CONTROL_STEREO)) OpenDevice(output, record->frequency, record->stereo);
-    if (mask & COMMAND_MUTE) {
+    if (mask & VORTAX_COMMAND_DRAIN) Drain(output);
+    if ((mask & VORTAX_COMMAND_PAUSE) && output.handle) output.handle->Pause();
+    if ((mask & VORTAX_COMMAND_RESTART) && output.handle) output.handle->Restart();
+    if (mask & (VORTAX_CONTROL_FREQUENCY | VORTAX_CONTROL_STEREO)) OpenDevice(output, record->frequency, record->stereo);
+    if (mask & VORTAX_COMMAND_MUTE) {
         output.muted = true;
         SetDeviceVolume(output, 0);
     }
-    if (mask & COMMAND_UNMUTE) {
+    if (mask & VORTAX_COMMAND_UNMUTE) {
         output.muted = false;
         SetDeviceVolume(output, output.savedVolume);
     }
-    if ((mask & CONTROL_PCM_LEVEL) && output.mixer) {
+    if ((mask & VORTAX_CONTROL_PCM_LEVEL) && output.mixer) {
         const int64_t range = output.control.maximum - output.control.minimum;
         output.mixer->SetValue(static_cast<int32_t>(output.control.minimum + range * record->pcm_level / 100));
     }
-    if (mask & CONTROL_BALANCE) output.balance = static_cast<float>(record->balance) / 100.0f;
-    if (mask & (CONTROL_MASTER_LEVEL | CONTROL_BALANCE)) {
-        const double level = (mask & CONTROL_MASTER_LEVEL) ? static_cast<double>(Half(record->master_level * 655.35))
+    if (mask & VORTAX_CONTROL_BALANCE) output.balance = static_cast<float>(record->balance) / 100.0f;
+    if (mask & (VORTAX_CONTROL_MASTER_LEVEL | VORTAX_CONTROL_BALANCE)) {
+        const double level = (mask & VORTAX_CONTROL_MASTER_LEVEL) ? static_cast<double>(Half(record->master_level * 655.35))
                                                            : static_cast<double>(LouderHalf(output.savedVolume));
         const double balance = output.balance;
         const uint32_t left = balance > 0.5 ? Half((1.0 - balance) * level * 2.0) : Half(level);
@@ -329,15 +329,15 @@ int32_t SetControl(void* instance, const OutputControl* record, int32_t mask) {
 int32_t GetControl(void* instance, OutputControl* record, int32_t mask) {
     auto& output = *static_cast<SoundOutput*>(instance);
     if (!record) return VORTAX_INVALID_PARAMETERS;
-    if ((mask & CONTROL_PCM_LEVEL) && output.mixer) {
+    if ((mask & VORTAX_CONTROL_PCM_LEVEL) && output.mixer) {
         int32_t value = 0;
         const int64_t range = output.control.maximum - output.control.minimum;
         record->pcm_level =
             output.mixer->Value(value) == 0 && range != 0 ? static_cast<int32_t>(value * int64_t{100} / range) : 0;
     }
-    if (mask & CONTROL_MASTER_LEVEL)
+    if (mask & VORTAX_CONTROL_MASTER_LEVEL)
         record->master_level = static_cast<int32_t>(LouderHalf(output.savedVolume) * uint32_t{100} / 65536);
-    if (mask & CONTROL_BALANCE) record->balance = static_cast<int32_t>(output.balance * 100.0f);
+    if (mask & VORTAX_CONTROL_BALANCE) record->balance = static_cast<int32_t>(output.balance * 100.0f);
     return VORTAX_OK;
 }
 

@@ -16,7 +16,7 @@ TEST(EngineLifeTest, ANewContextStartsEmptyAndSaysItsVersion) {
     EngineContext* context = nullptr;
     ASSERT_EQ(engine_create(&context), 0);
     EXPECT_STREQ(context->name, "VORTAX");
-    EXPECT_EQ(context->output.caps, CAPS_DEFAULT);
+    EXPECT_EQ(context->output.caps, VORTAX_CAPS_DEFAULT);
     EXPECT_EQ(context->pcm.stereo, -1);
     EXPECT_EQ(context->input_modules + context->output_modules, 0);
     EXPECT_EQ(engine_destroy(context), 0);

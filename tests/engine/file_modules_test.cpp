@@ -217,7 +217,7 @@ TEST_F(FileModuleTest, InputReadsWholePiecesAndKnowsItsSize) {
     const std::string path = Write("ten.bin", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     ASSERT_EQ(OpenInput(path), 0);
     EXPECT_EQ(context->input.size, 10);
-    EXPECT_EQ(context->input.flags, INPUT_CAN_SEEK);
+    EXPECT_EQ(context->input.flags, VORTAX_INPUT_CAN_SEEK);
     uint8_t buffer[8] = {};
     EXPECT_EQ(input_read(context, buffer, 4), 0);
     EXPECT_EQ(buffer[3], 4);

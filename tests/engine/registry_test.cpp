@@ -72,28 +72,28 @@ TEST_F(RegistryTest, AModuleWithoutAnEssentialMethodIsRefusedAndReported) {
 
 TEST_F(RegistryTest, ModuleInfoComesFromTheModuleOrItsDefaults) {
     ModuleInfo info{};
-    ASSERT_EQ(input_module_info(context, 0, &info, MODULE_INFO_NAME | MODULE_INFO_COUNT), 0);
+    ASSERT_EQ(input_module_info(context, 0, &info, VORTAX_MODULE_INFO_NAME | VORTAX_MODULE_INFO_COUNT), 0);
     EXPECT_STREQ(info.name, "Input From File");
     EXPECT_STREQ(info.description, "Version 1.2");
     EXPECT_EQ(info.index, 2);
     info.index = 1;
-    ASSERT_EQ(output_module_info(context, 0, &info, MODULE_INFO_DEVICE), 0);
+    ASSERT_EQ(output_module_info(context, 0, &info, VORTAX_MODULE_INFO_DEVICE), 0);
     EXPECT_STREQ(info.name, "wav:*");
-    EXPECT_EQ(info.device_flags, DEVICE_PATTERN);
+    EXPECT_EQ(info.device_flags, VORTAX_DEVICE_PATTERN);
     info.index = 3;
-    EXPECT_EQ(output_module_info(context, 0, &info, MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
-    EXPECT_EQ(output_module_info(context, 9, &info, MODULE_INFO_NAME), VORTAX_MODULE_NOT_FOUND);
+    EXPECT_EQ(output_module_info(context, 0, &info, VORTAX_MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
+    EXPECT_EQ(output_module_info(context, 9, &info, VORTAX_MODULE_INFO_NAME), VORTAX_MODULE_NOT_FOUND);
 
     const OutputMethods plain = PlainOutput();
     const int32_t id = register_output_module(context, &plain);
-    ASSERT_EQ(output_module_info(context, id, &info, MODULE_INFO_NAME | MODULE_INFO_COUNT), 0);
+    ASSERT_EQ(output_module_info(context, id, &info, VORTAX_MODULE_INFO_NAME | VORTAX_MODULE_INFO_COUNT), 0);
     EXPECT_STREQ(info.name, "unknown module name");
     EXPECT_EQ(info.index, 1);
     info.index = 0;
-    ASSERT_EQ(output_module_info(context, id, &info, MODULE_INFO_DEVICE), 0);
+    ASSERT_EQ(output_module_info(context, id, &info, VORTAX_MODULE_INFO_DEVICE), 0);
     EXPECT_STREQ(info.name, "unknown device name");
     info.index = 1;
-    EXPECT_EQ(output_module_info(context, id, &info, MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
+    EXPECT_EQ(output_module_info(context, id, &info, VORTAX_MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
 }
 
 // Filters that note what passes them.
@@ -155,7 +155,7 @@ TEST_F(RegistryTest, FiltersGoWhereAskedAndSeeEveryCallOnTheWay) {
     EXPECT_EQ(seen, (std::vector<std::string>{"b", "b", "a", "a"}));
     EXPECT_EQ(writes, 1);
     // Methods a filter leaves out pass straight through, to the module's defaults here.
-    EXPECT_EQ(context->output.caps, CAPS_DEFAULT);
+    EXPECT_EQ(context->output.caps, VORTAX_CAPS_DEFAULT);
     OutputControl control{};
     EXPECT_EQ(output_get_control(context, &control, 0x7F), 0);
     EXPECT_EQ(control.balance, 50);

@@ -226,30 +226,30 @@ protected:
 
 TEST_F(SoundDeviceTest, DescribesItselfAndEachDevice) {
     ModuleInfo info{};
-    ASSERT_EQ(output_module_info(context, module, &info, MODULE_INFO_NAME | MODULE_INFO_COUNT), 0);
+    ASSERT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_NAME | VORTAX_MODULE_INFO_COUNT), 0);
     EXPECT_STREQ(info.name, "Win32 Sound Driver Interface");
     EXPECT_STREQ(info.description, "Version 1.2");
     EXPECT_EQ(info.index, 3);
 
     info.index = 0;
-    ASSERT_EQ(output_module_info(context, module, &info, MODULE_INFO_DEVICE), 0);
+    ASSERT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), 0);
     EXPECT_STREQ(info.name, "/dev/wave/0");
     EXPECT_STREQ(info.description, "Fake Default");
-    EXPECT_EQ(info.device_flags, DEVICE_DEFAULT);
+    EXPECT_EQ(info.device_flags, VORTAX_DEVICE_DEFAULT);
 
     info.index = 2;
-    ASSERT_EQ(output_module_info(context, module, &info, MODULE_INFO_DEVICE), 0);
+    ASSERT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), 0);
     EXPECT_STREQ(info.name, "/dev/wave/2");
     EXPECT_STREQ(info.description, "Card Two: Digital");
     EXPECT_EQ(info.device_flags, 0);
 
     info.index = 3;
-    EXPECT_EQ(output_module_info(context, module, &info, MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
+    EXPECT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
     info.index = -1;
-    EXPECT_EQ(output_module_info(context, module, &info, MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
+    EXPECT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
     fake.describeFails = true;
     info.index = 1;
-    EXPECT_EQ(output_module_info(context, module, &info, MODULE_INFO_DEVICE), -1);
+    EXPECT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), -1);
 }
 
 TEST_F(SoundDeviceTest, TakesTheEmptyNameAndDeviceNamesOnly) {
@@ -353,7 +353,7 @@ TEST_F(SoundDeviceTest, DrainRestartsTheDeviceAndWaitsForEveryQueuedBlock) {
     for (int i = 0; i < 10; ++i) ASSERT_EQ(WriteBlock(), SlotBytes);
     fake.log.clear();
     fake.onSleep = [this] { fake.Play(1); };
-    ASSERT_EQ(SetControl(COMMAND_DRAIN), 0);
+    ASSERT_EQ(SetControl(VORTAX_COMMAND_DRAIN), 0);
     EXPECT_EQ(fake.log, std::vector<std::string>{"restart"});
     EXPECT_EQ(fake.sleeps, 10);
     EXPECT_TRUE(fake.queue.empty());
@@ -364,7 +364,7 @@ TEST_F(SoundDeviceTest, ResetDropsEveryQueuedBlockWithoutWaiting) {
     ASSERT_EQ(Open(""), 0);
     for (int i = 0; i < 10; ++i) ASSERT_EQ(WriteBlock(), SlotBytes);
     fake.log.clear();
-    ASSERT_EQ(SetControl(COMMAND_RESET), 0);
+    ASSERT_EQ(SetControl(VORTAX_COMMAND_RESET), 0);
     EXPECT_EQ(fake.log, (std::vector<std::string>{"reset", "restart"}));
     EXPECT_EQ(fake.sleeps, 0);
     EXPECT_EQ(QueuedBlocks(Instance()), 0);
@@ -373,9 +373,9 @@ TEST_F(SoundDeviceTest, ResetDropsEveryQueuedBlockWithoutWaiting) {
 TEST_F(SoundDeviceTest, PauseAndRestartGoToTheDevice) {
     ASSERT_EQ(Open(""), 0);
     fake.log.clear();
-    ASSERT_EQ(SetControl(COMMAND_PAUSE), 0);
-    ASSERT_EQ(SetControl(COMMAND_RESTART), 0);
-    ASSERT_EQ(SetControl(COMMAND_PAUSE | COMMAND_RESTART), 0);
+    ASSERT_EQ(SetControl(VORTAX_COMMAND_PAUSE), 0);
+    ASSERT_EQ(SetControl(VORTAX_COMMAND_RESTART), 0);
+    ASSERT_EQ(SetControl(VORTAX_COMMAND_PAUSE | VORTAX_COMMAND_RESTART), 0);
     EXPECT_EQ(fake.log, (std::vector<std::string>{"pause", "restart", "pause", "restart"}));
 }
 
@@ -388,9 +388,9 @@ TEST_F(SoundDeviceTest, SetControlActsInItsOwnOrder) {
     record.pcm_level = 50;
     record.master_level = 100;
     record.balance = 25;
-    const int32_t everything = COMMAND_RESET | COMMAND_DRAIN | COMMAND_PAUSE | COMMAND_RESTART | CONTROL_FREQUENCY |
-                               CONTROL_STEREO | COMMAND_MUTE | COMMAND_UNMUTE | CONTROL_PCM_LEVEL |
-                               CONTROL_MASTER_LEVEL | CONTROL_BALANCE;
+    const int32_t everything = VORTAX_COMMAND_RESET | VORTAX_COMMAND_DRAIN | VORTAX_COMMAND_PAUSE | VORTAX_COMMAND_RESTART | VORTAX_CONTROL_FREQUENCY |
+                               VORTAX_CONTROL_STEREO | VORTAX_COMMAND_MUTE | VORTAX_COMMAND_UNMUTE | VORTAX_CONTROL_PCM_LEVEL |
+                               VORTAX_CONTROL_MASTER_LEVEL | VORTAX_CONTROL_BALANCE;
     ASSERT_EQ(SetControl(everything, record), 0);
     EXPECT_EQ(fake.log, (std::vector<std::string>{"reset", "restart",           // reset, then drain
                                                    "restart",                    // drain
@@ -442,31 +442,31 @@ TEST_F(SoundDeviceTest, Balance25AtMasterLevel100GivesLeft65535AndRight32767) {
     OutputControl record{};
     record.master_level = 100;
     record.balance = 25;
-    ASSERT_EQ(SetControl(CONTROL_MASTER_LEVEL | CONTROL_BALANCE, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_MASTER_LEVEL | VORTAX_CONTROL_BALANCE, record), 0);
     EXPECT_EQ(Hex(fake.volumes[DefaultDevice]), Hex(0x7FFFFFFF));  // right 32767 high, left 65535 low
-    const OutputControl read = GetControl(CONTROL_MASTER_LEVEL | CONTROL_BALANCE);
+    const OutputControl read = GetControl(VORTAX_CONTROL_MASTER_LEVEL | VORTAX_CONTROL_BALANCE);
     EXPECT_EQ(read.master_level, 99);  // 65535 x 100 / 65536
     EXPECT_EQ(read.balance, 25);
 
     record.master_level = 50;
     record.balance = 75;
-    ASSERT_EQ(SetControl(CONTROL_MASTER_LEVEL | CONTROL_BALANCE, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_MASTER_LEVEL | VORTAX_CONTROL_BALANCE, record), 0);
     EXPECT_EQ(Hex(fake.volumes[DefaultDevice]), Hex(0x7FFF3FFF));  // right 32767, left 16383
 
     // The balance alone keeps the louder side's level.
     record.balance = 50;
-    ASSERT_EQ(SetControl(CONTROL_BALANCE, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_BALANCE, record), 0);
     EXPECT_EQ(Hex(fake.volumes[DefaultDevice]), Hex(0x7FFF7FFF));
 }
 
 TEST_F(SoundDeviceTest, TheBalanceStartsFromTheDeviceVolume) {
     fake.volumes[DefaultDevice] = 0x4000FFFF;  // right 16384, left 65535
     ASSERT_EQ(Open(""), 0);
-    EXPECT_EQ(GetControl(CONTROL_BALANCE).balance, 20);
+    EXPECT_EQ(GetControl(VORTAX_CONTROL_BALANCE).balance, 20);
     ASSERT_EQ(output_close(context), 0);
     fake.volumes[DefaultDevice] = 0;
     ASSERT_EQ(output_open(context), 0);
-    EXPECT_EQ(GetControl(CONTROL_BALANCE).balance, 50);
+    EXPECT_EQ(GetControl(VORTAX_CONTROL_BALANCE).balance, 50);
 }
 
 TEST_F(SoundDeviceTest, MuteSilencesTheDeviceAndUnmuteGivesItTheSavedVolume) {
@@ -474,14 +474,14 @@ TEST_F(SoundDeviceTest, MuteSilencesTheDeviceAndUnmuteGivesItTheSavedVolume) {
     OutputControl record{};
     record.master_level = 100;
     record.balance = 25;
-    ASSERT_EQ(SetControl(CONTROL_MASTER_LEVEL | CONTROL_BALANCE, record), 0);
-    ASSERT_EQ(SetControl(COMMAND_MUTE), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_MASTER_LEVEL | VORTAX_CONTROL_BALANCE, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_COMMAND_MUTE), 0);
     EXPECT_EQ(fake.volumes[DefaultDevice], 0u);
     record.master_level = 50;
-    ASSERT_EQ(SetControl(CONTROL_MASTER_LEVEL, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_MASTER_LEVEL, record), 0);
     EXPECT_EQ(fake.volumes[DefaultDevice], 0u);  // saved, not given while muted
-    EXPECT_EQ(GetControl(CONTROL_MASTER_LEVEL).master_level, 49);
-    ASSERT_EQ(SetControl(COMMAND_UNMUTE), 0);
+    EXPECT_EQ(GetControl(VORTAX_CONTROL_MASTER_LEVEL).master_level, 49);
+    ASSERT_EQ(SetControl(VORTAX_COMMAND_UNMUTE), 0);
     EXPECT_EQ(Hex(fake.volumes[DefaultDevice]), Hex(0x3FFF7FFF));  // right 16383, left 32767
 }
 
@@ -491,14 +491,14 @@ TEST_F(SoundDeviceTest, TheMixerIsReportedAndFollowsThePcmLevel) {
     EXPECT_EQ(notes, (std::vector<std::string>{
                          "mixer caps: mid=3, pid=7, version=1.2, name=Fake Mixer, 2 destinations: ",
                          "mixer control: name=Master, min=0, max=31, steps=31: "}));
-    EXPECT_EQ(GetControl(CONTROL_PCM_LEVEL).pcm_level, 64);  // 20 x 100 / 31
+    EXPECT_EQ(GetControl(VORTAX_CONTROL_PCM_LEVEL).pcm_level, 64);  // 20 x 100 / 31
     OutputControl record{};
     record.pcm_level = 50;
-    ASSERT_EQ(SetControl(CONTROL_PCM_LEVEL, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_PCM_LEVEL, record), 0);
     EXPECT_EQ(fake.mixerValue, 15);
-    EXPECT_EQ(GetControl(CONTROL_PCM_LEVEL).pcm_level, 48);
+    EXPECT_EQ(GetControl(VORTAX_CONTROL_PCM_LEVEL).pcm_level, 48);
     fake.valueError = -5;
-    EXPECT_EQ(GetControl(CONTROL_PCM_LEVEL).pcm_level, 0);
+    EXPECT_EQ(GetControl(VORTAX_CONTROL_PCM_LEVEL).pcm_level, 0);
     ASSERT_EQ(output_close(context), 0);
     EXPECT_EQ(fake.log.back(), "mixer closed");
 }
@@ -509,9 +509,9 @@ TEST_F(SoundDeviceTest, WithoutAMixerTheDeviceStillPlays) {
     EXPECT_EQ(notes, std::vector<std::string>{"cannot open mixer: -19"});
     OutputControl record{};
     record.pcm_level = 50;
-    ASSERT_EQ(SetControl(CONTROL_PCM_LEVEL, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_PCM_LEVEL, record), 0);
     record.pcm_level = 77;
-    EXPECT_EQ(GetControl(CONTROL_PCM_LEVEL, record).pcm_level, 77);
+    EXPECT_EQ(GetControl(VORTAX_CONTROL_PCM_LEVEL, record).pcm_level, 77);
     EXPECT_EQ(WriteBlock(), SlotBytes);
     EXPECT_TRUE(std::none_of(fake.log.begin(), fake.log.end(),
                              [](const std::string& line) { return line.rfind("mixer", 0) == 0; }));
@@ -529,7 +529,7 @@ TEST_F(SoundDeviceTest, AMixerWithoutCapsOrVolumeControlIsLeftAside) {
     EXPECT_EQ(notes[0].rfind("mixer caps: ", 0), 0u);
     OutputControl record{};
     record.pcm_level = 50;
-    ASSERT_EQ(SetControl(CONTROL_PCM_LEVEL, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_PCM_LEVEL, record), 0);
     EXPECT_EQ(std::find(fake.log.begin(), fake.log.end(), "mixer 15"), fake.log.end());
 }
 
@@ -539,7 +539,7 @@ TEST_F(SoundDeviceTest, ThePlaybackRateReopensTheDeviceAtTheRateTimesTheFactor) 
     OutputControl record{};
     record.frequency = 22050;
     record.stereo = 0;
-    ASSERT_EQ(SetControl(CONTROL_FREQUENCY | CONTROL_STEREO, record), 0);
+    ASSERT_EQ(SetControl(VORTAX_CONTROL_FREQUENCY | VORTAX_CONTROL_STEREO, record), 0);
     ASSERT_EQ(variable_remove(context, RateVariable), 0);
     // A text under that name is no factor.
     ASSERT_EQ(variable_set_string(context, RateVariable, "2"), 0);
@@ -678,7 +678,7 @@ TEST_F(SoundDeviceAlsaTest, PlaysAConformanceStreamToTheEndOnTheNullDevice) {
     const std::string path = Conformance("l3-sin1k0db.bit");
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no conformance stream at " << path;
     ModuleInfo info{};
-    ASSERT_EQ(output_module_info(context, module, &info, MODULE_INFO_DEVICE), 0);
+    ASSERT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), 0);
     EXPECT_STREQ(info.description, "default output, ALSA PCM null");
 
     WatchWrites();
@@ -692,18 +692,18 @@ TEST_F(SoundDeviceAlsaTest, PlaysAConformanceStreamToTheEndOnTheNullDevice) {
     while ((code = engine_decode_frame(context)) == 0) {
         ++frames;
         if (frames == 100) {
-            ASSERT_EQ(Control(COMMAND_PAUSE), 0);
-            ASSERT_EQ(Control(COMMAND_RESTART), 0);
+            ASSERT_EQ(Control(VORTAX_COMMAND_PAUSE), 0);
+            ASSERT_EQ(Control(VORTAX_COMMAND_RESTART), 0);
         }
         if (frames == 200) {
-            ASSERT_EQ(Control(COMMAND_RESET), 0);
+            ASSERT_EQ(Control(VORTAX_COMMAND_RESET), 0);
             EXPECT_EQ(QueuedBlocks(context->output.instance), 0);
         }
     }
     EXPECT_EQ(code, VORTAX_INPUT_END);
     EXPECT_EQ(frames, 317);
     EXPECT_EQ(results, std::vector<int32_t>(317, 4608));
-    ASSERT_EQ(Control(COMMAND_DRAIN), 0);
+    ASSERT_EQ(Control(VORTAX_COMMAND_DRAIN), 0);
     EXPECT_EQ(QueuedBlocks(context->output.instance), 0);  // every block reported played
     EXPECT_EQ(output_close(context), 0);
 }
@@ -727,8 +727,8 @@ TEST_F(SoundDeviceAlsaTest, ALSATakesExactlyWhatTheEngineDecoded) {
     int32_t code = 0;
     while ((code = engine_decode_frame(context)) == 0) {
         if (++count == frames / 2) {
-            ASSERT_EQ(Control(COMMAND_PAUSE), 0);
-            ASSERT_EQ(Control(COMMAND_RESTART), 0);
+            ASSERT_EQ(Control(VORTAX_COMMAND_PAUSE), 0);
+            ASSERT_EQ(Control(VORTAX_COMMAND_RESTART), 0);
         }
     }
     EXPECT_EQ(code, VORTAX_INPUT_END);
@@ -747,18 +747,18 @@ TEST_F(SoundDeviceAlsaTest, TheVolumeScalesTheSamplesAndTheRateReopensTheDevice)
     const std::vector<int16_t> samples(576, 1000);
     const auto play = [&] {
         for (int i = 0; i < 3; ++i) output_write(context, samples.data(), 1152, 2, 0, 22050);
-        ASSERT_EQ(Control(COMMAND_DRAIN), 0);  // the volume applies to what ALSA has not taken yet
+        ASSERT_EQ(Control(VORTAX_COMMAND_DRAIN), 0);  // the volume applies to what ALSA has not taken yet
     };
     OutputControl record{};
     record.frequency = 22050;
     record.stereo = 0;
     record.master_level = 80;
     record.balance = 30;
-    ASSERT_EQ(Control(CONTROL_FREQUENCY | CONTROL_STEREO | CONTROL_MASTER_LEVEL | CONTROL_BALANCE, record), 0);
+    ASSERT_EQ(Control(VORTAX_CONTROL_FREQUENCY | VORTAX_CONTROL_STEREO | VORTAX_CONTROL_MASTER_LEVEL | VORTAX_CONTROL_BALANCE, record), 0);
     play();
-    ASSERT_EQ(Control(COMMAND_MUTE), 0);
+    ASSERT_EQ(Control(VORTAX_COMMAND_MUTE), 0);
     play();
-    ASSERT_EQ(Control(COMMAND_UNMUTE), 0);
+    ASSERT_EQ(Control(VORTAX_COMMAND_UNMUTE), 0);
     play();
     EXPECT_EQ(results, std::vector<int32_t>(9, 1152));
     EXPECT_EQ(QueuedBlocks(context->output.instance), 0);
@@ -788,7 +788,7 @@ TEST_F(SoundDeviceAlsaTest, TheVolumeScalesTheSamplesAndTheRateReopensTheDevice)
 
 TEST_F(SoundDeviceAlsaTest, ADeviceThatDoesNotExistGivesNoSuchDevice) {
     ModuleInfo info{};
-    ASSERT_EQ(output_module_info(context, module, &info, MODULE_INFO_COUNT), 0);
+    ASSERT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_COUNT), 0);
     if (info.index > 9) GTEST_SKIP() << "every device name is taken on this machine";
     const std::string name = "/dev/wave/" + std::to_string(info.index);
     ASSERT_EQ(output_select(context, name.c_str(), -1), 0);

@@ -82,7 +82,7 @@ TEST_F(StreamTest, APipeIsProbedWithoutLosingItsFirstFrame) {
     const std::string pipe = (folder / "pipe").string();
     const PipeWriter writer(pipe, Joined({Id3v2Tag(3000), Id3v2Tag(500, true), Bytes(1000, 0x33), Frames(fields, 10)}));
     ASSERT_EQ(OpenInput(pipe), 0);
-    EXPECT_EQ(context->input.flags & INPUT_CAN_SEEK, 0);
+    EXPECT_EQ(context->input.flags & VORTAX_INPUT_CAN_SEEK, 0);
     EXPECT_EQ(context->stream.frequency, 48000);
     FrameHeader header;
     int frames = 0;

@@ -33,7 +33,7 @@ int32_t SeekMemory(void* instance, int32_t offset) {
     memory->position = static_cast<size_t>(offset);
     return 0;
 }
-int32_t CanSeek(void*) { return INPUT_CAN_SEEK; }
+int32_t CanSeek(void*) { return VORTAX_INPUT_CAN_SEEK; }
 int32_t SizeOf(void* instance) { return static_cast<int32_t>(static_cast<Memory*>(instance)->size); }
 int32_t Swallow(void*, const void*, int32_t size, int32_t, int32_t, int32_t) { return size > 0 ? size : 1; }
 

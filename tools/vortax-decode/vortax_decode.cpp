@@ -422,7 +422,7 @@ void Convert(const Options& options, Job& job, uint32_t user, Temporary& slot, b
             job.fraction = context->stream.fraction;
         }
         if (announce && frames > 0) std::fprintf(stderr, "%s, %u frames\n", StreamLine(context->stream).c_str(), frames);
-        output_command(context, COMMAND_DRAIN, 0, 0);
+        output_command(context, VORTAX_COMMAND_DRAIN, 0, 0);
         // What stayed in a buffer reaches the file only now, and can fail to.
         if (const int32_t closed = output_close(context); closed < 0 && code == VORTAX_INPUT_END) code = closed;
     }
@@ -550,12 +550,12 @@ int ListDevices() {
     if (engine_create(&context) < 0) return 1;
     const int32_t module = register_output_module(context, &SoundDeviceOutputModule);
     ModuleInfo info{};
-    int32_t code = output_module_info(context, module, &info, MODULE_INFO_COUNT);
+    int32_t code = output_module_info(context, module, &info, VORTAX_MODULE_INFO_COUNT);
     const int32_t count = info.index;
     for (int32_t device = 0; code >= 0 && device < count; ++device) {
         info = ModuleInfo{};
         info.index = device;
-        code = output_module_info(context, module, &info, MODULE_INFO_DEVICE);
+        code = output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE);
         if (code >= 0) std::printf("%d  %s  %s\n", device, info.name, info.description);
     }
     engine_destroy(context);
