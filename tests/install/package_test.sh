@@ -10,10 +10,17 @@ fail() { echo "package test: $*" >&2; exit 1; }
 . "$(dirname "$0")/game_plays.sh"
 
 cpack -G DEB -B "$work" --config "$build/CPackConfig.cmake" >/dev/null
-package=$(ls "$work"/*.deb)
+package=$(ls "$work"/kelvorodx-tunepress_*.deb)
+dev=$(ls "$work"/libvortax-dev_*.deb)
+dpkg-deb -c "$dev" > "$work/dev-contents"
+for path in usr/include/vortax.h usr/lib/libvortax.a usr/lib/pkgconfig/vortax.pc usr/lib/cmake/vortax/vortaxConfig.cmake; do
+    grep -q " \./$path\$" "$work/dev-contents" || fail "the -dev package lacks /$path"
+done
+
 name=$(dpkg-deb -f "$package" Package)
 echo "$package:"
 dpkg-deb -c "$package" | tee "$work/contents"
+if grep -q "vortax\.h\|libvortax" "$work/contents"; then fail "the program package holds the engine's files"; fi
 
 for path in usr/bin/kelvoro usr/bin/tunepress usr/bin/vortax-decode \
             usr/share/kelvoro/kv001.bmp usr/share/kelvoro/kvtheme.wav usr/share/kelvoro/ComicNeue-Regular.otf \
