@@ -1,5 +1,7 @@
 #include "bitstream.h"
 
+namespace vortax {
+
 void ResetBits(BitReader& reader, const uint8_t* data, size_t size) {
     reader.data = data;
     reader.size = size;
@@ -15,3 +17,5 @@ uint64_t LoadTail(const uint8_t* data, size_t size, size_t byte) {
 void PutBackBits(BitReader& reader, int n) {
     reader.position = static_cast<size_t>(n) > reader.position ? 0 : reader.position - static_cast<size_t>(n);
 }
+
+}  // namespace vortax

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace vortax {
+
 struct BitReader {
     const uint8_t* data = nullptr;
     size_t size = 0;      // bytes
@@ -78,3 +80,5 @@ private:
     uint64_t bits_ = 0;
     int count_ = 0;
 };
+
+}  // namespace vortax

@@ -11,6 +11,8 @@
 #include "state.h"
 #include "stream_probe.h"
 
+namespace vortax {
+
 namespace {
 
 constexpr int32_t PcmBufferBytes = 4608;
@@ -412,6 +414,10 @@ void ResetDecoder(EngineContext* context) {
     ResetLayer3(context->state->layer3);
     for (SynthesisArea& area : context->state->synthesis) ResetSynthesis(area);
 }
+
+}  // namespace vortax
+
+using namespace vortax;
 
 extern "C" {
 int32_t engine_create(EngineContext** context) {

@@ -4,6 +4,8 @@
 
 #include "synth.h"
 
+namespace vortax {
+
 // The synthesis targets of the stream's two channels (channel 1 only in a two-channel
 // stream). A null target is not decoded to PCM; with `average` both channels are averaged
 // into the target of channel 0.
@@ -17,3 +19,5 @@ struct Routing {
 struct FrameFault {
     const char* what;
 };
+
+}  // namespace vortax

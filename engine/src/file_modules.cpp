@@ -12,6 +12,8 @@
 #include "state.h"
 #include "wav_header.h"
 
+namespace vortax {
+
 namespace {
 
 // Output files are written through a buffer of this size, so that a stream of frames
@@ -279,6 +281,10 @@ int32_t OutputClose(void* instance) {
 }
 
 }  // namespace
+
+}  // namespace vortax
+
+using namespace vortax;
 
 extern "C" {
 const InputMethods FileInputModule = {AcceptEveryName, InputQuery, InputNew,  InputDelete, InputOpen,  InputClose,

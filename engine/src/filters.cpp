@@ -4,6 +4,8 @@
 #include "filters.h"
 #include "state.h"
 
+namespace vortax {
+
 namespace {
 
 FilterNode* Next(FilterNode* self) { return self->next; }
@@ -64,6 +66,10 @@ int32_t ModuleCommand(void* self, void*, int32_t a, int32_t b, int32_t c) { CALL
 
 }  // namespace
 
+}  // namespace vortax
+
+using namespace vortax;
+
 // Passing a call on to the next node, for filters and for the engine itself.
 extern "C" {
 int32_t vortax_input_open(FilterNode* self) { return Next(self)->input.open(Next(self), Next(self)->instance); }
@@ -110,6 +116,8 @@ const char* filter_node_name(const FilterNode* node) {
 }
 void* filter_node_instance(const FilterNode* node) { return node ? node->instance : nullptr; }
 }
+
+namespace vortax {
 
 namespace {
 
@@ -275,6 +283,8 @@ void DeleteChain(FilterNode* front, bool input) {
         front = next;
     }
 }
+
+}  // namespace vortax
 
 extern "C" {
 int32_t input_filter_add(EngineContext* context, const InputFilterMethods* methods, int32_t position) {

@@ -3,6 +3,7 @@
 
 #include "vortax.h"
 
+// Completes the header's opaque type, so it stays outside the namespace.
 struct FilterNode {
     int32_t id = 0;  // 0 for the terminal node, which calls the selected module
     void* instance = nullptr;
@@ -13,9 +14,13 @@ struct FilterNode {
     EngineContext* context = nullptr;
 };
 
+namespace vortax {
+
 // A chain holding only its terminal node.
 FilterNode* NewInputChain(EngineContext* context);
 FilterNode* NewOutputChain(EngineContext* context);
 
 // Deletes every filter (calling its delete method) and the terminal node.
 void DeleteChain(FilterNode* front, bool input);
+
+}  // namespace vortax

@@ -7,6 +7,8 @@
 
 #include <soxr.h>
 
+namespace vortax {
+
 namespace {
 
 // The resampling library is loaded on the first change of rate, not with the program:
@@ -171,3 +173,5 @@ void FormatKeeper::Fail(const char* error) {
     resampler_.reset();
     holding_ = false;
 }
+
+}  // namespace vortax

@@ -6,7 +6,10 @@
 #include <span>
 #include <vector>
 
+// The resampler's own handle type, declared where its header declares it.
 struct soxr;
+
+namespace vortax {
 
 class FormatKeeper {
 public:
@@ -50,3 +53,5 @@ private:
     std::vector<int16_t> mixed_;   // a block brought to the kept channels
     std::vector<int16_t> out_;     // what the last call returns when it is not the caller's block
 };
+
+}  // namespace vortax

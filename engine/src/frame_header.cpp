@@ -2,6 +2,8 @@
 
 #include "tables/header_tables.h"
 
+namespace vortax {
+
 namespace {
 
 // MPEG-1 layer II leaves out the bit rates whose per-channel share would fall outside
@@ -71,3 +73,5 @@ int SamplesPerFrame(const FrameHeader& header) {
     if (header.layer == 3 && header.lsf()) return 576;
     return 1152;
 }
+
+}  // namespace vortax

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace vortax {
+
 enum { MODE_STEREO = 0, MODE_JOINT_STEREO = 1, MODE_DUAL_CHANNEL = 2, MODE_SINGLE_CHANNEL = 3 };
 
 constexpr int HeaderBytes = 4;  // of a frame header
@@ -55,3 +57,5 @@ void SetFreeFormatLength(FrameHeader& header, int unpadded);
 
 // PCM samples one frame gives per channel: 384, 1152, or 576 for layer III at low rates.
 int SamplesPerFrame(const FrameHeader& header);
+
+}  // namespace vortax

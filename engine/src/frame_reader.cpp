@@ -5,6 +5,8 @@
 
 #include "xing.h"
 
+namespace vortax {
+
 namespace {
 
 constexpr int RingSize = 4096;
@@ -201,3 +203,5 @@ bool MainData(FrameReader& reader, int mainDataBegin, BitReader& bits) {
     ResetBits(bits, reader.main_data, static_cast<size_t>(bytes));
     return true;
 }
+
+}  // namespace vortax

@@ -9,6 +9,8 @@
 #include "tags.h"
 #include "vortax.h"
 
+namespace vortax {
+
 // The longest frame taken: beyond every bit rate of the tables, for free-format streams.
 constexpr int MaxFrameBytes = 4096;
 
@@ -60,3 +62,5 @@ void FrameBits(const FrameReader& reader, BitReader& bits);
 // Points `bits` at this layer III frame's main data, which begins mainDataBegin bytes
 // before the frame's own part; false when the reservoir holds too little of it.
 bool MainData(FrameReader& reader, int mainDataBegin, BitReader& bits);
+
+}  // namespace vortax

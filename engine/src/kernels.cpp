@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace vortax {
+
 namespace {
 
 bool ProcessorHasAvx2() {
@@ -20,3 +22,5 @@ std::atomic<bool> avx2{ProcessorHasAvx2()};
 bool Avx2Kernels() { return avx2.load(std::memory_order_relaxed); }
 
 void UseAvx2Kernels(bool on) { avx2.store(on && ProcessorHasAvx2(), std::memory_order_relaxed); }
+
+}  // namespace vortax

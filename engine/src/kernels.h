@@ -9,8 +9,12 @@
 #define VORTAX_AVX2 gnu::target("avx2")
 #endif
 
+namespace vortax {
+
 // True when the AVX2 builds run: the processor has AVX2 and they are not turned off.
 bool Avx2Kernels();
 
 // Turns the AVX2 builds off, or back on where the processor has them (tests compare both).
 void UseAvx2Kernels(bool on);
+
+}  // namespace vortax

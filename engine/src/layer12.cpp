@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+namespace vortax {
+
 namespace {
 
 enum { FREQUENCY_INDEX_48000 = 1, FREQUENCY_INDEX_32000 = 2 };
@@ -219,3 +221,5 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
     }
     bits.position = cache.Position();
 }
+
+}  // namespace vortax

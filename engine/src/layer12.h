@@ -7,6 +7,8 @@
 #include "frame_header.h"
 #include "tables/layer12_tables.h"
 
+namespace vortax {
+
 // bits is at the first bit after the header and its CRC. Both throw FrameFault on a
 // frame they cannot decode, before any sample reaches synthesis.
 void DecodeLayer1(BitReader& bits, const FrameHeader& header, const Routing& routing);
@@ -15,3 +17,5 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
 // The layer II allocation table of a frame: by the bit rate a channel and the sampling
 // frequency for MPEG-1, the low-sampling-frequency table for MPEG-2.
 const AllocationTable& ChooseAllocationTable(const FrameHeader& header);
+
+}  // namespace vortax

@@ -11,6 +11,8 @@
 #include "tables/huffman_tables.h"
 #include "tables/layer3_tables.h"
 
+namespace vortax {
+
 namespace {
 
 constexpr int Lines = 576;
@@ -889,3 +891,5 @@ void DecodeLayer3(Layer3State& state, FrameReader& reader, const FrameHeader& he
         }
     }
 }
+
+}  // namespace vortax

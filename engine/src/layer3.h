@@ -10,6 +10,8 @@
 #include "frame_header.h"
 #include "frame_reader.h"
 
+namespace vortax {
+
 struct Layer3State {
     float overlap[2][18][32] = {};        // each subband's second transform half (by line, then subband), added to the next granule
     uint8_t scalefactors[2][22] = {};     // the long-block scalefactors, reused by the next granule under scfsi
@@ -48,3 +50,5 @@ IntensityFactors Mpeg1Intensity(int is_pos);
 // MPEG-2 and 2.5: is_pos steps one channel down by 2^(-1/4) (intensity_scale 0) or
 // 2^(-1/2) (intensity_scale 1), odd positions the left, even ones the right.
 IntensityFactors Mpeg2Intensity(int is_pos, int intensity_scale);
+
+}  // namespace vortax

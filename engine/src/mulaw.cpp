@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+namespace vortax {
+
 namespace {
 
 constexpr int Bias = 0x84;
@@ -29,3 +31,5 @@ constexpr std::array<uint8_t, 2048> Table = [] {
 }  // namespace
 
 uint8_t MulawOf(int16_t sample) { return Table[static_cast<size_t>(sample / 32 + 1024)]; }
+
+}  // namespace vortax

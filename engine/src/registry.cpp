@@ -4,6 +4,8 @@
 
 #include "state.h"
 
+namespace vortax {
+
 namespace {
 
 // new, delete, open, close and read (write for an output) are what every module needs.
@@ -86,6 +88,10 @@ void DeleteModules(ModuleRecord* list) {
         list = next;
     }
 }
+
+}  // namespace vortax
+
+using namespace vortax;
 
 extern "C" {
 int32_t register_input_module(EngineContext* context, const InputMethods* methods) {

@@ -30,6 +30,8 @@
 
 #include "sound_device.h"
 
+namespace vortax {
+
 namespace {
 
 constexpr unsigned BufferMicroseconds = 500000;
@@ -480,3 +482,5 @@ DeviceLayer& AlsaLayer() {
     static AlsaDeviceLayer layer;
     return layer;
 }
+
+}  // namespace vortax

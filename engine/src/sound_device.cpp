@@ -14,6 +14,8 @@
 
 #include "state.h"
 
+namespace vortax {
+
 namespace {
 
 constexpr int32_t SlotCount = 64;
@@ -353,6 +355,10 @@ int32_t CapsOf(void*) { return Caps; }
 void UseDeviceLayer(DeviceLayer* layer) { installed = layer; }
 
 int32_t QueuedBlocks(const void* instance) { return static_cast<const SoundOutput*>(instance)->queued.load(); }
+
+}  // namespace vortax
+
+using namespace vortax;
 
 extern "C" {
 const OutputMethods SoundDeviceOutputModule = {Probe, Query,      New,        Delete, Open,   Close,  Write,

@@ -9,6 +9,8 @@
 
 #include "vortax.h"
 
+namespace vortax {
+
 // The module's device 0; the layer's other devices count from 0.
 constexpr int32_t DefaultDevice = -1;
 
@@ -94,3 +96,5 @@ void UseDeviceLayer(DeviceLayer* layer);
 
 // Blocks queued at the device of a SoundDeviceOutputModule instance and not yet played.
 int32_t QueuedBlocks(const void* instance);
+
+}  // namespace vortax

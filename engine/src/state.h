@@ -14,6 +14,8 @@
 #include "synth.h"
 #include "vortax.h"
 
+namespace vortax {
+
 struct EngineVariable {
     std::string name;
     bool pointer = false;  // a borrowed pointer, else an owned text
@@ -27,10 +29,13 @@ struct Watcher {
     WatcherCallback callback = nullptr;
 };
 
+}  // namespace vortax
+
+// Completes the header's opaque type, so it stays outside the namespace.
 struct EngineState {
-    FrameReader reader;
-    Layer3State layer3;
-    std::array<SynthesisArea, 2> synthesis;
+    vortax::FrameReader reader;
+    vortax::Layer3State layer3;
+    std::array<vortax::SynthesisArea, 2> synthesis;
     std::array<std::array<float, 32>, 2> gains{};
     std::array<bool, 2> hasGains{};
     std::array<int16_t, 2304> pcm{};  // decoded into when the output offers no buffer
@@ -60,11 +65,13 @@ struct EngineState {
     int32_t heldSamples = 0;
     int32_t heldChannels = 0;
     // An output that cannot follow a change of format gets every block in the first one.
-    FormatKeeper keeper;
+    vortax::FormatKeeper keeper;
     bool formatChangeNoted = false;  // told once an output, at the first change
-    std::list<EngineVariable> variables;  // newest first
-    std::list<Watcher> watchers;          // newest first
+    std::list<vortax::EngineVariable> variables;  // newest first
+    std::list<vortax::Watcher> watchers;          // newest first
 };
+
+namespace vortax {
 
 // Reports an error to the context's notification callback (source 0: the engine).
 void Notify(EngineContext* context, int32_t source, const char* message, const char* detail);
@@ -75,3 +82,5 @@ void ResetDecoder(EngineContext* context);
 // The module for a name (id -1: the newest whose probe takes the name) or with an id.
 const ModuleRecord* FindModule(const ModuleRecord* list, const char* name, int32_t id, bool input);
 void DeleteModules(ModuleRecord* list);
+
+}  // namespace vortax

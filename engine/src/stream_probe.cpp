@@ -2,6 +2,8 @@
 
 #include "state.h"
 
+namespace vortax {
+
 namespace {
 
 // Junk before the first frame that the probe looks through; the reader looks further.
@@ -25,3 +27,5 @@ StreamProbe ProbeStream(EngineContext* context) {
     ResetFrameReader(reader);
     return probe;
 }
+
+}  // namespace vortax

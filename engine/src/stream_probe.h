@@ -8,6 +8,8 @@
 #include "vortax.h"
 #include "xing.h"
 
+namespace vortax {
+
 struct StreamProbe {
     bool valid = false;     // a first frame was found
     FrameHeader header;     // of the first frame
@@ -19,3 +21,5 @@ struct StreamProbe {
 // of junk. Every byte read is kept, for input_read to give again: the input is never sought
 // back, and one that cannot seek loses nothing.
 StreamProbe ProbeStream(EngineContext* context);
+
+}  // namespace vortax

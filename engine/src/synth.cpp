@@ -22,6 +22,8 @@
 #include "kernels.h"
 #include "tables/synth_window.h"
 
+namespace vortax {
+
 namespace {
 
 constexpr int Taps = 16;
@@ -353,3 +355,5 @@ void SynthesizeSilence(SynthesisArea& area) {
         area.out += area.stride;
     }
 }
+
+}  // namespace vortax

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace vortax {
+
 struct SynthesisArea {
     // The history of 16 matrixed vectors in two buffers written alternately, one row of 32
     // values per vector: value j is the one output sample j needs. Each row is kept twice,
@@ -31,3 +33,5 @@ void SynthesizePair(SynthesisArea& first, SynthesisArea& second, const float fir
 
 // Writes 32 >> reduction zero samples without touching the history.
 void SynthesizeSilence(SynthesisArea& area);
+
+}  // namespace vortax

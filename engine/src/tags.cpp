@@ -4,6 +4,8 @@
 #include <climits>
 #include <string_view>
 
+namespace vortax {
+
 namespace {
 
 constexpr int32_t Id3v1Bytes = 128;
@@ -73,3 +75,5 @@ int32_t TagLength(const uint8_t* bytes, int32_t available) {
     }
     return 0;
 }
+
+}  // namespace vortax

@@ -5,9 +5,13 @@
 
 #include <cstdint>
 
+namespace vortax {
+
 // The most bytes TagLength asks to see.
 constexpr int32_t TagLookBytes = 8192;
 
 // What the bytes at hand start: the length of the tag they start, 0 when they start none,
 // or, when more bytes must be seen to tell, minus the number of bytes to see.
 int32_t TagLength(const uint8_t* bytes, int32_t available);
+
+}  // namespace vortax

@@ -3,6 +3,8 @@
 
 #include "state.h"
 
+namespace vortax {
+
 namespace {
 
 EngineVariable* Find(EngineContext* context, const char* name) {
@@ -52,6 +54,10 @@ int32_t Get(EngineContext* context, const char* name, const void* destination, b
 }
 
 }  // namespace
+
+}  // namespace vortax
+
+using namespace vortax;
 
 extern "C" {
 int32_t variable_set_string(EngineContext* context, const char* name, const char* text) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <new>
 
+namespace vortax {
+
 namespace {
 
 constexpr uint32_t Ds64BodyBytes = 28;
@@ -75,3 +77,5 @@ bool CompleteWavFile(std::FILE* file, uint64_t dataBytes, int channels, int freq
         return false;
     return std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(header.bytes.data(), 1, header.size, file) == header.size;
 }
+
+}  // namespace vortax

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace vortax {
+
 // The most data a RIFF header can count: its RIFF size, the data plus 36, is 32 bits.
 inline constexpr uint64_t RiffDataLimit = 0xFFFFFFFFu - 36;
 
@@ -32,3 +34,5 @@ WavHeaderBytes WavHeader(uint64_t dataBytes, int channels, int frequency, uint64
 // for reading and writing. False when any step fails.
 bool CompleteWavFile(std::FILE* file, uint64_t dataBytes, int channels, int frequency,
                      uint64_t riffLimit = RiffDataLimit);
+
+}  // namespace vortax

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <string_view>
 
+namespace vortax {
+
 namespace {
 
 constexpr int MarkBytes = 4;  // "Xing" or "Info"
@@ -83,3 +85,5 @@ XingFrame ReadXingFrame(const uint8_t* frame, const FrameHeader& header) {
     ReadEncoderExtension(frame, offset, end, xing);
     return xing;
 }
+
+}  // namespace vortax

@@ -8,6 +8,8 @@
 
 #include "frame_header.h"
 
+namespace vortax {
+
 struct XingFrame {
     bool vbr = false;     // "Xing": the bit rate varies
     uint32_t frames = 0;  // 0 when not given
@@ -24,3 +26,5 @@ bool IsXingFrame(const uint8_t* frame, const FrameHeader& header);
 
 // What a Xing or Info frame says.
 XingFrame ReadXingFrame(const uint8_t* frame, const FrameHeader& header);
+
+}  // namespace vortax

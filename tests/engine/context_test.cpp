@@ -8,6 +8,8 @@
 #include "engine_fixture.h"
 #include "state.h"
 
+using namespace vortax;
+
 namespace {
 
 using ContextTest = EngineTest;

@@ -18,6 +18,8 @@
 #include "file_size_limit.h"
 #include "wav_header.h"
 
+using namespace vortax;
+
 namespace {
 
 uint32_t Le32(const Bytes& b, size_t at) {

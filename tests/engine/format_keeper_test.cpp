@@ -10,6 +10,8 @@
 
 #include "format_keeper.h"
 
+using namespace vortax;
+
 namespace {
 
 constexpr int Tone = 1000;

@@ -9,6 +9,8 @@
 #include "frame_reader.h"
 #include "state.h"
 
+using namespace vortax;
+
 namespace {
 
 bool Valid(const HeaderFields& fields) {

@@ -14,6 +14,8 @@
 #include "layer12.h"
 #include "synth.h"
 
+using namespace vortax;
+
 namespace {
 
 using Block = std::array<float, 32>;

@@ -14,6 +14,8 @@
 #include "tables/huffman_tables.h"
 #include "tables/layer3_tables.h"
 
+using namespace vortax;
+
 namespace {
 
 // Bits written most significant first.

@@ -16,6 +16,8 @@
 #include "engine_fixture.h"
 #include "sound_device.h"
 
+using namespace vortax;
+
 namespace {
 
 constexpr int32_t SlotBytes = 4608;

@@ -7,6 +7,8 @@
 
 #include "engine_fixture.h"
 
+using namespace vortax;
+
 namespace {
 
 using StreamTest = EngineTest;

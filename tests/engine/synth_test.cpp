@@ -11,6 +11,8 @@
 #include "synth.h"
 #include "tables/synth_window.h"
 
+using namespace vortax;
+
 namespace {
 
 using Block = std::array<float, 32>;

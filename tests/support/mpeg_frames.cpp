@@ -15,8 +15,8 @@ uint32_t HeaderWord(const HeaderFields& f) {
 
 Bytes Frame(const HeaderFields& fields) {
     const uint32_t word = HeaderWord(fields);
-    FrameHeader header;
-    Bytes bytes(ParseHeader(word, header) ? static_cast<size_t>(header.length) : 4, 0);
+    vortax::FrameHeader header;
+    Bytes bytes(vortax::ParseHeader(word, header) ? static_cast<size_t>(header.length) : 4, 0);
     for (int i = 0; i < 4; ++i) bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(word >> (24 - 8 * i));
     return bytes;
 }

@@ -1,5 +1,7 @@
 #include "tables/header_tables.h"
 
+namespace vortax {
+
 const int BitrateTable[2][3][16] = {
     {
         {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
@@ -18,3 +20,5 @@ const int FrequencyTable[3][3] = {
     {44100, 48000, 32000},
     {11025, 12000, 8000},
 };
+
+}  // namespace vortax

@@ -1,5 +1,7 @@
 #include "tables/huffman_tables.h"
 
+namespace vortax {
+
 namespace {
 
 const uint16_t Codes1[] = {1, 1, 1, 0};
@@ -312,3 +314,5 @@ const BigValueTable BigValueTables[32] = {
 };
 
 const HuffmanCodeTable Count1Tables[2] = {{16, CodesA, LengthsA}, {16, CodesB, LengthsB}};
+
+}  // namespace vortax

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace vortax {
+
 // One code table: the code word and its length in bits for every value it codes. Pair
 // tables code (x, y) at x * size + y; the count1 tables code (v, w, x, y) at
 // v * 8 + w * 4 + x * 2 + y.
@@ -23,3 +25,5 @@ extern const BigValueTable BigValueTables[32];
 
 // Count1 table A (count1table_select 0) and table B (1).
 extern const HuffmanCodeTable Count1Tables[2];
+
+}  // namespace vortax

@@ -1,5 +1,7 @@
 #include "tables/layer12_tables.h"
 
+namespace vortax {
+
 const float ScaleFactors[64] = {
     2.00000000000000, 1.58740105196820, 1.25992104989487, 1.00000000000000,
     0.79370052598410, 0.62996052494744, 0.50000000000000, 0.39685026299205,
@@ -95,3 +97,5 @@ const AllocationTable AllocationTableLsf = {
      &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1,
      &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1, &RowL1},
 };
+
+}  // namespace vortax

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace vortax {
+
 // 2^(1 - i/3) for the 6-bit scalefactor index i. Index 63 is not a scalefactor of the
 // standard; layer II lets it through, so the series goes on for it.
 extern const float ScaleFactors[64];
@@ -50,3 +52,5 @@ extern const AllocationTable AllocationTableC;
 extern const AllocationTable AllocationTableD;
 // MPEG-2 low sampling frequencies, every bit rate.
 extern const AllocationTable AllocationTableLsf;
+
+}  // namespace vortax

@@ -1,5 +1,7 @@
 #include "tables/layer3_tables.h"
 
+namespace vortax {
+
 const ScalefactorBands ScalefactorBandTables[3][3] = {
     {
         {{0, 4, 8, 12, 16, 20, 24, 30, 36, 44, 52, 62, 74, 90, 110, 134, 162, 196, 238, 288, 342, 418, 576},
@@ -44,3 +46,5 @@ const int ScalefactorPartitions[6][3][4] = {
 };
 
 const double AntialiasCoefficients[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
+
+}  // namespace vortax

@@ -2,6 +2,8 @@
 // preemphasis table, the MPEG-2 scalefactor partitions and the antialias coefficients.
 #pragma once
 
+namespace vortax {
+
 // Scalefactor band boundaries in frequency lines: 23 long-block boundaries (22 bands) and
 // 14 short-block boundaries (13 bands, in lines of one window).
 struct ScalefactorBands {
@@ -26,3 +28,5 @@ extern const int ScalefactorPartitions[6][3][4];
 
 // The antialias butterflies' Ci.
 extern const double AntialiasCoefficients[8];
+
+}  // namespace vortax

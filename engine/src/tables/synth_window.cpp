@@ -2,6 +2,8 @@
 // coefficient of the standard is a multiple of 1/65536, so these are exact in a float.
 #include "tables/synth_window.h"
 
+namespace vortax {
+
 const float SynthWindow[512] = {
     0.0, -0.5, -0.5, -0.5, -0.5, -0.5, -0.5, -1.0,
     -1.0, -1.0, -1.0, -1.5, -1.5, -2.0, -2.0, -2.5,
@@ -68,3 +70,5 @@ const float SynthWindow[512] = {
     2.5, 2.5, 2.0, 2.0, 1.5, 1.5, 1.0, 1.0,
     1.0, 1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5,
 };
+
+}  // namespace vortax
