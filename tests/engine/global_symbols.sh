@@ -29,13 +29,21 @@ for name in $public; do
 done
 
 ours='_Z(N|NK|TVN|TIN|TSN|GVN|GVZN|ZN|Th[nv][0-9_n]*N)6vortax'
-std='_Z(NSt|NKSt|St|TVSt|TISt|TSSt|GVZNSt|ZNSt|N9__gnu_cxx|NK9__gnu_cxx|GVZN9__gnu_cxx|ZN9__gnu_cxx)'
+# Weak symbols are the inline code of templates and classes, emitted wherever it is used:
+# allowed when they are the standard library's (std::, its allocator, __gnu_cxx, placement
+# new and delete) or belong to a type the header declares (mangled by its length and name).
+std='_Z((N|NK|NR|NKR|NO|NKO)?(St|Sa|Sb|Ss|Si|So|Sd|9__gnu_cxx)|(GV|TV|TI|TS)(ZN|N)?St|ZN?St|dl|nw|na|da)'
+types=$(sed -n 's/.*struct \([A-Za-z_][A-Za-z0-9_]*\).*/\1/p' "$header" | sort -u |
+    awk '{ printf "%s%d%s", (NR > 1 ? "|" : ""), length($1), $1 }')
+inline="_ZNK?($types)"
 others=$(echo "$symbols" | while read -r name type; do
-    echo "$public" | grep -qx "$name" && continue
+    # The compiler's own markers of a name (the address sanitizer's, the unwinder's).
     bare=${name#DW.ref.}
+    bare=${bare#__odr_asan.}
+    echo "$public" | grep -qx "$bare" && continue
     [ "$bare" = __gxx_personality_v0 ] && continue
     echo "$bare" | grep -Eq "^$ours" && continue
-    case $type in W | V | u) echo "$bare" | grep -Eq "^$std" && continue ;; esac
+    case $type in W | V | u) echo "$bare" | grep -Eq "^($std|$inline)" && continue ;; esac
     echo "$name $type"
 done)
 if [ -n "$others" ]; then
