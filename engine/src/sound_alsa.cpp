@@ -478,7 +478,7 @@ private:
 
 }  // namespace
 
-DeviceLayer& AlsaLayer() {
+DeviceLayer& SystemLayer() {
     static AlsaDeviceLayer layer;
     return layer;
 }

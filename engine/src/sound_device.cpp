@@ -29,7 +29,7 @@ constexpr char RateVariable[] = "OUTPUT.WAVE.PLAYBACK-RATE";
 
 DeviceLayer* installed = nullptr;
 
-DeviceLayer& Layer() { return installed ? *installed : AlsaLayer(); }
+DeviceLayer& Layer() { return installed ? *installed : SystemLayer(); }
 
 struct Slot {
     std::unique_ptr<uint8_t[]> buffer;

@@ -89,9 +89,10 @@ protected:
     ~DeviceLayer() = default;
 };
 
-DeviceLayer& AlsaLayer();
+// The system's layer: ALSA's, or in a build without ALSA one with no device to open.
+DeviceLayer& SystemLayer();
 
-// The layer that instances made from now on play through; null goes back to ALSA.
+// The layer that instances made from now on play through; null goes back to the system's.
 void UseDeviceLayer(DeviceLayer* layer);
 
 // Blocks queued at the device of a SoundDeviceOutputModule instance and not yet played.
