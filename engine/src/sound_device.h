@@ -1,6 +1,6 @@
 // The sound-device output module and the device layer under it. The module keeps the
-// slots, waits, formulas and control order; a device layer (ALSA, or a fake in the
-// tests) does the playing.
+// slots, waits, formulas and control order; a device layer (ALSA, one without devices
+// in a build without ALSA, or a fake in the tests) does the playing.
 #pragma once
 
 #include <cstdint>
