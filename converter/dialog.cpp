@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -176,11 +175,9 @@ MainDialog::MainDialog(QWidget* parent)
     connect(&m_converter, &Converter::finished, this, &MainDialog::runFinished);
 }
 
-MainDialog::~MainDialog() { m_converter.stop(); }
-
 void MainDialog::setMessageFunction(MessageFunction showMessage) { m_showMessage = std::move(showMessage); }
 
-void MainDialog::setClashFunction(ClashFunction askClash) { m_askClash = std::move(askClash); }
+void MainDialog::setClashFunction(AskClash askClash) { m_askClash = std::move(askClash); }
 
 void MainDialog::addFiles(const QStringList& paths) {
     QStringList files;
@@ -297,7 +294,7 @@ void MainDialog::setRunning(bool running) {
     if (running) m_openOutput->setEnabled(false);
 }
 
-void MainDialog::fileStarted(int row, const QString&) {
+void MainDialog::fileStarted(int row) {
     m_progress[row] = 0;
     m_files->setStatus(row, tr("Converting 0 %"));
     showFile(row);
@@ -306,9 +303,8 @@ void MainDialog::fileStarted(int row, const QString&) {
 // The status lines and the current-file bar follow the file started last.
 void MainDialog::showFile(int row) {
     m_shownRow = row;
-    if (row < 0) return;
     m_files->setCurrentItem(m_files->topLevelItem(row));
-    m_status->setText(tr("Decoding: %1").arg(m_files->files().value(row)));
+    m_status->setText(tr("Decoding: %1").arg(m_files->file(row)));
     if (m_streams.contains(row)) m_stream->setText(m_streams[row]);
     m_current->setValue(m_progress.value(row));
 }
@@ -334,10 +330,9 @@ void MainDialog::fileFinished(int row, FileOutcome outcome, const QString& detai
         case FileOutcome::Converted:
             ++m_tally.converted;
             m_files->setStatus(row, tr("Done (%1)").arg(detail));
-            if (m_outputFolder.isEmpty()) m_outputFolder = QFileInfo(m_files->files().value(row)).absolutePath();
+            if (m_outputFolder.isEmpty()) m_outputFolder = QFileInfo(m_files->file(row)).absolutePath();
             break;
         case FileOutcome::Failed:
-            ++m_tally.failed;
             m_tally.failures << detail;
             m_files->setStatus(row, tr("Failed: %1").arg(detail));
             break;
@@ -372,14 +367,14 @@ void MainDialog::runFinished() {
     showOverallProgress();
     QStringList summary{tr("%1 converted").arg(m_tally.converted)};
     if (m_tally.skipped > 0) summary << tr("%1 skipped").arg(m_tally.skipped);
-    if (m_tally.failed > 0) summary << tr("%1 failed").arg(m_tally.failed);
+    const auto failed = m_tally.failures.size();
+    if (failed > 0) summary << tr("%1 failed").arg(failed);
     if (m_tally.stopped > 0) summary << tr("%1 stopped").arg(m_tally.stopped);
     m_status->setText(summary.join(QStringLiteral(", ")));
     m_openOutput->setEnabled(m_tally.converted > 0);
     if (m_endWhenDone) m_endStatus = m_tally.converted == m_files->topLevelItemCount() ? 0 : 1;
     if (!m_tally.failures.isEmpty())
-        showMessage((m_tally.failed == 1 ? tr("1 file was not converted:")
-                                         : tr("%1 files were not converted:").arg(m_tally.failed)) +
+        showMessage((failed == 1 ? tr("1 file was not converted:") : tr("%1 files were not converted:").arg(failed)) +
                     "\n\n" + m_tally.failures.join(u'\n'));
     endWhenMessagesAreRead();
 }

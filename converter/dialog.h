@@ -25,14 +25,12 @@ class MainDialog : public QDialog {
 public:
     // Shows one message to the user; the program's own shows a message box.
     using MessageFunction = std::function<void(const QString& text)>;
-    // Asks what to do about an output in the way; the program's own asks in a message box.
-    using ClashFunction = AskClash;
 
     explicit MainDialog(QWidget* parent = nullptr);
-    ~MainDialog() override;
 
     void setMessageFunction(MessageFunction showMessage);
-    void setClashFunction(ClashFunction askClash);
+    // Asks what to do about an output in the way; the program's own asks in a message box.
+    void setClashFunction(AskClash askClash);
     // Adds files, and every MPEG audio file below the folders among them.
     void addFiles(const QStringList& paths);
     QStringList files() const;
@@ -62,7 +60,7 @@ private slots:
     void decodeOrStop();
     void showAbout();
     void openOutputFolder();
-    void fileStarted(int row, const QString& input);
+    void fileStarted(int row);
     void fileProgress(int row, int percent);
     void showStream(int row, const QString& text);
     void fileFinished(int row, FileOutcome outcome, const QString& detail);
@@ -74,7 +72,6 @@ private:
         int files = 0;  // of the run, less those skipped before it
         int converted = 0;
         int skipped = 0;
-        int failed = 0;
         int stopped = 0;
         QStringList failures;
     };
@@ -106,7 +103,7 @@ private:
 
     Converter m_converter;
     MessageFunction m_showMessage;
-    ClashFunction m_askClash;
+    AskClash m_askClash;
     bool m_running = false;
     bool m_endWhenDone = false;
     int m_openMessages = 0;

@@ -72,9 +72,9 @@ void FileList::setStatus(int row, const QString& status) {
     }
 }
 
-QString FileList::status(int row) const {
-    const QTreeWidgetItem* item = topLevelItem(row);
-    return item ? item->text(StatusColumn) : QString();
+QString FileList::file(int row) const {
+    const auto* item = static_cast<const FileItem*>(topLevelItem(row));
+    return item ? item->path() : QString();
 }
 
 void FileList::removeSelected() { qDeleteAll(selectedItems()); }

@@ -14,8 +14,9 @@ public:
 
     void addFiles(const QStringList& paths);
     QStringList files() const;
+    // The path of one row; empty past the end.
+    QString file(int row) const;
     void setStatus(int row, const QString& status);
-    QString status(int row) const;
     void removeSelected();
     QSize sizeHint() const override;
 

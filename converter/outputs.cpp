@@ -17,11 +17,7 @@
 namespace {
 
 // strerror's words, as they read inside a sentence.
-QString reason(int error) {
-    QString text = QString::fromLocal8Bit(std::strerror(error));
-    if (!text.isEmpty()) text[0] = text[0].toLower();
-    return text;
-}
+QString reason(int error) { return lowerFirst(QString::fromLocal8Bit(std::strerror(error))); }
 
 // Paths compared as the file system would resolve them, also for files not made yet.
 QString comparable(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
@@ -30,13 +26,6 @@ QString comparable(const QString& path) { return QDir::cleanPath(QFileInfo(path)
 bool nameTaken(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
-}
-
-// Converting a file onto itself would replace the source with its WAV file.
-bool isSameFile(const QString& input, const QString& output) {
-    if (comparable(input) == comparable(output)) return true;
-    const QFileInfo target(output);
-    return target.exists() && target.canonicalFilePath() == QFileInfo(input).canonicalFilePath();
 }
 
 // "song.wav" -> "song (2).wav", "song (3).wav", ..: the first one that is free.
@@ -49,6 +38,17 @@ QString numberedName(const QString& output, const QSet<QString>& planned) {
 }
 
 }  // namespace
+
+QString lowerFirst(QString text) {
+    if (!text.isEmpty()) text[0] = text[0].toLower();
+    return text;
+}
+
+bool isSameFile(const QString& input, const QString& output) {
+    if (comparable(input) == comparable(output)) return true;
+    const QFileInfo target(output);
+    return target.exists() && target.canonicalFilePath() == QFileInfo(input).canonicalFilePath();
+}
 
 QString wavPathFor(const QString& input, const QString& folder) {
     const QString name = QFileInfo(input).completeBaseName() + QStringLiteral(".wav");

@@ -10,6 +10,13 @@
 #include <functional>
 #include <optional>
 
+// Error texts start with a capital; ours go in the middle of a sentence.
+QString lowerFirst(QString text);
+
+// Whether `output` names `input` itself, by its path or through links: converting a file
+// onto itself would replace the source with its WAV file.
+bool isSameFile(const QString& input, const QString& output);
+
 // The WAV file that `input` is converted to: in `folder`, or beside the input when
 // `folder` is empty.
 QString wavPathFor(const QString& input, const QString& folder);

@@ -20,6 +20,7 @@
 #include <string>
 #include <utility>
 
+#include "outputs.h"
 #include "vortax.h"
 
 // What a run's jobs and the GUI thread share. Jobs read `over` between frames; the rest is
@@ -51,18 +52,6 @@ struct OpenParts {
 OpenParts& openParts() {
     static auto* parts = new OpenParts;
     return *parts;
-}
-
-// Converting a file onto itself would replace the source with its WAV file.
-bool isSameFile(const QString& input, const QString& output) {
-    const QFileInfo target(output);
-    return target.exists() && target.canonicalFilePath() == QFileInfo(input).canonicalFilePath();
-}
-
-// Qt's error texts start with a capital; ours go in the middle of a sentence.
-QString lowerFirst(QString text) {
-    if (!text.isEmpty()) text[0] = text[0].toLower();
-    return text;
 }
 
 // A WAV file while it is written: a file of its own in the WAV file's folder, under a short
@@ -314,8 +303,6 @@ void Converter::setWorkers(int count) {
     applyWorkers();
 }
 
-int Converter::workers() const { return m_workers; }
-
 void Converter::setGapless(bool gapless) { m_gapless = gapless; }
 
 void Converter::start(const QList<ConversionJob>& jobs) {
@@ -380,7 +367,7 @@ void Converter::runJob(const std::shared_ptr<Run>& run, const ConversionJob& job
     } const out(*run);
     if (run->over) return;
     const int id = job.id;
-    post(run, [this, id, input = job.input] { emit fileStarted(id, input); });
+    post(run, [this, id] { emit fileStarted(id); });
     const Reports reports{
         [&](const QString& text) { post(run, [this, id, text] { emit streamChanged(id, text); }); },
         [&](int percent) { post(run, [this, id, percent] { emit fileProgress(id, percent); }); },

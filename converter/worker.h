@@ -39,7 +39,6 @@ public:
 
     // At most this many files at once; by default one per core.
     void setWorkers(int count);
-    int workers() const;
     // Trims the encoder's delay and padding where the stream says what they are.
     void setGapless(bool gapless);
 
@@ -63,7 +62,7 @@ signals:
     // and fileProgress, then one fileFinished; files under way at once interleave. A file
     // that a stop ends may have given nothing but its fileFinished. finished() comes last
     // in a run: nothing of the run follows it.
-    void fileStarted(int id, const QString& input);
+    void fileStarted(int id);
     // Only when the whole percent changes.
     void fileProgress(int id, int percent);
     // The stream line of a file: "MPEG 1, layer III, 128 kbps, 44100 hz, Jnt-Stereo, 215 sec".

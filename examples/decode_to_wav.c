@@ -33,14 +33,13 @@ int main(int argc, char** argv) {
     register_output_module(engine, &FileOutputModule);
     engine_set_gapless(engine, 1);
 
-    /* -1: whichever module takes the name. */
     output_name = malloc(strlen(argv[2]) + 5);
     if (!output_name) {
         engine_destroy(engine);
         return 1;
     }
-    strcpy(output_name, "wav:");
-    strcat(output_name, argv[2]);
+    sprintf(output_name, "wav:%s", argv[2]);
+    /* -1: whichever module takes the name. */
     code = input_select(engine, argv[1], -1);
     if (code >= 0) code = input_open(engine);
     if (code < 0) {

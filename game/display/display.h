@@ -40,6 +40,10 @@ constexpr int16_t KeyRight = 39;
 constexpr int16_t KeyDown = 40;
 constexpr int16_t KeyEscape = 27;
 constexpr int16_t KeyEnter = 13;
+// Character codes of the command keys the window posts as typed text.
+constexpr int16_t KeySpace = 32;
+constexpr int16_t KeyLevel = 108;  // lower-case l only
+constexpr int16_t KeyMute = 109;   // m: sound off and on again, not part of a game
 
 // What the game needs from the platform: the screen and the window around it.
 // Failures are thrown as GameError.

@@ -48,7 +48,7 @@ bool TogglesFullScreen(const SDL_Keysym& key) {
 }
 
 // A letter as it would be typed: Shift and Caps Lock each turn it to upper case.
-int16_t Letter(char lower, Uint16 mod) {
+int16_t Letter(int16_t lower, Uint16 mod) {
     const bool upper = ((mod & KMOD_SHIFT) != 0) != ((mod & KMOD_CAPS) != 0);
     return static_cast<int16_t>(upper ? lower - 'a' + 'A' : lower);
 }
@@ -60,9 +60,9 @@ std::optional<WindowEvent> KeyEventOf(const SDL_Keysym& key) {
         case SDLK_ESCAPE: return WindowEvent{Kind::KeyPress, KeyEscape};
         case SDLK_RETURN:
         case SDLK_KP_ENTER: return WindowEvent{Kind::KeyPress, KeyEnter};
-        case SDLK_SPACE: return WindowEvent{Kind::KeyPress, ' '};
-        case SDLK_l: return WindowEvent{Kind::KeyPress, Letter('l', key.mod)};
-        case SDLK_m: return WindowEvent{Kind::KeyPress, Letter('m', key.mod)};
+        case SDLK_SPACE: return WindowEvent{Kind::KeyPress, KeySpace};
+        case SDLK_l: return WindowEvent{Kind::KeyPress, Letter(KeyLevel, key.mod)};
+        case SDLK_m: return WindowEvent{Kind::KeyPress, Letter(KeyMute, key.mod)};
         default: return std::nullopt;
     }
 }
@@ -80,10 +80,10 @@ std::optional<int16_t> ArrowOf(SDL_GameControllerButton button) {
 std::optional<int16_t> CommandOf(SDL_GameControllerButton button) {
     switch (button) {
         case SDL_CONTROLLER_BUTTON_A: return KeyEnter;
-        case SDL_CONTROLLER_BUTTON_START: return ' ';
+        case SDL_CONTROLLER_BUTTON_START: return KeySpace;
         case SDL_CONTROLLER_BUTTON_B:
         case SDL_CONTROLLER_BUTTON_BACK: return KeyEscape;
-        case SDL_CONTROLLER_BUTTON_Y: return 'l';
+        case SDL_CONTROLLER_BUTTON_Y: return KeyLevel;
         default: return std::nullopt;
     }
 }

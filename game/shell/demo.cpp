@@ -7,7 +7,6 @@
 #include "display/sound.h"
 #include "play/state.h"
 #include "shell/headless.h"
-#include "shell/main.h"
 
 namespace {
 
@@ -21,12 +20,7 @@ Replay WithClockTicks(int16_t cave, const Replay& solution) {
     SoundDevice* sound = UseSoundDevice(nullptr);
     StartHeadlessGame(cave);
     Recording recording;
-    GameRun run;
-    run.clock = Clock::Virtual;
-    run.replay = &solution;
-    run.recording = &recording;
-    run.frames = solution.steps.empty() ? 0 : solution.steps.back().frame + 1;
-    MainLoop(run);
+    PlayHeadless(solution.steps.empty() ? 0 : solution.steps.back().frame + 1, &solution, false, &recording);
     Game = onScreen;
     UseDisplayDevice(display);
     UseSoundDevice(sound);

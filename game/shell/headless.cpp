@@ -65,10 +65,11 @@ void StartHeadlessGame(int16_t cave) {
     StartNewGame(cave);
 }
 
-GameRun PlayHeadless(int frames, const Replay* replay, bool stopAtExit) {
+GameRun PlayHeadless(int frames, const Replay* replay, bool stopAtExit, Recording* recording) {
     GameRun run;
     run.clock = Clock::Virtual;
     run.replay = replay;
+    run.recording = recording;
     run.frames = frames;
     run.stopAtExit = stopAtExit;
     MainLoop(run);

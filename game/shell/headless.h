@@ -37,8 +37,10 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
 void StartHeadlessGame(int16_t cave);
 
 // Runs the game in Game on at virtual time for `frames` frames (0: only what is due at
-// once), with the replay's events; returns the run with what came of it.
-GameRun PlayHeadless(int frames, const Replay* replay = nullptr, bool stopAtExit = false);
+// once), with the replay's events, into the recording if one is given; returns the run
+// with what came of it.
+GameRun PlayHeadless(int frames, const Replay* replay = nullptr, bool stopAtExit = false,
+                     Recording* recording = nullptr);
 
 // The grid as 25 lines of 40 characters: codes 0..9 as digits, F player, J falling
 // jewel, B falling boulder, E explosion, D open exit.

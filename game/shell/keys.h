@@ -11,11 +11,6 @@
 
 enum class ReplayEvent { Left, Right, Up, Down, Esc, Enter, Space, Level, Tick };
 
-// Character codes of the command keys the window posts as typed text.
-constexpr int16_t KeySpace = 32;
-constexpr int16_t KeyLevel = 108;  // lower-case l only
-constexpr int16_t KeyMute = 109;   // m: sound off and on again, not part of a game
-
 std::optional<ReplayEvent> EventNamed(std::string_view name);
 std::string_view NameOf(ReplayEvent event);
 // The event a key from the window stands for, if the game reads that key.

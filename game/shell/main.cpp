@@ -99,13 +99,11 @@ void Play(Loop& loop, ReplayEvent event) {
     Note(loop, event);
     // Only a move into the open exit starts a cave while the player is playing.
     const bool playing = Game.InGame && Game.BirthCounter == -1;
-    const CaveExit before{loop.run.drawn, Game.CaveNumber, Game.JewelsCollected, Game.CaveTime, 0, 0};
+    const int16_t cave = Game.CaveNumber, jewels = Game.JewelsCollected, time = Game.CaveTime;
     PressKey(event);
     NoteGameStart(loop);
     if (playing && Game.BirthCounter == 0 && IsMove(event)) {
-        loop.run.exits.push_back(before);
-        loop.run.exits.back().score = Game.Score;
-        loop.run.exits.back().lives = Game.Lives;
+        loop.run.exits.push_back({loop.run.drawn, cave, jewels, time, Game.Score, Game.Lives});
         loop.stopped = loop.run.stopAtExit;
     }
 }
