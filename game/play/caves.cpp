@@ -1,5 +1,7 @@
 #include "play/caves.h"
 
+#include <utility>
+
 #include "cave/growth.h"
 #include "play/state.h"
 
@@ -77,7 +79,7 @@ void LoadCaveDefinition(const CaveDefinition& cave) {
         for (int16_t x = 1; x <= CaveWidth; ++x) LoadCell(x, y, cave.rows[static_cast<size_t>(y - 1)][static_cast<size_t>(x - 1)]);
 }
 
-void UseCustomCave(const CaveDefinition* cave) { customCave = cave; }
+const CaveDefinition* UseCustomCave(const CaveDefinition* cave) { return std::exchange(customCave, cave); }
 
 void LoadCave(int16_t& caveNumber) {
     if (caveNumber < 1 || caveNumber > CaveCount) caveNumber = 1;

@@ -32,8 +32,8 @@ extern const std::array<CaveDefinition, CaveCount> CaveTable;
 void LoadCave(int16_t& caveNumber);
 
 // While set, every cave start loads this cave instead of the table's (a cave of the
-// player's own); nullptr goes back to the table.
-void UseCustomCave(const CaveDefinition* cave);
+// player's own); nullptr goes back to the table. Returns the cave set before.
+const CaveDefinition* UseCustomCave(const CaveDefinition* cave);
 
 // Loads any definition the same way (a cave of the player's own, or a test's).
 void LoadCaveDefinition(const CaveDefinition& cave);

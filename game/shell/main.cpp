@@ -47,6 +47,7 @@ struct Loop {
     Playback demoPlayback;
     int demosShown = 0;
     int32_t highScoreBeforeDemo = 0;
+    const CaveDefinition* ownCave = nullptr;  // the player's, set aside while the demo plays
     int32_t highScoreKept = 0;
 };
 
@@ -118,15 +119,20 @@ void PlayDueSteps(Loop& loop, Playback& playback) {
 
 void StartDemo(Loop& loop) {
     loop.idleFrames = 0;
+    loop.ownCave = UseCustomCave(nullptr);
     loop.demo = MakeDemo(loop.demosShown++);
-    if (!loop.demo) return;
+    if (!loop.demo) {
+        UseCustomCave(loop.ownCave);
+        return;
+    }
     loop.highScoreBeforeDemo = Game.HighScore;
     loop.demoPlayback = Playback{&loop.demo->replay, loop.run.drawn};
     StartNewGame(loop.demo->cave);
 }
 
-// The demo leaves nothing behind: not its game, nor a high score.
+// The demo leaves nothing behind: not its game, nor a high score, nor its cave.
 void EndDemo(Loop& loop) {
+    UseCustomCave(loop.ownCave);
     loop.demo.reset();
     loop.demoPlayback = Playback{};
     Game.Paused = False;

@@ -299,6 +299,22 @@ TEST_F(MainLoopTest, TheIdleTitlePlaysADemoExactlyAndAKeyEndsIt) {
     EXPECT_EQ(Game.HighScore, 7);
 }
 
+// A cave of the player's own waits while the demo plays its stored cave.
+TEST_F(MainLoopTest, TheDemoPlaysItsStoredCaveWhenThePlayerHasOneOfTheirOwn) {
+    CaveDefinition own = CaveTable[29];
+    own.description = "own";
+    UseCustomCave(&own);
+    RunUntil(FramePeriod * (DemoIdleFrames + 400), [&] {
+        if (!run.exits.empty() && Game.InGame) display.posted = {{WindowEvent::Kind::KeyPress, KeySpace}};
+        if (!run.exits.empty() && !Game.InGame) Game.Running = False;
+    });
+    ASSERT_EQ(run.exits.size(), 1u);
+    EXPECT_EQ(run.exits[0].cave, DemoSolutions[0].cave);
+    StartNewGame(1);
+    EXPECT_EQ(Game.CaveDescription, "own");
+    UseCustomCave(nullptr);
+}
+
 TEST_F(MainLoopTest, ANewHighScoreIsKeptAtOnce) {
     const std::string file = ::testing::TempDir() + "kelvoro-highscore-" + std::to_string(::getpid());
     run.highScoreFile = file;
