@@ -7,7 +7,7 @@
 set -eu
 cd "$(dirname "$0")"
 
-packages="cmake g++ make libgtest-dev libbenchmark-dev libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev fonts-comic-neue xvfb xauth qt6-base-dev libgl-dev libasound2-dev libsoxr-dev pkg-config lame twolame desktop-file-utils man-db dpkg-dev"
+packages="cmake g++ make libgtest-dev libbenchmark-dev libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev fonts-comic-neue xvfb xauth qt6-base-dev libgl-dev libasound2-dev libsoxr-dev pkg-config lame twolame sox desktop-file-utils man-db dpkg-dev"
 jobs=$(nproc)
 
 install_missing() {

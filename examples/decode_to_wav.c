@@ -1,6 +1,6 @@
 /* decode_to_wav: decodes an MPEG audio file to a WAV file through the VORTAX API alone.
  *
- *   cc decode_to_wav.c $(pkg-config --cflags --libs vortax) -o decode_to_wav
+ *   cc decode_to_wav.c $(pkg-config --static --cflags --libs vortax) -o decode_to_wav
  *   ./decode_to_wav song.mp3 song.wav
  *
  * The engine reads through an input module and writes through an output module; here the

@@ -140,6 +140,10 @@ typedef struct InputMethods {
     int32_t (*get_flags)(void* instance); /* VORTAX_INPUT_CAN_SEEK */
     int32_t (*get_size)(void* instance);  /* bytes, 0 unknown */
     int32_t (*control)(void* instance, int32_t a, int32_t b, int32_t c);
+    /* Optional companions for inputs past 2 GiB, which get_size cannot count and seek
+     * cannot reach: the engine asks them when get_size gives 0, and seeks past 2 GiB. */
+    int32_t (*seek64)(void* instance, int64_t offset);
+    int64_t (*get_size64)(void* instance); /* bytes, 0 unknown */
 } InputMethods;
 
 enum { VORTAX_INPUT_CAN_SEEK = 0x1 };
@@ -180,6 +184,8 @@ typedef struct InputFilterMethods {
     int32_t (*get_flags)(void* self, void* instance);
     int32_t (*get_size)(void* self, void* instance);
     int32_t (*control)(void* self, void* instance, int32_t a, int32_t b, int32_t c);
+    int32_t (*seek64)(void* self, void* instance, int64_t offset);
+    int64_t (*get_size64)(void* self, void* instance);
 } InputFilterMethods;
 
 typedef struct OutputFilterMethods {
@@ -218,8 +224,8 @@ struct EngineContext {
     struct {
         int32_t state; /* 0 closed, 1 open */
         int32_t flags; /* VORTAX_INPUT_CAN_SEEK */
-        int32_t position;
-        int32_t size;
+        int64_t position; /* bytes read since the input opened or was sought to */
+        int64_t size;     /* bytes, 0 unknown */
         int32_t duration; /* whole seconds */
         void* instance;
         const ModuleRecord* module;
@@ -310,7 +316,8 @@ int32_t engine_get_encoder_tag(EngineContext* context, int32_t* delay, int32_t* 
  * An output without a set-control method cannot follow a change of format: it gets every
  * block in the stream's first format (channels doubled or averaged, the rate resampled),
  * and the first change is told to the notification callback as "stream format changed"
- * with the frame where it happened. */
+ * with the frame where it happened; a block that cannot be converted gives
+ * VORTAX_UNSUPPORTED_FORMAT. */
 int32_t engine_decode_frame(EngineContext* context);
 
 /* Filters. Position -1 puts a filter at the front, 0 or 1 next to the module, a larger
@@ -331,6 +338,8 @@ int32_t vortax_input_seek(FilterNode* self, int32_t offset);
 int32_t vortax_input_get_flags(FilterNode* self);
 int32_t vortax_input_get_size(FilterNode* self);
 int32_t vortax_input_control(FilterNode* self, int32_t a, int32_t b, int32_t c);
+int32_t vortax_input_seek64(FilterNode* self, int64_t offset);
+int64_t vortax_input_get_size64(FilterNode* self);
 int32_t vortax_output_open(FilterNode* self);
 int32_t vortax_output_close(FilterNode* self);
 int32_t vortax_output_write(FilterNode* self, const void* buffer, int32_t size, int32_t width, int32_t stereo,

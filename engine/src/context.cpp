@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -59,15 +60,14 @@ FilterNode* OutputFront(EngineContext* context) { return context->state->outputC
 int32_t InOpen(EngineContext* c) { return InputFront(c)->input.open(InputFront(c), InputFront(c)->instance); }
 int32_t InClose(EngineContext* c) { return InputFront(c)->input.close(InputFront(c), InputFront(c)->instance); }
 int32_t InRead(EngineContext* c, void* b, int32_t n) { return InputFront(c)->input.read(InputFront(c), InputFront(c)->instance, b, n); }
-int32_t InSeek(EngineContext* c, int32_t o) { return InputFront(c)->input.seek(InputFront(c), InputFront(c)->instance, o); }
 int32_t InFlags(EngineContext* c) { return InputFront(c)->input.get_flags(InputFront(c), InputFront(c)->instance); }
-int32_t InSize(EngineContext* c) { return InputFront(c)->input.get_size(InputFront(c), InputFront(c)->instance); }
-FilterNode* Out(EngineContext* c) { return OutputFront(c); }
 
-// Reads the whole length from the input chain: the count, 0 at the end, or a code.
-int32_t ReadChain(EngineContext* context, uint8_t* buffer, int32_t length) {
-    return length > 0 ? InRead(context, buffer, length) : 0;
+// Every node answers the 64-bit calls, a module or filter without them in 32 bits.
+int32_t InSeek(EngineContext* c, int64_t o) { return InputFront(c)->input.seek64(InputFront(c), InputFront(c)->instance, o); }
+int64_t InSize(EngineContext* c) {
+    return std::max<int64_t>(0, InputFront(c)->input.get_size64(InputFront(c), InputFront(c)->instance));
 }
+FilterNode* Out(EngineContext* c) { return OutputFront(c); }
 
 // Drops what the probe read: the input starts again elsewhere, or closes.
 void ForgetAhead(EngineState& state) {
@@ -111,14 +111,37 @@ int32_t Select(EngineContext* context, Side& side, const char* name, int32_t id,
     return VORTAX_OK;
 }
 
+// The bytes of the input that hold MPEG audio: in a program stream they are not known
+// before they are all read.
+int64_t AudioBytes(EngineContext* context, const StreamProbe& probe) {
+    const int64_t size = context->input.size;
+    const Container& container = probe.container;
+    switch (container.kind) {
+        case ContainerKind::RiffMpeg:
+            return std::clamp<int64_t>(size - static_cast<int64_t>(container.data_start), 0,
+                                       static_cast<int64_t>(std::min<uint64_t>(container.data_bytes, INT64_MAX)));
+        case ContainerKind::ProgramStream: return 0;
+        default: return std::max<int64_t>(0, size - probe.tag_bytes);
+    }
+}
+
+// An input of another format is turned away, named.
+int32_t Refuse(EngineContext* context, const char* name) {
+    char detail[96];
+    std::snprintf(detail, sizeof detail, "%s, not MPEG audio", name);
+    Notify(context, 0, "unsupported input format", detail);
+    return VORTAX_UNSUPPORTED_FORMAT;
+}
+
 // The stream's first frame, and a Xing frame, describe the stream before decoding. Its
 // bit rate and duration come from the audio alone: the Xing byte count, or the size less
 // the tags before the first frame.
-void PrimeStream(EngineContext* context) {
+int32_t PrimeStream(EngineContext* context) {
     EngineState& state = *context->state;
     const StreamProbe probe = ProbeStream(context);
-    state.audioBytes = std::max(0, context->input.size - probe.tag_bytes);
-    if (!probe.valid) return;
+    if (probe.container.kind == ContainerKind::Other) return Refuse(context, probe.container.name);
+    state.audioBytes = AudioBytes(context, probe);
+    if (!probe.valid) return VORTAX_OK;
     StreamInfo& stream = context->stream;
     const FrameHeader& header = probe.header;
     stream.version = header.version;
@@ -127,7 +150,7 @@ void PrimeStream(EngineContext* context) {
     stream.frequency = header.frequency;
     stream.mode = header.mode;
     stream.changed = 1;
-    context->input.duration = header.bitrate > 0 ? state.audioBytes / (header.bitrate * 125) : 0;
+    context->input.duration = header.bitrate > 0 ? static_cast<int32_t>(state.audioBytes / (header.bitrate * 125)) : 0;
     const XingFrame& xing = probe.xing;
     if (xing.vbr && xing.frames > 0) {
         const double seconds = static_cast<double>(xing.frames) * SamplesPerFrame(header) / header.frequency;
@@ -142,6 +165,7 @@ void PrimeStream(EngineContext* context) {
     state.tagFrames = xing.frames;
     state.encoderDelay = xing.encoder_delay;
     state.encoderPadding = xing.encoder_padding;
+    return VORTAX_OK;
 }
 
 constexpr int32_t DecoderDelay = 529;  // samples the synthesis and hybrid filterbanks add
@@ -203,11 +227,11 @@ void SplitTime(TimeRecord& time, double seconds) {
 
 void UpdatePosition(EngineContext* context) {
     StreamInfo& stream = context->stream;
-    const int32_t size = context->input.size;
+    const int64_t size = context->input.size;
     double seconds = 0;
     if (size > 0 || stream.bitrate == 0) {
         // Neither a size nor a bit rate tells where we are: the position stays at the start.
-        stream.fraction = size > 0 ? static_cast<float>(context->input.position) / static_cast<float>(size) : 0.0f;
+        stream.fraction = size > 0 ? static_cast<float>(static_cast<double>(context->input.position) / static_cast<double>(size)) : 0.0f;
         seconds = context->input.duration * static_cast<double>(stream.fraction);
     } else {
         seconds = static_cast<double>(context->input.position) * 8 / (stream.bitrate * 1000.0);
@@ -230,7 +254,7 @@ void UpdateStream(EngineContext* context, const FrameHeader& header) {
         const int32_t average = stream.frames == 1 ? header.bitrate : (header.bitrate + 31 * stream.bitrate) / 32;
         stream.changed = differs || average != stream.bitrate;
         stream.bitrate = average;
-        if (average != 0) context->input.duration = context->state->audioBytes / (average * 125);
+        if (average != 0) context->input.duration = static_cast<int32_t>(context->state->audioBytes / (average * 125));
     }
     UpdatePosition(context);
     if (context->output.module && (context->output.caps & VORTAX_CAPS_DELAY)) {
@@ -291,12 +315,20 @@ void DispatchFrame(EngineContext* context, const FrameHeader& header, int16_t* p
 
 const char* ChannelsName(int channels) { return channels == 2 ? "stereo" : "mono"; }
 
+// A block that cannot be brought to the kept format is an error the caller sees.
+int32_t ConversionCode(EngineContext* context) {
+    const char* error = context->state->keeper.Error();
+    if (!error) return VORTAX_OK;
+    Notify(context, 0, "cannot convert the stream format", error);
+    return VORTAX_UNSUPPORTED_FORMAT;
+}
+
 // Only an output that takes a change of format through its set-control method (a sound
 // device opens itself again) follows one; any other, a WAV file above all, would get
 // samples its header does not describe. Those get every block in the stream's first format.
-void KeepFormat(EngineContext* context) {
+int32_t KeepFormat(EngineContext* context) {
     EngineState& state = *context->state;
-    if (!context->output.module || context->output.module->output.set_control) return;
+    if (!context->output.module || context->output.module->output.set_control) return VORTAX_OK;
     PcmBlock& pcm = context->pcm;
     FormatKeeper& keeper = state.keeper;
     const int channels = pcm.stereo ? 2 : 1;
@@ -310,11 +342,12 @@ void KeepFormat(EngineContext* context) {
         Notify(context, 0, "stream format changed", detail);
     }
     const std::span<int16_t> kept = keeper.Convert(static_cast<int16_t*>(pcm.buffer), pcm.size / channels, channels, pcm.frequency);
-    if (keeper.Error()) Notify(context, 0, "cannot convert the stream format", keeper.Error());
+    if (const int32_t code = ConversionCode(context); code < 0) return code;
     pcm.buffer = kept.data();
     pcm.size = static_cast<int32_t>(kept.size());
     pcm.stereo = keeper.Channels() == 2 ? 1 : 0;
     pcm.frequency = keeper.Frequency();
+    return VORTAX_OK;
 }
 
 // Turns the decoded 16-bit samples into what the output takes.
@@ -350,7 +383,7 @@ int32_t DecodeInto(EngineContext* context, int16_t* buffer) {
         pcm.frequency = frequency;
         return VORTAX_INVALID_FRAME;
     }
-    KeepFormat(context);
+    if (const int32_t code = KeepFormat(context); code < 0) return code;
     Adapt(context);
     pcm.changes = (pcm.width != width ? VORTAX_PCM_WIDTH_CHANGED : 0) |
                   (pcm.stereo != stereo ? VORTAX_PCM_STEREO_CHANGED | VORTAX_PCM_FORMAT_CHANGED : 0) |
@@ -379,6 +412,7 @@ int32_t WriteBlock(EngineContext* context) {
 int32_t WriteKeptTail(EngineContext* context) {
     FormatKeeper& keeper = context->state->keeper;
     const std::span<int16_t> tail = keeper.Keeping() ? keeper.Flush() : std::span<int16_t>{};
+    if (const int32_t code = ConversionCode(context); code < 0) return code;
     if (tail.empty()) return VORTAX_INPUT_END;
     PcmBlock& pcm = context->pcm;
     pcm.buffer = tail.data();
@@ -390,15 +424,16 @@ int32_t WriteKeptTail(EngineContext* context) {
     return code < 0 ? code : VORTAX_INPUT_END;
 }
 
-int32_t Seek(EngineContext* context, int32_t offset) {
+int32_t Seek(EngineContext* context, int64_t offset) {
     if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
     if (!(context->input.flags & VORTAX_INPUT_CAN_SEEK) || context->input.size == 0) return -1;
-    offset = std::clamp(offset, 0, context->input.size);
+    offset = std::clamp<int64_t>(offset, 0, context->input.size);
     context->input.position = offset;
-    context->stream.fraction = static_cast<float>(offset) / static_cast<float>(context->input.size);
+    context->stream.fraction = static_cast<float>(static_cast<double>(offset) / static_cast<double>(context->input.size));
     SplitTime(context->stream.time, context->input.duration * static_cast<double>(context->stream.fraction));
     ResetDecoder(context);
     ForgetAhead(*context->state);
+    ResetSource(context->state->source, context->state->source.container, static_cast<uint64_t>(offset));
     StartTrimming(*context->state, offset == 0);
     return InSeek(context, offset);
 }
@@ -413,6 +448,36 @@ void ResetDecoder(EngineContext* context) {
     ResetFrameReader(context->state->reader);
     ResetLayer3(context->state->layer3);
     for (SynthesisArea& area : context->state->synthesis) ResetSynthesis(area);
+}
+
+int32_t ReadInput(EngineContext* context, uint8_t* buffer, int32_t length) {
+    EngineState& state = *context->state;
+    if (length <= 0) return 0;
+    const size_t kept = state.ahead.size() - state.aheadRead;
+    if (kept > 0) {
+        const auto count = static_cast<int32_t>(std::min(static_cast<size_t>(length), kept));
+        std::memcpy(buffer, state.ahead.data() + state.aheadRead, static_cast<size_t>(count));
+        state.aheadRead += static_cast<size_t>(count);
+        if (!state.probing) {
+            context->input.position += count;
+            if (state.aheadRead == state.ahead.size()) ForgetAhead(state);
+        }
+        return count;
+    }
+    if (state.probing && state.ahead.size() + static_cast<size_t>(length) > MostProbed) return VORTAX_OUT_OF_MEMORY;
+    const int32_t count = InRead(context, buffer, length);
+    if (count <= 0) return count;
+    if (!state.probing) {
+        context->input.position += count;
+        return count;
+    }
+    try {
+        state.ahead.insert(state.ahead.end(), buffer, buffer + count);
+    } catch (const std::bad_alloc&) {
+        return VORTAX_OUT_OF_MEMORY;
+    }
+    state.aheadRead = state.ahead.size();
+    return count;
 }
 
 }  // namespace vortax
@@ -493,7 +558,11 @@ int32_t input_open(EngineContext* context) {
     context->input.state = StateOpen;
     context->input.flags = InFlags(context);
     ForgetAhead(*context->state);
-    PrimeStream(context);
+    ResetSource(context->state->source, Container{}, 0);
+    if (const int32_t code = PrimeStream(context); code < 0) {
+        input_close(context);
+        return code;
+    }
     StartTrimming(*context->state, true);
     return VORTAX_OK;
 }
@@ -511,32 +580,19 @@ int32_t input_close(EngineContext* context) {
     return InClose(context);
 }
 
+// The whole length when the input holds it: VORTAX_OK; at the end, the count of the bytes
+// there were, or VORTAX_INPUT_END for none.
 int32_t input_read(EngineContext* context, void* buffer, int32_t length) {
     if (!context || !buffer || length < 0) return VORTAX_INVALID_PARAMETERS;
     if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
-    EngineState& state = *context->state;
     auto* bytes = static_cast<uint8_t*>(buffer);
-    // What the probe read comes first; what it reads is kept for then.
-    if (state.probing && state.ahead.size() + static_cast<size_t>(length) > MostProbed) return VORTAX_OUT_OF_MEMORY;
-    const size_t kept = state.probing ? 0 : state.ahead.size() - state.aheadRead;
-    const auto early = static_cast<int32_t>(std::min(static_cast<size_t>(length), kept));
-    if (early > 0) {
-        std::memcpy(bytes, state.ahead.data() + state.aheadRead, static_cast<size_t>(early));
-        state.aheadRead += static_cast<size_t>(early);
-        if (state.aheadRead == state.ahead.size()) ForgetAhead(state);
+    int32_t done = 0;
+    while (done < length) {
+        const int32_t count = ReadInput(context, bytes + done, length - done);
+        if (count < 0) return count;
+        if (count == 0) return done > 0 ? done : VORTAX_INPUT_END;
+        done += count;
     }
-    const int32_t count = ReadChain(context, bytes + early, length - early);
-    if (count < 0) return count;
-    if (count == 0 && early < length) return VORTAX_INPUT_END;
-    if (state.probing) {
-        try {
-            state.ahead.insert(state.ahead.end(), bytes, bytes + count);
-        } catch (const std::bad_alloc&) {
-            return VORTAX_OUT_OF_MEMORY;
-        }
-        return VORTAX_OK;
-    }
-    context->input.position += early + count;
     return VORTAX_OK;
 }
 
@@ -557,7 +613,7 @@ int32_t input_seek_fraction(EngineContext* context, float fraction) {
         const float to = p < 99 ? table[static_cast<size_t>(p + 1)] : 256.0f;
         fraction = (from + (to - from) * (x - static_cast<float>(p))) / 256.0f;
     }
-    return Seek(context, static_cast<int32_t>(fraction * static_cast<float>(context->input.size)));
+    return Seek(context, static_cast<int64_t>(static_cast<double>(fraction) * static_cast<double>(context->input.size)));
 }
 
 int32_t input_seek_seconds(EngineContext* context, float seconds) {

@@ -1,6 +1,10 @@
-// Input from a file or standard input, output to a file or standard output (raw or WAV).
+// Input from a file or standard input, output to a file or standard output (raw, WAV, AIFF
+// or Sun/NeXT .snd PCM).
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -10,7 +14,7 @@
 #include <string>
 
 #include "state.h"
-#include "wav_header.h"
+#include "pcm_headers.h"
 
 namespace vortax {
 
@@ -28,8 +32,6 @@ struct FileInput {
     FILE* file = nullptr;
 };
 
-enum Format { Raw = 0, Wav = 1, Aiff = 2, Sun = 3 };
-
 struct FileOutput {
     std::string name;
     int32_t id = 0;
@@ -40,8 +42,10 @@ struct FileOutput {
     bool complete = true;  // every byte handed over went into the stream
     int32_t frequency = 44100;
     int32_t stereo = 1;
-    Format format = Raw;
+    PcmFormat format = PcmFormat::Raw;
     bool headerWritten = false;
+    size_t headerBytes = 0;  // in front of the PCM
+    std::array<uint16_t, 4096> swapped{};  // samples on their way out in the other byte order
 };
 
 void Fill(ModuleInfo* info, const char* name, const char* description) {
@@ -129,7 +133,7 @@ int32_t InputClose(void* instance) {
     return VORTAX_OK;
 }
 
-// The whole length or nothing: a piece cut short at the end of the file counts as the end.
+// The whole length, or at the end of the file what there is: 0 at the very end.
 int32_t InputRead(void* instance, void* buffer, int32_t length) {
     auto* input = static_cast<FileInput*>(instance);
     if (!input->file || length <= 0) return 0;
@@ -141,13 +145,16 @@ int32_t InputRead(void* instance, void* buffer, int32_t length) {
         if (got == size || !std::ferror(input->file) || errno != EINTR) break;
         std::clearerr(input->file);
     }
-    return got == size ? length : 0;
+    if (got == 0 && std::ferror(input->file)) return VORTAX_READ_FAILED;
+    return static_cast<int32_t>(got);
 }
 
-int32_t InputSeek(void* instance, int32_t offset) {
+int32_t InputSeek64(void* instance, int64_t offset) {
     auto* input = static_cast<FileInput*>(instance);
-    return input->file && std::fseek(input->file, offset, SEEK_SET) == 0 ? 0 : -1;
+    return input->file && fseeko(input->file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : -1;
 }
+
+int32_t InputSeek(void* instance, int32_t offset) { return InputSeek64(instance, offset); }
 
 // Pipes and devices cannot go back, and standard input, even from a file, need not start
 // at the file's beginning.
@@ -155,12 +162,18 @@ bool CanSeek(const FileInput& input) { return input.file && input.file != stdin 
 
 int32_t InputFlags(void* instance) { return CanSeek(*static_cast<FileInput*>(instance)) ? VORTAX_INPUT_CAN_SEEK : 0; }
 
-// The size, or 0 (unknown): also for a file too long for the engine's 32-bit count.
-int32_t InputSize(void* instance) {
+// The size, or 0 (unknown).
+int64_t InputSize64(void* instance) {
     auto* input = static_cast<FileInput*>(instance);
     struct stat status {};
-    if (!CanSeek(*input) || fstat(fileno(input->file), &status) != 0 || status.st_size > INT32_MAX) return 0;
-    return static_cast<int32_t>(status.st_size);
+    if (!CanSeek(*input) || fstat(fileno(input->file), &status) != 0) return 0;
+    return status.st_size;
+}
+
+// Only a size 32 bits can count; a longer file's comes from InputSize64.
+int32_t InputSize(void* instance) {
+    const int64_t size = InputSize64(instance);
+    return size <= INT32_MAX ? static_cast<int32_t>(size) : 0;
 }
 
 int32_t InputControl(void*, int32_t, int32_t, int32_t) { return VORTAX_OK; }
@@ -171,9 +184,13 @@ int32_t AcceptEveryName(const char*) { return 0; }
 
 constexpr Device OutputDevices[] = {{"*, or raw:*", "file name (raw PCM format)", VORTAX_DEVICE_PATTERN},
                                     {"wav:*", "file name (WAV format)", VORTAX_DEVICE_PATTERN},
+                                    {"aiff:*", "file name (AIFF format)", VORTAX_DEVICE_PATTERN},
+                                    {"sun:*", "file name (Sun/NeXT .snd format)", VORTAX_DEVICE_PATTERN},
                                     {"-", "standard output", 0}};
 
-int32_t OutputQuery(ModuleInfo* info, int32_t flags) { return Query(info, flags, "Output To File", OutputDevices, 3); }
+int32_t OutputQuery(ModuleInfo* info, int32_t flags) {
+    return Query(info, flags, "Output To File", OutputDevices, std::size(OutputDevices));
+}
 
 int32_t OutputNew(void** instance, const char* name, const ModuleRecord* module, EngineContext* context) {
     return New<FileOutput>(instance, name, module, context, "null params or null/empty output name");
@@ -193,11 +210,13 @@ int32_t OutputOpen(void* instance) {
     output->written = 0;
     output->complete = true;
     output->headerWritten = false;
+    output->headerBytes = 0;
     output->frequency = 44100;
     output->stereo = 1;
-    output->format = Raw;
+    output->format = PcmFormat::Raw;
     std::string path = output->name;
-    constexpr std::pair<const char*, Format> Prefixes[] = {{"raw:", Raw}, {"wav:", Wav}, {"aiff:", Aiff}, {"sun:", Sun}};
+    constexpr std::pair<const char*, PcmFormat> Prefixes[] = {
+        {"raw:", PcmFormat::Raw}, {"wav:", PcmFormat::Wav}, {"aiff:", PcmFormat::Aiff}, {"sun:", PcmFormat::Sun}};
     for (const auto& [prefix, format] : Prefixes) {
         if (path.rfind(prefix, 0) == 0) {
             output->format = format;
@@ -212,7 +231,8 @@ int32_t OutputOpen(void* instance) {
     // Closing an over-long WAV file reads its data back to move it; a pipe opened for reading
     // too would be its own reader and never notice the other one leave.
     struct stat status {};
-    const bool readBack = output->format == Wav && (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode));
+    const bool readBack =
+        output->format == PcmFormat::Wav && (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode));
     output->file = std::fopen(path.c_str(), readBack ? "w+b" : "wb");
     if (output->file) {
         // The buffer must outlive the stream; without one the runtime's default stays.
@@ -225,20 +245,42 @@ int32_t OutputOpen(void* instance) {
     return error == EACCES ? VORTAX_PERMISSION_DENIED : VORTAX_OPEN_FAILED;
 }
 
+// The header of a stream of unknown length: it stays where the stream cannot go back to
+// complete it (a pipe), and readers of an unfinished file take what there is.
+void WriteFirstHeader(FileOutput& output) {
+    output.headerWritten = true;
+    const PcmHeaderBytes header = PcmHeader(output.format, UnknownLength, Channels(output), output.frequency);
+    output.headerBytes = header.size;
+    if (!Put(output.file, header.bytes.data(), header.size)) output.complete = false;
+}
+
+// The engine's samples are in the host's byte order; for a file of the other they are
+// swapped a piece at a time.
+bool PutSamples(FileOutput& output, const void* samples, size_t size) {
+    if (ByteOrder(output.format) == std::endian::native) return Put(output.file, samples, size);
+    const auto* bytes = static_cast<const uint8_t*>(samples);
+    for (size_t left = size / 2; left > 0;) {
+        const size_t count = std::min(left, output.swapped.size());
+        uint16_t* piece = output.swapped.data();
+        std::memcpy(piece, bytes, count * 2);
+        for (size_t i = 0; i < count; ++i) piece[i] = static_cast<uint16_t>(piece[i] << 8 | piece[i] >> 8);
+        if (!Put(output.file, piece, count * 2)) return false;
+        bytes += count * 2;
+        left -= count;
+    }
+    return true;
+}
+
 int32_t OutputWrite(void* instance, const void* buffer, int32_t size, int32_t, int32_t stereo, int32_t frequency) {
     auto* output = static_cast<FileOutput*>(instance);
     if (!output->file) return 0;
     if (!output->headerWritten) {
         output->frequency = frequency;
         output->stereo = stereo;
-        output->headerWritten = true;
-        if (output->format == Wav) {
-            const WavHeaderBytes header = WavHeader(0, Channels(*output), frequency);
-            if (!Put(output->file, header.bytes.data(), header.size)) output->complete = false;
-        }
+        WriteFirstHeader(*output);
     }
     if (size <= 0) return 0;
-    if (!Put(output->file, buffer, static_cast<size_t>(size))) {
+    if (!PutSamples(*output, buffer, static_cast<size_t>(size))) {
         output->complete = false;
         return 0;
     }
@@ -252,7 +294,7 @@ bool CountWhatReachedTheFile(FileOutput& output) {
     const bool flushed = std::fflush(output.file) == 0;
     struct stat status {};
     if (fstat(fileno(output.file), &status) != 0 || !S_ISREG(status.st_mode)) return flushed;
-    const uint64_t header = output.format == Wav ? RiffHeaderBytes : 0;
+    const uint64_t header = output.headerBytes;
     const auto size = static_cast<uint64_t>(status.st_size);
     const uint64_t onDisk = size > header ? size - header : 0;
     if (onDisk >= output.written) return flushed;
@@ -261,18 +303,19 @@ bool CountWhatReachedTheFile(FileOutput& output) {
     return false;
 }
 
-// A WAV header is completed in place when the stream can go back to its start. Standard
-// output cannot be read back to make room for the ds64 chunk: over the RIFF limit it keeps
-// its first header.
+// A header is completed in place when the stream can go back to its start. Standard output
+// cannot be read back to make room for a longer one (RF64's ds64 chunk): it keeps its first.
 bool CompleteHeader(FileOutput& output) {
-    if (output.format != Wav || !IsRegularFile(output.file)) return true;
-    if (output.file == stdout && output.written > RiffDataLimit) return true;
-    return CompleteWavFile(output.file, output.written, Channels(output), output.frequency);
+    if (output.headerBytes == 0 || !IsRegularFile(output.file)) return true;
+    const PcmHeaderBytes header = PcmHeader(output.format, output.written, Channels(output), output.frequency);
+    if (output.file == stdout && header.size > output.headerBytes) return true;
+    return CompletePcmFile(output.file, header, output.headerBytes, output.written);
 }
 
 int32_t OutputClose(void* instance) {
     auto* output = static_cast<FileOutput*>(instance);
     if (!output->file) return VORTAX_OK;
+    if (!output->headerWritten) WriteFirstHeader(*output);
     bool ok = CountWhatReachedTheFile(*output) && output->complete;
     ok = CompleteHeader(*output) && ok;
     ok = (output->file == stdout ? std::fflush(stdout) : std::fclose(output->file)) == 0 && ok;
@@ -287,8 +330,9 @@ int32_t OutputClose(void* instance) {
 using namespace vortax;
 
 extern "C" {
-const InputMethods FileInputModule = {AcceptEveryName, InputQuery, InputNew,  InputDelete, InputOpen,  InputClose,
-                                      InputRead,       InputSeek,  InputFlags, InputSize,  InputControl};
+const InputMethods FileInputModule = {AcceptEveryName, InputQuery,   InputNew,    InputDelete, InputOpen,
+                                      InputClose,      InputRead,    InputSeek,   InputFlags,  InputSize,
+                                      InputControl,    InputSeek64,  InputSize64};
 
 const OutputMethods FileOutputModule = {AcceptEveryName, OutputQuery, OutputNew, OutputDelete, OutputOpen,
                                         OutputClose,     OutputWrite, nullptr,   nullptr,      nullptr,

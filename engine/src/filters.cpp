@@ -1,3 +1,4 @@
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -36,6 +37,17 @@ int32_t ModuleSeek(void* self, void*, int32_t offset) { CALL_INPUT(seek, -1, off
 int32_t ModuleFlags(void* self, void*) { CALL_INPUT(get_flags, 0); }
 int32_t ModuleSize(void* self, void*) { CALL_INPUT(get_size, 0); }
 int32_t ModuleControl(void* self, void*, int32_t a, int32_t b, int32_t c) { CALL_INPUT(control, -1, a, b, c); }
+// A module without the 64-bit companions reaches and counts what 32 bits can.
+int32_t ModuleSeek64(void* self, void* instance, int64_t offset) {
+    const InputMethods* module = InputModule(static_cast<FilterNode*>(self));
+    if (module && module->seek64) return module->seek64(InputInstance(static_cast<FilterNode*>(self)), offset);
+    return offset <= INT32_MAX ? ModuleSeek(self, instance, static_cast<int32_t>(offset)) : -1;
+}
+int64_t ModuleSize64(void* self, void* instance) {
+    const InputMethods* module = InputModule(static_cast<FilterNode*>(self));
+    if (module && module->get_size64) return module->get_size64(InputInstance(static_cast<FilterNode*>(self)));
+    return ModuleSize(self, instance);
+}
 
 int32_t ModuleOutOpen(void* self, void*) { CALL_OUTPUT(open, VORTAX_INTERNAL_ERROR); }
 int32_t ModuleOutClose(void* self, void*) { CALL_OUTPUT(close, VORTAX_INTERNAL_ERROR); }
@@ -85,6 +97,10 @@ int32_t vortax_input_get_size(FilterNode* self) { return Next(self)->input.get_s
 int32_t vortax_input_control(FilterNode* self, int32_t a, int32_t b, int32_t c) {
     return Next(self)->input.control(Next(self), Next(self)->instance, a, b, c);
 }
+int32_t vortax_input_seek64(FilterNode* self, int64_t offset) {
+    return Next(self)->input.seek64(Next(self), Next(self)->instance, offset);
+}
+int64_t vortax_input_get_size64(FilterNode* self) { return Next(self)->input.get_size64(Next(self), Next(self)->instance); }
 int32_t vortax_output_open(FilterNode* self) { return Next(self)->output.open(Next(self), Next(self)->instance); }
 int32_t vortax_output_close(FilterNode* self) { return Next(self)->output.close(Next(self), Next(self)->instance); }
 int32_t vortax_output_write(FilterNode* self, const void* buffer, int32_t size, int32_t width, int32_t stereo,
@@ -124,6 +140,8 @@ namespace {
 // A filter's missing stream methods pass the call to the next node.
 void FillInput(InputFilterMethods& m) {
     using Self = FilterNode*;
+    const bool ownSeek = m.seek != nullptr;
+    const bool ownSize = m.get_size != nullptr;
     if (!m.open) m.open = [](void* self, void*) { return vortax_input_open(static_cast<Self>(self)); };
     if (!m.close) m.close = [](void* self, void*) { return vortax_input_close(static_cast<Self>(self)); };
     if (!m.read)
@@ -137,6 +155,16 @@ void FillInput(InputFilterMethods& m) {
         m.control = [](void* self, void*, int32_t a, int32_t b, int32_t c) {
             return vortax_input_control(static_cast<Self>(self), a, b, c);
         };
+    // A filter that seeks or sizes in 32 bits only is asked those for the 64-bit calls too.
+    if (!m.seek64 && ownSeek)
+        m.seek64 = [](void* self, void* instance, int64_t offset) {
+            return offset <= INT32_MAX ? static_cast<Self>(self)->input.seek(self, instance, static_cast<int32_t>(offset)) : -1;
+        };
+    if (!m.seek64)
+        m.seek64 = [](void* self, void*, int64_t offset) { return vortax_input_seek64(static_cast<Self>(self), offset); };
+    if (!m.get_size64 && ownSize)
+        m.get_size64 = [](void* self, void* instance) -> int64_t { return static_cast<Self>(self)->input.get_size(self, instance); };
+    if (!m.get_size64) m.get_size64 = [](void* self, void*) { return vortax_input_get_size64(static_cast<Self>(self)); };
 }
 
 void FillOutput(OutputFilterMethods& m) {
@@ -259,8 +287,8 @@ FilterNode* NewInputChain(EngineContext* context) {
     FilterNode* node = new (std::nothrow) FilterNode;
     if (!node) return nullptr;
     node->context = context;
-    node->input = InputFilterMethods{nullptr, nullptr, nullptr, ModuleOpen, ModuleClose, ModuleRead,
-                                     ModuleSeek, ModuleFlags, ModuleSize, ModuleControl};
+    node->input = InputFilterMethods{nullptr,    nullptr,     nullptr,    ModuleOpen,    ModuleClose,  ModuleRead,
+                                     ModuleSeek, ModuleFlags, ModuleSize, ModuleControl, ModuleSeek64, ModuleSize64};
     return node;
 }
 

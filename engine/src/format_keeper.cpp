@@ -1,7 +1,5 @@
 #include "format_keeper.h"
 
-#include <dlfcn.h>
-
 #include <cmath>
 #include <new>
 
@@ -10,38 +8,6 @@
 namespace vortax {
 
 namespace {
-
-// The resampling library is loaded on the first change of rate, not with the program:
-// with the threading library it brings, it would add a megabyte to every decode, and
-// almost no stream changes its rate.
-struct Soxr {
-    decltype(&soxr_create) create = nullptr;
-    decltype(&soxr_process) process = nullptr;
-    decltype(&soxr_clear) clear = nullptr;
-    decltype(&soxr_delete) destroy = nullptr;
-    decltype(&soxr_io_spec) io_spec = nullptr;
-    decltype(&soxr_quality_spec) quality_spec = nullptr;
-    const char* error = nullptr;  // why it could not be loaded
-};
-
-template <typename Function>
-bool Find(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
-
-const Soxr& Library() {
-    static const Soxr soxr = [] {
-        Soxr loaded;
-        void* library = dlopen("libsoxr.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!library || !Find(library, "soxr_create", loaded.create) || !Find(library, "soxr_process", loaded.process) ||
-            !Find(library, "soxr_clear", loaded.clear) || !Find(library, "soxr_delete", loaded.destroy) ||
-            !Find(library, "soxr_io_spec", loaded.io_spec) || !Find(library, "soxr_quality_spec", loaded.quality_spec))
-            loaded.error = "cannot load the resampler (libsoxr.so.0)";
-        return loaded;
-    }();
-    return soxr;
-}
 
 // Room for what a resampler gives out beyond a block's own share, so that one call mostly suffices.
 constexpr size_t Slack = 64;
@@ -67,7 +33,7 @@ const int16_t* Mix(const int16_t* samples, size_t frames, int from, int to, std:
 
 }  // namespace
 
-void FormatKeeper::Deleter::operator()(soxr* resampler) const { Library().destroy(resampler); }
+void FormatKeeper::Deleter::operator()(soxr* resampler) const { soxr_delete(resampler); }
 
 void FormatKeeper::Reset() {
     frequency_ = 0;
@@ -126,27 +92,25 @@ void FormatKeeper::Drain() {
         const size_t at = out_.size();
         out_.resize(at + DrainStep * width);
         // No input at all tells the resampler the part has ended.
-        const soxr_error_t error = Library().process(resampler_.get(), nullptr, 0, nullptr, out_.data() + at, DrainStep, &done);
+        const soxr_error_t error = soxr_process(resampler_.get(), nullptr, 0, nullptr, out_.data() + at, DrainStep, &done);
         out_.resize(at + done * width);
         if (error) return Fail(error);
     } while (done != 0);
     holding_ = false;
     // Cleared, the resampler serves a later part at the same rate.
-    if (const soxr_error_t error = Library().clear(resampler_.get())) Fail(error);
+    if (const soxr_error_t error = soxr_clear(resampler_.get())) Fail(error);
 }
 
 void FormatKeeper::Resample(const int16_t* samples, size_t frames, int frequency) {
     if (frames == 0) return;  // a null input would end the part
     if (!resampler_ || resamplerFrequency_ != frequency) {
         resampler_.reset();
-        const Soxr& soxr = Library();
-        if (soxr.error) return Fail(soxr.error);
-        soxr_io_spec_t io = soxr.io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
         // Without dither the same stream always converts to the same samples.
         io.flags |= SOXR_NO_DITHER;
-        const soxr_quality_spec_t quality = soxr.quality_spec(SOXR_HQ, 0);
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         soxr_error_t error = nullptr;
-        resampler_.reset(soxr.create(frequency, frequency_, static_cast<unsigned>(channels_), &error, &io, &quality, nullptr));
+        resampler_.reset(soxr_create(frequency, frequency_, static_cast<unsigned>(channels_), &error, &io, &quality, nullptr));
         if (error || !resampler_) return Fail(error ? error : "cannot create a resampler");
         resamplerFrequency_ = frequency;
     }
@@ -161,7 +125,7 @@ void FormatKeeper::Resample(const int16_t* samples, size_t frames, int frequency
         out_.resize(at + room * width);
         size_t taken = 0;
         const soxr_error_t error =
-            Library().process(resampler_.get(), samples + used * width, frames - used, &taken, out_.data() + at, room, &done);
+            soxr_process(resampler_.get(), samples + used * width, frames - used, &taken, out_.data() + at, room, &done);
         out_.resize(at + done * width);
         if (error) return Fail(error);
         used += taken;

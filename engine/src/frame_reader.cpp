@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "source.h"
 #include "xing.h"
 
 namespace vortax {
@@ -21,51 +22,69 @@ void Drop(FrameReader& reader, int bytes) {
     if (reader.window_start == reader.window_end) reader.window_start = reader.window_end = 0;
 }
 
-// Reads until the window holds `bytes`, no more: input modules give a piece whole or not
-// at all, so a piece that runs past the end of the input is lost.
+// Reads until the window holds `bytes`, no more (the frame after a frame is read as it
+// comes), or until the input ends: VORTAX_INPUT_END then, with what there was kept.
 int32_t Fill(EngineContext* context, FrameReader& reader, int bytes) {
     const int have = Available(reader);
     if (have >= bytes) return VORTAX_OK;
+    if (reader.ended) return VORTAX_INPUT_END;
     if (reader.window_start + bytes > WindowBytes) {
         std::memmove(reader.window, Window(reader), static_cast<size_t>(have));
         reader.window_start = 0;
         reader.window_end = have;
     }
-    if (const int32_t code = input_read(context, reader.window + reader.window_end, bytes - have); code < 0) return code;
-    reader.window_end += bytes - have;
-    return VORTAX_OK;
-}
-
-// Passes the rest of a tag.
-int32_t SkipTag(EngineContext* context, FrameReader& reader) {
-    while (reader.skip > 0) {
-        const int piece = std::min(reader.skip, Available(reader) > 0 ? Available(reader) : WindowBytes);
-        if (const int32_t code = Fill(context, reader, piece); code < 0) return code;
-        Drop(reader, piece);
-        reader.skip -= piece;
+    while (Available(reader) < bytes) {
+        const int32_t count = ReadSource(context, reader.window + reader.window_end, bytes - Available(reader));
+        if (count < 0) return count;
+        if (count == 0) {
+            reader.ended = true;
+            return VORTAX_INPUT_END;
+        }
+        reader.window_end += count;
     }
     return VORTAX_OK;
 }
 
-// The length of a tag `offset` bytes into the window, or 0.
+// Passes the rest of a tag, which may run to the end of the input.
+int32_t SkipTag(EngineContext* context, FrameReader& reader) {
+    while (reader.skip > 0) {
+        if (Available(reader) == 0) {
+            if (const int32_t code = Fill(context, reader, std::min(reader.skip, WindowBytes)); code < 0 && Available(reader) == 0)
+                return code;
+        }
+        const int taken = std::min(reader.skip, Available(reader));
+        Drop(reader, taken);
+        reader.skip -= taken;
+    }
+    return VORTAX_OK;
+}
+
+// The length of a tag `offset` bytes into the window, or 0; a tag the input ends too soon
+// to tell is none.
 int32_t TagAt(EngineContext* context, FrameReader& reader, int offset, int32_t& length) {
     for (;;) {
         length = TagLength(Window(reader) + offset, Available(reader) - offset);
         if (length >= 0) return VORTAX_OK;
-        if (const int32_t code = Fill(context, reader, offset - length); code < 0) return code;
+        const int32_t code = Fill(context, reader, offset - length);
+        if (code == VORTAX_INPUT_END) length = 0;
+        if (code < 0) return code == VORTAX_INPUT_END ? VORTAX_OK : code;
     }
 }
 
-// Measures a free-format stream's frame length: the distance from this header to the next
-// header of its stream. No frame is shorter than its header, a CRC and the side
-// information, and none of the stream, padded or not, is to be longer than MaxFrameBytes.
-int32_t MeasureFreeFormat(EngineContext* context, FrameReader& reader, const FrameHeader& header) {
+// Measures a free-format stream's frame length: the distance from the header `offset`
+// bytes into the window to the next header of its stream. No frame is shorter than its
+// header, a CRC and the side information, and none of the stream, padded or not, is to be
+// longer than MaxFrameBytes.
+int32_t MeasureFreeFormat(EngineContext* context, FrameReader& reader, int offset, const FrameHeader& header) {
     const int padding = PaddingBytes(header);
     const int longest = MaxFrameBytes - SlotBytes(header) + padding;
     for (int distance = HeaderBytes + CrcBytes + header.side_info + padding; distance <= longest; ++distance) {
-        if (const int32_t code = Fill(context, reader, distance + HeaderBytes); code < 0) return code;
+        const int32_t code = Fill(context, reader, offset + distance + HeaderBytes);
+        if (code == VORTAX_INPUT_END) return FrameNotFound;
+        if (code < 0) return code;
         FrameHeader next;
-        if (!ParseHeader(WordAt(Window(reader) + distance), next) || next.bitrate_index != 0 || !SameStream(header, next))
+        if (!ParseHeader(WordAt(Window(reader) + offset + distance), next) || next.bitrate_index != 0 ||
+            !SameStream(header, next))
             continue;
         reader.free_length = distance - padding;
         reader.free_format = header;
@@ -74,41 +93,57 @@ int32_t MeasureFreeFormat(EngineContext* context, FrameReader& reader, const Fra
     return FrameNotFound;
 }
 
-// A free-format frame's length: measured once, then taken for the frames that follow,
-// each with its own padding.
-int32_t FreeFormatLength(EngineContext* context, FrameReader& reader, FrameHeader& header) {
-    const bool known = reader.synced && reader.free_length > 0 && SameStream(header, reader.free_format);
-    if (!known) {
-        if (const int32_t code = MeasureFreeFormat(context, reader, header); code != VORTAX_OK) return code;
+// Gives a header its length, and whether the frame is whole in the window: VORTAX_INPUT_END
+// for one the input ends inside. A free-format stream's frame length is measured once,
+// then taken for the frames that follow, each with its own padding.
+int32_t Measure(EngineContext* context, FrameReader& reader, int offset, FrameHeader& header) {
+    if (header.bitrate_index == 0) {
+        const bool known = reader.free_length > 0 && SameStream(header, reader.free_format) && (reader.synced || offset > 0);
+        if (!known) {
+            if (const int32_t code = MeasureFreeFormat(context, reader, offset, header); code != VORTAX_OK) return code;
+        }
+        SetFreeFormatLength(header, reader.free_length);
     }
-    SetFreeFormatLength(header, reader.free_length);
-    return VORTAX_OK;
+    return Fill(context, reader, offset + header.length);
 }
 
-// Whether a frame found by searching is confirmed by what follows it: a header of its
-// stream, a tag, or the end of the input.
-int32_t Confirm(EngineContext* context, FrameReader& reader, const FrameHeader& header) {
-    int32_t code = Fill(context, reader, header.length + HeaderBytes);
+// What follows frames that end `offset` bytes into the window: a header of the stream
+// (`more`, with it in `next`), or else the input's end or a tag (VORTAX_OK), or junk.
+int32_t Follows(EngineContext* context, FrameReader& reader, int offset, const FrameHeader& stream, FrameHeader& next,
+                bool& more) {
+    more = false;
+    int32_t code = Fill(context, reader, offset + HeaderBytes);
     if (code == VORTAX_INPUT_END) return VORTAX_OK;
     if (code < 0) return code;
-    FrameHeader next;
-    if (ParseHeader(WordAt(Window(reader) + header.length), next) && SameStream(header, next)) return VORTAX_OK;
+    if (ParseHeader(WordAt(Window(reader) + offset), next) && SameStream(stream, next)) {
+        more = true;
+        return VORTAX_OK;
+    }
     int32_t tag = 0;
-    code = TagAt(context, reader, header.length, tag);
-    if (code == VORTAX_INPUT_END) return VORTAX_OK;
-    if (code < 0) return code;
+    if ((code = TagAt(context, reader, offset, tag)) < 0) return code;
     return tag > 0 ? VORTAX_OK : FrameNotFound;
 }
 
-// Whether the valid header at the start of the window begins a frame: its length known,
-// all its bytes read (a frame cut short at the end of the input is none), and, unless it
-// follows a frame, confirmed.
+// Whether the valid header at the start of the window begins a frame, whole in the window
+// and with its length set, by the evidence FindFrame asks for: the headers of the frames
+// that follow it, every frame but the last of them whole.
 int32_t CheckFrame(EngineContext* context, FrameReader& reader, FrameHeader& header) {
-    if (header.bitrate_index == 0) {
-        if (const int32_t code = FreeFormatLength(context, reader, header); code != VORTAX_OK) return code;
+    const bool continues = reader.streaming && SameStream(header, reader.previous);
+    int32_t code = Measure(context, reader, 0, header);
+    if (code != VORTAX_OK) return code == VORTAX_INPUT_END ? FrameNotFound : code;
+    if (continues && reader.synced) return VORTAX_OK;
+    const int needed = continues ? 2 : RunFrames;
+    // Frames the input or a tag ends count as a run; a lone one only where it can be all.
+    const int32_t ended = continues || reader.at_start ? VORTAX_OK : FrameNotFound;
+    FrameHeader frame = header;
+    int offset = header.length;
+    for (int headers = 1;; offset += frame.length) {
+        bool more = false;
+        if ((code = Follows(context, reader, offset, header, frame, more)) != VORTAX_OK) return code;
+        if (!more) return headers > 1 ? VORTAX_OK : ended;
+        if (++headers == needed) return VORTAX_OK;
+        if ((code = Measure(context, reader, offset, frame)) != VORTAX_OK) return code == VORTAX_INPUT_END ? VORTAX_OK : code;
     }
-    if (const int32_t code = Fill(context, reader, header.length); code < 0) return code;
-    return reader.synced ? VORTAX_OK : Confirm(context, reader, header);
 }
 
 // Moves the frame found out of the window: a layer I or II body, or layer III side
@@ -141,8 +176,11 @@ void ResetFrameReader(FrameReader& reader) {
     reader.reservoir = 0;
     reader.window_start = 0;
     reader.window_end = 0;
+    reader.ended = false;
     reader.skip = 0;
+    reader.at_start = true;
     reader.synced = false;
+    reader.streaming = false;
     reader.free_length = 0;
     reader.tag_bytes = 0;
 }
@@ -163,6 +201,7 @@ int32_t FindFrame(EngineContext* context, FrameReader& reader, int32_t limit) {
             reader.tag_bytes += tag;
             continue;
         }
+        reader.at_start = false;
         if (limit == 0) return FrameNotFound;
         if (limit > 0) --limit;
         Drop(reader, 1);
@@ -180,6 +219,9 @@ int32_t ReadNextFrame(EngineContext* context, FrameReader& reader, FrameHeader& 
         if (audio) TakeFrame(reader);
         Drop(reader, reader.header.length);
         reader.synced = true;
+        reader.streaming = true;
+        reader.at_start = false;
+        reader.previous = reader.header;
         if (audio) {
             header = reader.header;
             return VORTAX_OK;

@@ -17,6 +17,9 @@ constexpr int MaxFrameBytes = 4096;
 // FindFrame's answer when its limit of junk went by without a frame.
 constexpr int32_t FrameNotFound = 1;
 
+// The frames of one stream in a row that show a stream starts where a search found a header.
+constexpr int RunFrames = 3;
+
 struct FrameReader {
     uint8_t frame[MaxFrameBytes] = {};  // a layer I or II body, or layer III side information
     int frame_bytes = 0;
@@ -26,13 +29,17 @@ struct FrameReader {
     int main_bytes = 0;        // how much of it this frame brought
     int reservoir = 0;         // main-data bytes held, at most 4096
     uint8_t main_data[4096] = {};  // this frame's main data, laid out straight for the bit reader
-    // Bytes read and not yet taken: a frame being looked at and what follows it, up to the
-    // first bytes of a tag. A frame is taken only once it is whole here.
-    uint8_t window[MaxFrameBytes + TagLookBytes] = {};
+    // Bytes read and not yet taken: the run of frames that shows a stream starts, and the
+    // first bytes of a tag after it. A frame is taken only once it is whole here.
+    uint8_t window[(RunFrames - 1) * MaxFrameBytes + TagLookBytes] = {};
     int window_start = 0;
     int window_end = 0;
+    bool ended = false;        // the input holds no more than the window
     int32_t skip = 0;          // bytes of a tag still to pass
+    bool at_start = true;      // nothing but tags passed yet
     bool synced = false;       // the window starts right after a frame
+    bool streaming = false;    // a frame was taken, and `previous` is its header
+    FrameHeader previous;
     FrameHeader header;        // of the frame found, then taken
     int free_length = 0;       // a free-format stream's frame length without padding, once measured
     FrameHeader free_format;   // the frame it was measured on
@@ -42,10 +49,13 @@ struct FrameReader {
 void ResetFrameReader(FrameReader& reader);
 
 // Finds the next frame and leaves it whole at the start of the window, its header in
-// reader.header. A frame right after another is taken as it comes; one found by searching
-// must be followed by a header of its stream, a tag or the end of the input. Gives
-// VORTAX_OK, VORTAX_INPUT_END, the input's code, or FrameNotFound once `limit` bytes of
-// junk went by (a negative limit: none).
+// reader.header. A frame of the stream right after another is taken as it comes. Random
+// bytes hold valid-looking headers every few kilobytes, so anything else needs evidence:
+// one found by searching inside a stream must be followed by a header of its stream, a tag
+// or the end of the input; the start of a stream, or of a stream in another format, by
+// RunFrames frames of it (fewer when the input or a tag ends them, a lone frame only at
+// the very start of the input). Gives VORTAX_OK, VORTAX_INPUT_END, the input's code, or
+// FrameNotFound once `limit` bytes of junk went by (a negative limit: none).
 int32_t FindFrame(EngineContext* context, FrameReader& reader, int32_t limit);
 
 // The frame FindFrame found, header first.

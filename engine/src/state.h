@@ -11,6 +11,7 @@
 #include "format_keeper.h"
 #include "frame_reader.h"
 #include "layer3.h"
+#include "source.h"
 #include "synth.h"
 #include "vortax.h"
 
@@ -33,6 +34,7 @@ struct Watcher {
 
 // Completes the header's opaque type, so it stays outside the namespace.
 struct EngineState {
+    vortax::Source source;
     vortax::FrameReader reader;
     vortax::Layer3State layer3;
     std::array<vortax::SynthesisArea, 2> synthesis;
@@ -42,8 +44,9 @@ struct EngineState {
     std::array<uint8_t, 100> xing{};
     bool hasXing = false;
     bool vbr = false;
-    int32_t audioBytes = 0;  // the input's size less the tags before the first frame
-    // What input_open's probe read (while `probing`), which input_read gives again first.
+    int64_t audioBytes = 0;  // the input's size less the tags before the first frame
+    // What input_open's probe read (while `probing`), which reads give again first from
+    // `aheadRead` on: the input is never sought back, and one that cannot seek loses nothing.
     std::vector<uint8_t> ahead;
     size_t aheadRead = 0;
     bool probing = false;
@@ -78,6 +81,10 @@ void Notify(EngineContext* context, int32_t source, const char* message, const c
 
 // Resets the frame reader, the layer III state and both synthesis work areas.
 void ResetDecoder(EngineContext* context);
+
+// Reads up to `length` bytes of the input, what its probe kept first: the count, 0 at the
+// end, or the input's code. Input modules may give less than asked at any time.
+int32_t ReadInput(EngineContext* context, uint8_t* buffer, int32_t length);
 
 // The module for a name (id -1: the newest whose probe takes the name) or with an id.
 const ModuleRecord* FindModule(const ModuleRecord* list, const char* name, int32_t id, bool input);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -16,7 +17,7 @@
 
 #include "engine_fixture.h"
 #include "file_size_limit.h"
-#include "wav_header.h"
+#include "pcm_headers.h"
 
 using namespace vortax;
 
@@ -27,8 +28,13 @@ uint32_t Le32(const Bytes& b, size_t at) {
 }
 uint16_t Le16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 uint64_t Le64(const Bytes& b, size_t at) { return Le32(b, at) | static_cast<uint64_t>(Le32(b, at + 4)) << 32; }
+uint64_t Field(const Bytes& b, size_t at, size_t size, bool bigEndian) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < size; ++i) value = value << 8 | b[bigEndian ? at + i : at + size - 1 - i];
+    return value;
+}
 
-Bytes Of(const WavHeaderBytes& header) { return Bytes(header.bytes.begin(), header.bytes.begin() + header.size); }
+Bytes Of(const PcmHeaderBytes& header) { return Bytes(header.bytes.begin(), header.bytes.begin() + header.size); }
 
 // Bytes that repeat only every 251, so that a piece out of place shows.
 Bytes Pattern(size_t size) {
@@ -50,7 +56,20 @@ protected:
         EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
         return path;
     }
+    // A conformance stream, 32 kHz stereo, decoded through the output `prefix`.
+    Bytes Decoded(const std::string& prefix) {
+        const std::string path = (folder / "out").string();
+        EXPECT_EQ(OpenInput(CONFORMANCE_DIR "/l2-fl10.bit"), 0);
+        EXPECT_EQ(output_select(context, (prefix + path).c_str(), -1), 0);
+        EXPECT_EQ(output_open(context), 0);
+        while (engine_decode_frame(context) == 0) {
+        }
+        EXPECT_EQ(output_close(context), 0);
+        input_close(context);
+        return Read(path);
+    }
 };
+
 
 // Writes blocks through the output module as the engine would and closes it.
 void WriteThrough(EngineContext* context, const std::string& name, int blocks, int32_t stereo, int32_t frequency) {
@@ -102,20 +121,28 @@ TEST_F(FileModuleTest, AnOutputNeverWrittenToIsAnEmptyWavOf44Bytes) {
 
 // stdio takes in far more than a full disk lets through; the header must count only what
 // reached the file, in whole sample frames.
-TEST_F(FileModuleTest, AfterAFullDiskTheWavHeaderCountsWhatReachedTheFile) {
-    const std::string path = (folder / "full.wav").string();
-    ASSERT_EQ(output_select(context, ("wav:" + path).c_str(), -1), 0);
-    ASSERT_EQ(output_open(context), 0);
-    {
-        const FileSizeLimit limit(70001);
-        const std::vector<int16_t> samples(100, 0x1234);
-        for (int i = 0; i < 1000; ++i) output_write(context, samples.data(), 200, 2, 1, 44100);
-        ASSERT_EQ(output_close(context), VORTAX_WRITE_FAILED);
+TEST_F(FileModuleTest, AfterAFullDiskTheHeaderCountsWhatReachedTheFile) {
+    const struct {
+        const char* prefix;
+        size_t header, count;  // where the data's length is, as bytes or (AIFF) as frames of `unit`
+        uint32_t unit;
+        bool bigEndian;
+    } formats[] = {{"wav:", 44, 40, 1, false}, {"aiff:", 54, 22, 4, true}, {"sun:", 32, 8, 1, true}};
+    for (const auto& format : formats) {
+        const std::string path = (folder / "full").string();
+        ASSERT_EQ(output_select(context, (format.prefix + path).c_str(), -1), 0);
+        ASSERT_EQ(output_open(context), 0);
+        {
+            const FileSizeLimit limit(70001);
+            const std::vector<int16_t> samples(100, 0x1234);
+            for (int i = 0; i < 1000; ++i) output_write(context, samples.data(), 200, 2, 1, 44100);
+            ASSERT_EQ(output_close(context), VORTAX_WRITE_FAILED);
+        }
+        const Bytes file = Read(path);
+        ASSERT_EQ(file.size(), 70001u);
+        const uint64_t count = Field(file, format.count, 4, format.bigEndian);
+        EXPECT_EQ(count * format.unit, (70001 - format.header) / 4 * 4) << format.prefix;
     }
-    const Bytes file = Read(path);
-    ASSERT_EQ(file.size(), 70001u);
-    EXPECT_EQ(Le32(file, 40), 69956u);
-    EXPECT_EQ(Le32(file, 4), 69956u + 36u);
 }
 
 // Every write fits in stdio's buffer and succeeds; only closing finds the disk full.
@@ -128,17 +155,64 @@ TEST_F(FileModuleTest, ADiskFoundFullAtCloseFailsTheClose) {
     EXPECT_EQ(output_close(context), VORTAX_WRITE_FAILED);
 }
 
+// Against the WAV file of the same stream: the header fields, and the samples big-endian.
+TEST_F(FileModuleTest, AiffAndSunFilesHoldTheWavFilesSamplesBigEndian) {
+    if (!std::filesystem::exists(CONFORMANCE_DIR)) GTEST_SKIP() << "no conformance streams at " << CONFORMANCE_DIR;
+    const Bytes wav = Decoded("wav:");
+    const uint64_t data = Le32(wav, 40);
+    const struct {
+        const char* prefix;
+        size_t header;
+        std::vector<std::array<uint64_t, 3>> fields;  // where, its bytes, what
+    } formats[] = {{"aiff:", 54, {{4, 4, data + 46}, {20, 2, 2}, {22, 4, data / 4}, {26, 2, 16}, {42, 4, data + 8},
+                                  {28, 2, 0x400D}, {30, 8, 0xFA00000000000000}}},  // 32000 Hz, as sox writes it
+                   {"sun:", 32, {{4, 4, 32}, {8, 4, data}, {12, 4, 3}, {16, 4, 32000}, {20, 4, 2}}}};
+    for (const auto& format : formats) {
+        const Bytes file = Decoded(format.prefix);
+        ASSERT_EQ(file.size(), format.header + data) << format.prefix;
+        for (const auto& [at, size, value] : format.fields) EXPECT_EQ(Field(file, at, size, true), value) << at;
+        size_t differ = 0;
+        for (size_t i = 0; i < data; i += 2) differ += Field(file, format.header + i, 2, true) != Le16(wav, 44 + i);
+        EXPECT_EQ(differ, 0u) << format.prefix;
+    }
+}
+
+// A pipe cannot go back to complete the header: its sizes let readers take all up to the end.
+TEST_F(FileModuleTest, OnAPipeTheHeaderLeavesTheLengthToTheEnd) {
+    const uint32_t most = (0xFFFFFFFFu - 46) / 4 * 4;  // the most whole stereo frames AIFF's sizes hold
+    const struct {
+        const char* prefix;
+        size_t header;
+        std::vector<std::pair<size_t, uint32_t>> sizes;  // where, and what
+        bool bigEndian;
+    } formats[] = {{"wav:", 44, {{4, 0xFFFFFFFF}, {40, 0xFFFFFFFF}}, false},
+                   {"sun:", 32, {{8, 0xFFFFFFFF}}, true},
+                   {"aiff:", 54, {{4, most + 46}, {22, most / 4}, {42, most + 8}}, true}};
+    for (const auto& format : formats) {
+        std::filesystem::remove(folder / "pipe");
+        const std::string path = MakeFifo();
+        Bytes got;
+        std::thread reader([&] { got = Read(path); });
+        WriteThrough(context, format.prefix + path, 3, 1, 44100);
+        reader.join();
+        ASSERT_EQ(got.size(), format.header + 600) << format.prefix;
+        for (const auto& [at, size] : format.sizes)
+            EXPECT_EQ(Field(got, at, 4, format.bigEndian), size) << format.prefix << at;
+        EXPECT_EQ(got[format.header], format.bigEndian ? 0x12 : 0x34) << format.prefix;
+    }
+}
+
 TEST_F(FileModuleTest, TheRiffHeaderCountsDataUpToItsLimit) {
-    const Bytes largest = Of(WavHeader(0xFFFFFFFFu - 36, 1, 44100));
+    const Bytes largest = Of(PcmHeader(PcmFormat::Wav, 0xFFFFFFFFu - 36, 1, 44100));
     ASSERT_EQ(largest.size(), 44u);
     EXPECT_EQ(Le32(largest, 4), 0xFFFFFFFFu);
     EXPECT_EQ(Le32(largest, 40), 0xFFFFFFFFu - 36);
-    EXPECT_EQ(std::memcmp(Of(WavHeader(0xFFFFFFFFu - 35, 1, 44100)).data(), "RF64", 4), 0);
+    EXPECT_EQ(std::memcmp(Of(PcmHeader(PcmFormat::Wav, 0xFFFFFFFFu - 35, 1, 44100)).data(), "RF64", 4), 0);
 }
 
 TEST_F(FileModuleTest, PastTheRiffLimitTheHeaderIsRf64WithA64BitDs64Chunk) {
     const uint64_t data = 5ull << 30;
-    const Bytes header = Of(WavHeader(data, 2, 48000));
+    const Bytes header = Of(PcmHeader(PcmFormat::Wav, data, 2, 48000));
     ASSERT_EQ(header.size(), 80u);
     EXPECT_EQ(std::memcmp(header.data(), "RF64", 4), 0);
     EXPECT_EQ(Le32(header, 4), 0xFFFFFFFFu);
@@ -148,7 +222,7 @@ TEST_F(FileModuleTest, PastTheRiffLimitTheHeaderIsRf64WithA64BitDs64Chunk) {
     EXPECT_EQ(Le64(header, 28), data);
     EXPECT_EQ(Le64(header, 36), data / 4);  // sample frames
     EXPECT_EQ(Le32(header, 44), 0u);
-    const Bytes riff = Of(WavHeader(0, 2, 48000));
+    const Bytes riff = Of(PcmHeader(PcmFormat::Wav, 0, 2, 48000));
     EXPECT_TRUE(std::equal(header.begin() + 48, header.begin() + 72, riff.begin() + 12));  // the same fmt chunk
     EXPECT_EQ(std::memcmp(header.data() + 72, "data", 4), 0);
     EXPECT_EQ(Le32(header, 76), 0xFFFFFFFFu);
@@ -160,9 +234,10 @@ TEST_F(FileModuleTest, CompletingAnOverLongFileMovesItsDataUpForTheDs64Chunk) {
     const std::string path = Write("long.wav", Joined(Bytes(44, 0), data));
     FILE* file = std::fopen(path.c_str(), "r+b");
     ASSERT_NE(file, nullptr);
-    EXPECT_TRUE(CompleteWavFile(file, data.size(), 2, 48000, 1000));
+    const PcmHeaderBytes complete = PcmHeader(PcmFormat::Wav, data.size(), 2, 48000, 1000);
+    EXPECT_TRUE(CompletePcmFile(file, complete, 44, data.size()));
     ASSERT_EQ(std::fclose(file), 0);
-    const Bytes header = Of(WavHeader(data.size(), 2, 48000, 1000));
+    const Bytes header = Of(complete);
     ASSERT_EQ(header.size(), 80u);
     EXPECT_TRUE(Read(path) == Joined(header, data));
 }
@@ -174,14 +249,15 @@ TEST_F(FileModuleTest, ADiskTooFullForTheDs64ChunkLeavesTheDataUntouched) {
     ASSERT_NE(file, nullptr);
     {
         const FileSizeLimit limit(contents.size());
-        EXPECT_FALSE(CompleteWavFile(file, contents.size() - 44, 2, 48000, 1000));
+        const uint64_t data = contents.size() - 44;
+        EXPECT_FALSE(CompletePcmFile(file, PcmHeader(PcmFormat::Wav, data, 2, 48000, 1000), 44, data));
     }
     std::fclose(file);
     EXPECT_TRUE(Read(path) == contents);
 }
 
-TEST_F(FileModuleTest, NamesWithoutAWavPrefixGetRawPcm) {
-    for (const char* prefix : {"", "raw:", "aiff:", "sun:"}) {
+TEST_F(FileModuleTest, NamesWithoutAFormatPrefixGetRawPcm) {
+    for (const char* prefix : {"", "raw:"}) {
         const std::string path = (folder / "out.pcm").string();
         WriteThrough(context, prefix + path, 2, 1, 44100);
         EXPECT_EQ(Read(path).size(), 400u) << prefix;
@@ -224,8 +300,10 @@ TEST_F(FileModuleTest, InputReadsWholePiecesAndKnowsItsSize) {
     EXPECT_EQ(input_read(context, buffer, 4), 0);
     EXPECT_EQ(buffer[3], 4);
     EXPECT_EQ(context->input.position, 4);
-    // Six bytes are left: a piece of eight is cut short and counts as the end.
-    EXPECT_EQ(input_read(context, buffer, 8), VORTAX_INPUT_END);
+    // Six bytes are left: a piece of eight gives them, and the next read the end.
+    EXPECT_EQ(input_read(context, buffer, 8), 6);
+    EXPECT_EQ(buffer[5], 10);
+    EXPECT_EQ(input_read(context, buffer, 1), VORTAX_INPUT_END);
     EXPECT_EQ(input_seek_bytes(context, 8), 0);
     EXPECT_EQ(input_read(context, buffer, 2), 0);
     EXPECT_EQ(buffer[1], 10);
@@ -243,11 +321,11 @@ TEST_F(FileModuleTest, OnlyRegularFilesCanSeekAndHaveASize) {
     EXPECT_EQ(context->input.flags, 0);
 }
 
-TEST_F(FileModuleTest, AnInputTooLongForTheEnginesCountHasNoSize) {
+TEST_F(FileModuleTest, AnInputPast2GiBHasItsSize) {
     const std::string path = Write("long.mp3", {});
-    std::filesystem::resize_file(path, 3ull << 30);  // sparse: nothing is written
+    std::filesystem::resize_file(path, 5ull << 30);  // sparse: nothing is written
     ASSERT_EQ(OpenInput(path), 0);
-    EXPECT_EQ(context->input.size, 0);
+    EXPECT_EQ(context->input.size, 5ll << 30);
 }
 
 TEST_F(FileModuleTest, APipeGivesTheWholeLengthThoughItArrivesInPieces) {

@@ -142,11 +142,26 @@ TEST_F(FrameReaderTest, GarbageBeforeAndBetweenFramesIsSkipped) {
     EXPECT_EQ(last, VORTAX_INPUT_END);
 }
 
-TEST_F(FrameReaderTest, OnlyAFrameFoundBySearchingNeedsTheNextHeader) {
+TEST_F(FrameReaderTest, AStreamFoundBySearchingNeedsARunOfFrames) {
     const Bytes junk(10, 'x');
-    EXPECT_EQ(CountFrames(Joined({junk, Frame({}), junk})), 0);
-    EXPECT_EQ(CountFrames(Joined({junk, Frames({}, 2), junk})), 2);
-    EXPECT_EQ(CountFrames(Frames({}, 1)), 1);  // the end confirms it
+    HeaderFields other;
+    other.frequency_index = 1;
+    const struct {
+        Bytes stream;
+        int frames;
+    } cases[] = {
+        {Joined({junk, Frames({}, 3), junk}), 3},
+        {Joined({junk, Frames({}, 2), junk}), 0},
+        {Joined({junk, Frames({}, 2)}), 2},             // the end closes the run
+        {Joined({junk, Frames({}, 2), Id3v2Tag(0)}), 2},  // and so does a tag
+        {Joined({junk, Frame({})}), 0},
+        {Frames({}, 1), 1},                       // a file of one frame
+        {Joined({Id3v2Tag(20), Frame({})}), 1},   // also after its tags
+        {Joined({Frames({}, 3), Frame(other)}), 3},  // a format changes only for a run of frames
+        // Inside a stream, a frame found by searching needs only the next header.
+        {Joined({Frames({}, 3), junk, Frame({}), junk, Frames({}, 3)}), 6},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CountFrames(c.stream), c.frames) << ::testing::PrintToString(c.stream.size());
     // A body cut short at the end of the file is never a frame.
     Bytes cut = Frames({}, 3);
     cut.resize(cut.size() - 100);
@@ -162,6 +177,18 @@ TEST_F(FrameReaderTest, WhateverFollowsTheLastFrameNeverCostsIt) {
         Bytes{'j', 'u', 'n', 'k', 0x12, 0x34, 0x56},
     };
     for (const Bytes& tail : after) EXPECT_EQ(CountFrames(Joined({Frames({}, 3), tail})), 3) << tail.size();
+}
+
+TEST_F(FrameReaderTest, NothingNearTheEndCostsTheFramesAfterIt) {
+    HeaderFields longer;
+    longer.bitrate_index = 14;  // a frame that would run past the end of the input
+    const uint32_t word = HeaderWord(longer);
+    const Bytes before[] = {
+        {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 8),
+         static_cast<uint8_t>(word)},
+        {'L', 'Y', 'R', 'I', 'C', 'S', 'B', 'E', 'G', 'I', 'N', 'x'},  // never ended
+    };
+    for (const Bytes& stray : before) EXPECT_EQ(CountFrames(Joined({Frames({}, 3), stray, Frames({}, 2)})), 5);
 }
 
 Bytes Little32(size_t value) {

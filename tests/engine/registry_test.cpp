@@ -80,7 +80,7 @@ TEST_F(RegistryTest, ModuleInfoComesFromTheModuleOrItsDefaults) {
     ASSERT_EQ(output_module_info(context, 0, &info, VORTAX_MODULE_INFO_DEVICE), 0);
     EXPECT_STREQ(info.name, "wav:*");
     EXPECT_EQ(info.device_flags, VORTAX_DEVICE_PATTERN);
-    info.index = 3;
+    info.index = 5;
     EXPECT_EQ(output_module_info(context, 0, &info, VORTAX_MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
     EXPECT_EQ(output_module_info(context, 9, &info, VORTAX_MODULE_INFO_NAME), VORTAX_MODULE_NOT_FOUND);
 

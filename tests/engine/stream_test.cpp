@@ -32,7 +32,7 @@ TEST_F(StreamTest, DamagedInputEndsWithACodeNeverACrash) {
     const struct {
         std::string path;
         int32_t code;
-    } cases[] = {{folder.string(), VORTAX_INPUT_END},
+    } cases[] = {{folder.string(), VORTAX_READ_FAILED},
                  {Write("empty.mp3", {}), VORTAX_INPUT_END},
                  {Write("noise.mp3", noise), VORTAX_INPUT_END},
                  {Write("cut.mp3", cut), VORTAX_INPUT_END},
@@ -76,6 +76,48 @@ TEST_F(StreamTest, AnInputOfUnknownSizeGetsItsTimeFromTheBitRate) {
     const double seconds = 40.0 * 417 * 8 / 128000;
     EXPECT_EQ(context->stream.time.seconds, static_cast<int>(seconds));
     EXPECT_NEAR(context->stream.time.hundredths, (seconds - static_cast<int>(seconds)) * 100, 1.0);
+}
+
+// An input of 5 GiB held nowhere: one frame over and over, through the 64-bit methods alone.
+struct Endless {
+    Bytes frame = Frame({});
+    int64_t position = 0;
+} endless;
+int32_t AnyInput(const char*) { return 0; }
+int32_t NewEndless(void** instance, const char*, const ModuleRecord*, EngineContext*) {
+    *instance = &endless;
+    return 0;
+}
+int32_t Nothing(void*) { return 0; }
+int32_t CanSeek(void*) { return VORTAX_INPUT_CAN_SEEK; }
+int64_t EndlessSize(void*) { return 5ll << 30; }
+int32_t SeekEndless(void*, int64_t offset) {
+    endless.position = offset;
+    return 0;
+}
+int32_t ReadEndless(void*, void* buffer, int32_t length) {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    for (int32_t i = 0; i < length; ++i) bytes[i] = endless.frame[static_cast<size_t>(endless.position++) % endless.frame.size()];
+    return length;
+}
+
+TEST_F(StreamTest, PositionTimeAndSeeksReachPast4GiB) {
+    const InputMethods methods{AnyInput, nullptr, NewEndless, Nothing, Nothing,  Nothing,    ReadEndless,
+                               nullptr,  CanSeek, nullptr,    nullptr, SeekEndless, EndlessSize};
+    ASSERT_GT(register_input_module(context, &methods), 0);
+    ASSERT_EQ(output_select(context, "raw:/dev/null", -1), 0);
+    ASSERT_EQ(output_open(context), 0);
+    ASSERT_EQ(input_select(context, "endless", -1), 0);
+    ASSERT_EQ(input_open(context), 0);
+    const int64_t size = 5ll << 30;
+    EXPECT_EQ(context->input.size, size);
+    EXPECT_EQ(context->input.duration, size / 16000);  // 128 kbit/s
+    ASSERT_EQ(input_seek_fraction(context, 0.9f), 0);
+    EXPECT_EQ(endless.position, static_cast<int64_t>(0.9f * static_cast<double>(size)));
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(engine_decode_frame(context), 0);
+    EXPECT_NEAR(context->stream.fraction, 0.9f, 1e-4);
+    const TimeRecord& time = context->stream.time;
+    EXPECT_NEAR(time.hours * 3600 + time.minutes * 60 + time.seconds, 0.9 * context->input.duration, 1);
 }
 
 TEST_F(StreamTest, APipeIsProbedWithoutLosingItsFirstFrame) {

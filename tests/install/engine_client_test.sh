@@ -23,7 +23,7 @@ PKG_CONFIG_PATH=$(dirname "$pc")
 export PKG_CONFIG_PATH
 # shellcheck disable=SC2046
 cc -std=c99 -Wall -Wextra -pedantic -Werror "$source/examples/decode_to_wav.c" \
-    $(pkg-config --cflags --libs vortax) -o "$work/by-pkg-config"
+    $(pkg-config --static --cflags --libs vortax) -o "$work/by-pkg-config"
 
 cmake -S "$source/examples" -B "$work/client" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/client" >/dev/null

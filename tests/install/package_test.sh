@@ -16,6 +16,7 @@ dpkg-deb -c "$dev" > "$work/dev-contents"
 for path in usr/include/vortax.h usr/lib/libvortax.a usr/lib/pkgconfig/vortax.pc usr/lib/cmake/vortax/vortaxConfig.cmake; do
     grep -q " \./$path\$" "$work/dev-contents" || fail "the -dev package lacks /$path"
 done
+dpkg-deb -f "$dev" Depends | grep -q "\(^\|, \)libsoxr-dev\( \|,\|$\)" || fail "the -dev package does not depend on libsoxr-dev"
 
 name=$(dpkg-deb -f "$package" Package)
 echo "$package:"

@@ -1,5 +1,6 @@
 #include "decode_bytes.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "vortax.h"
@@ -22,10 +23,11 @@ int32_t NewMemory(void** instance, const char*, const ModuleRecord*, EngineConte
 int32_t Done(void*) { return 0; }
 int32_t ReadMemory(void* instance, void* buffer, int32_t length) {
     auto* memory = static_cast<Memory*>(instance);
-    if (length <= 0 || memory->size - memory->position < static_cast<size_t>(length)) return 0;
-    std::memcpy(buffer, memory->data + memory->position, static_cast<size_t>(length));
-    memory->position += static_cast<size_t>(length);
-    return length;
+    const size_t count = length > 0 ? std::min(static_cast<size_t>(length), memory->size - memory->position) : 0;
+    if (count == 0) return 0;
+    std::memcpy(buffer, memory->data + memory->position, count);
+    memory->position += count;
+    return static_cast<int32_t>(count);
 }
 int32_t SeekMemory(void* instance, int32_t offset) {
     auto* memory = static_cast<Memory*>(instance);
@@ -37,8 +39,8 @@ int32_t CanSeek(void*) { return VORTAX_INPUT_CAN_SEEK; }
 int32_t SizeOf(void* instance) { return static_cast<int32_t>(static_cast<Memory*>(instance)->size); }
 int32_t Swallow(void*, const void*, int32_t size, int32_t, int32_t, int32_t) { return size > 0 ? size : 1; }
 
-constexpr InputMethods MemoryInput = {TakeAll, nullptr, NewMemory, Done, Done, Done, ReadMemory, SeekMemory,
-                                      CanSeek, SizeOf,  nullptr};
+constexpr InputMethods MemoryInput = {TakeAll, nullptr, NewMemory, Done,    Done,    Done,   ReadMemory,
+                                      SeekMemory, CanSeek, SizeOf,  nullptr, nullptr, nullptr};
 constexpr OutputMethods Nowhere = {TakeAll, nullptr, NewMemory, Done, Done, Done, Swallow,
                                    nullptr, nullptr, nullptr,   nullptr, nullptr, nullptr};
 

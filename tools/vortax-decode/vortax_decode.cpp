@@ -1,6 +1,7 @@
 // vortax-decode: the engine's command-line decoder, for one file or many.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,8 +35,9 @@ constexpr const char* Usage =
     "       vortax-decode --list-devices\n"
     "\n"
     "Decodes the MPEG audio stream IN (\"-\" for standard input) to OUT: a WAV file by\n"
-    "default, raw PCM with a \"raw:\" prefix, raw PCM on standard output as \"-\" (\"wav:-\"\n"
-    "for a WAV stream there). A name with a \"raw:\" or \"wav:\" prefix is always OUT.\n"
+    "default, or by its prefix raw PCM (\"raw:\"), WAV (\"wav:\"), AIFF (\"aiff:\") or Sun/NeXT\n"
+    ".snd (\"sun:\"). OUT \"-\" is raw PCM on standard output; \"wav:-\", \"aiff:-\" and \"sun:-\"\n"
+    "write their format there. A name with one of these prefixes is always OUT.\n"
     "Without OUT the WAV file is IN with its extension replaced by .wav; standard input\n"
     "has no name, so it needs an OUT.\n"
     "\n"
@@ -44,7 +46,8 @@ constexpr const char* Usage =
     "folder stands for every MPEG audio file below it, in sorted order; under -o its tree\n"
     "is kept as DIR/FOLDER/SUB/NAME.wav, FOLDER being the folder's own name. DIR and its\n"
     "subfolders are made as needed. Two inputs that would write the same file stop the\n"
-    "run before anything is written.\n"
+    "run before anything is written. Links to folders are followed, each folder once by\n"
+    "its first name in sorted order; an unreadable folder fails and the rest goes on.\n"
     "\n"
     "A file is written under a short temporary name (.vortax-*.part) in its folder and\n"
     "gets its own name only when complete: a conversion that fails or is stopped by\n"
@@ -52,6 +55,13 @@ constexpr const char* Usage =
     "name as it was. Nothing is written for an input that cannot be read, and no input\n"
     "is ever overwritten. Tags are skipped wherever they are in the stream; a stream\n"
     "whose format changes is written in its first format, with one warning.\n"
+    "\n"
+    "Besides MPEG audio files it decodes the MPEG audio in a WAV file and the first MPEG\n"
+    "audio stream of an MPEG-1 or MPEG-2 program stream (.mpg; video is passed over).\n"
+    "Other formats are named and refused (exit 1, nothing written): PCM WAV, FLAC, Ogg,\n"
+    "MP4/M4A, Matroska/WebM, AAC (ADTS), MPEG transport streams, AIFF and Sun .snd. A\n"
+    "stream starts only where a run of frames shows it, so bytes that merely look like a\n"
+    "frame header are never decoded as audio.\n"
     "\n"
     "  -o DIR         write the WAV files into DIR\n"
     "  -j N           convert N files at once, 1 to 64 (default: one per processor)\n"
@@ -63,8 +73,9 @@ constexpr const char* Usage =
     "  --no-gapless   keep the encoder's delay and padding (by default a stream whose\n"
     "                 encoder says how much it added decodes to exactly the audio encoded)\n"
     "  --scan FILE    read every frame of FILE and print what the stream is, then\n"
-    "                 'frames N duration S' (confirmed frames, whole seconds) and, when the\n"
-    "                 encoder's tag gives it, 'samples N' (the exact length per channel)\n"
+    "                 'frames N duration S' (the frames read and the whole seconds of their\n"
+    "                 audio, from a pipe too) and, when the encoder's tag gives it,\n"
+    "                 'samples N' (the exact length per channel)\n"
     "  --play FILE    play FILE on a sound device (N of --list-devices, 0 the default\n"
     "                 device, with --device N) and end when the device has played it\n"
     "  --list-devices list the sound devices: number, name and description\n"
@@ -119,7 +130,7 @@ struct Options {
 // One conversion: the input, the engine's output format, and the file it becomes.
 struct Job {
     std::string input{};
-    const char* format = "wav:";  // or "raw:"
+    const char* format = "wav:";  // or another of OutputPrefixes
     std::string path{};   // the final file, or "-"; empty for a job that failed while planned
     std::string error{};  // why it failed, empty when it did not
     float fraction = 0;  // how far it has come
@@ -150,11 +161,17 @@ int Usage2(std::string_view message) {
 // input here. Filled before the first context is made and not changed after.
 std::vector<std::string> InputNames;
 
-// The engine reports its own errors through the return codes the program reports; only a
-// change of the stream's format, which the engine converts away, is told here.
+// What the engine said of the last input it turned away on this thread: the format it is.
+thread_local std::string Refusal;
+
+// The engine reports its own errors through the return codes the program reports; a change
+// of the stream's format, which the engine converts away, is told here, and what an input
+// turned away is kept for its report.
 void Notice(uint32_t user, int32_t, int32_t, const char* message, const char* detail) {
-    if (!message || std::strcmp(message, "stream format changed") != 0 || user >= InputNames.size()) return;
-    Report(InputNames[user], Join({"warning: the stream format changes ", detail ? detail : ""}));
+    if (!message || !detail || user >= InputNames.size()) return;
+    if (std::strcmp(message, "unsupported input format") == 0) Refusal = detail;
+    if (std::strcmp(message, "stream format changed") == 0)
+        Report(InputNames[user], Join({"warning: the stream format changes ", detail}));
 }
 
 // MPEG audio files by their extension, in any case.
@@ -165,8 +182,17 @@ bool IsMpegName(const fs::path& name) {
     return std::find(std::begin(Extensions), std::end(Extensions), extension) != std::end(Extensions);
 }
 
-// "raw:NAME" and "wav:NAME" only ever name an output.
-bool IsOutputName(std::string_view name) { return name.starts_with("raw:") || name.starts_with("wav:"); }
+// The engine's output formats, which only ever name an output.
+constexpr const char* OutputPrefixes[] = {"raw:", "wav:", "aiff:", "sun:"};
+
+// The format prefix `name` starts with, or null.
+const char* OutputPrefix(std::string_view name) {
+    for (const char* prefix : OutputPrefixes)
+        if (name.starts_with(prefix)) return prefix;
+    return nullptr;
+}
+
+bool IsOutputName(std::string_view name) { return OutputPrefix(name) != nullptr; }
 
 bool IsFolder(const std::string& name) {
     std::error_code error;
@@ -195,9 +221,9 @@ Job JobFor(const std::string& input, const std::string& out) {
     Job job{.input = input};
     if (out.empty()) {
         job.path = WavPathFor(input, {}, "");
-    } else if (IsOutputName(out)) {
-        job.format = out.starts_with("raw:") ? "raw:" : "wav:";
-        job.path = out.substr(4);
+    } else if (const char* prefix = OutputPrefix(out)) {
+        job.format = prefix;
+        job.path = out.substr(std::strlen(prefix));
     } else {
         if (out == "-") job.format = "raw:";  // a pipe cannot take back a WAV header
         job.path = out;
@@ -205,29 +231,77 @@ Job JobFor(const std::string& input, const std::string& out) {
     return job;
 }
 
+// What a folder holds for a batch: an MPEG audio file, or a folder or an entry that could
+// not be read, with why.
+struct Found {
+    fs::path path;
+    std::string error{};
+};
+
+// The real folders walked, by device and inode: each is walked once however many links lead
+// to it, so a link up the tree ends there.
+using Walked = std::set<std::pair<dev_t, ino_t>>;
+
+void Walk(const fs::path& folder, Walked& walked, std::vector<Found>& found);
+
+// Adds what `path` holds to `found`, following links; false for a folder walked before.
+bool Visit(const fs::path& path, Walked& walked, std::vector<Found>& found) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        // A link to nothing or round to itself, or an entry gone since listed, holds nothing.
+        if (errno != ENOENT && errno != ELOOP) found.push_back({path, Join({"cannot examine it: ", std::strerror(errno)})});
+        return true;
+    }
+    if (S_ISREG(info.st_mode) && IsMpegName(path)) found.push_back({path});
+    if (!S_ISDIR(info.st_mode)) return true;
+    if (!walked.emplace(info.st_dev, info.st_ino).second) return false;
+    Walk(path, walked, found);
+    return true;
+}
+
+// Entries in sorted order, each walked before the next: the files come out sorted by path.
+void Walk(const fs::path& folder, Walked& walked, std::vector<Found>& found) {
+    std::error_code error;
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error))
+        entries.push_back(entry->path());
+    if (error) {
+        found.push_back({folder, Join({"cannot read the folder: ", error.message()})});
+        return;
+    }
+    std::sort(entries.begin(), entries.end());
+    for (const fs::path& entry : entries) Visit(entry, walked, found);
+}
+
+// A folder's name in the output tree: the name it was given by, a link's own, and the real
+// one for "." and "..".
+fs::path TreeName(const std::string& name) {
+    fs::path last = fs::path(name).lexically_normal();
+    if (!last.has_filename()) last = last.parent_path();
+    last = last.filename();
+    std::error_code error;
+    return last == "." || last == ".." ? fs::weakly_canonical(name, error).filename() : last;
+}
+
 // The jobs of several files: each file, and every MPEG audio file below each folder in
-// sorted order, kept under -o in a folder of the folder's own name.
+// sorted order, kept under -o in a folder of the folder's own name. A folder that cannot
+// be read is a failed job; one reached again, through a link or named twice, adds nothing.
 std::vector<Job> BatchJobs(const std::vector<std::string>& names, const std::string& folder) {
     std::vector<Job> jobs;
+    Walked walked;
     for (const std::string& name : names) {
         if (!IsFolder(name)) {
             jobs.push_back(Job{.input = name, .path = WavPathFor(name, fs::path(name).filename(), folder)});
             continue;
         }
-        std::vector<fs::path> files;
-        try {
-            for (const fs::directory_entry& entry : fs::recursive_directory_iterator(name))
-                if (entry.is_regular_file() && IsMpegName(entry.path())) files.push_back(entry.path());
-        } catch (const fs::filesystem_error& error) {
-            jobs.push_back(Job{.input = name, .error = Join({"cannot read ", error.path1().string(), ": ", error.code().message()})});
-            continue;
+        std::vector<Found> found;
+        if (!Visit(name, walked, found)) continue;
+        if (found.empty()) jobs.push_back(Job{.input = name, .error = "no MPEG audio files in this folder"});
+        const fs::path tree = TreeName(name);
+        for (const Found& each : found) {
+            const std::string wav = each.error.empty() ? WavPathFor(each.path, tree / each.path.lexically_relative(name), folder) : "";
+            jobs.push_back(Job{.input = each.path.string(), .path = wav, .error = each.error});
         }
-        if (files.empty()) jobs.push_back(Job{.input = name, .error = "no MPEG audio files in this folder"});
-        std::sort(files.begin(), files.end());
-        std::error_code error;
-        const fs::path tree = fs::weakly_canonical(name, error).filename();
-        for (const fs::path& file : files)
-            jobs.push_back(Job{.input = file.string(), .path = WavPathFor(file, tree / file.lexically_relative(name), folder)});
     }
     return jobs;
 }
@@ -378,7 +452,7 @@ EngineContext* OpenEngine(const Options& options, uint32_t user, const OutputMet
     int32_t code = input_select(context, input.c_str(), -1);
     if (code >= 0) code = input_open(context);
     if (code >= 0) return context;
-    error = Join({"cannot open input: ", error_name(code)});
+    error = code == VORTAX_UNSUPPORTED_FORMAT ? Refusal : Join({"cannot open input: ", error_name(code)});
     engine_destroy(context);
     return nullptr;
 }
@@ -466,7 +540,9 @@ int Scan(const Options& options) {
         Report(input, NoAudio);
         return 1;
     }
-    std::printf("%s\nframes %u duration %d\n", StreamLine(context->stream).c_str(), frames, context->input.duration);
+    // The output keeps the first format, so the samples counted tell the duration at its rate.
+    const auto seconds = static_cast<long long>(samples / std::max(1, context->pcm.frequency));
+    std::printf("%s\nframes %u duration %lld\n", StreamLine(context->stream).c_str(), frames, seconds);
     int32_t delay = 0;
     int32_t padding = 0;
     if (engine_get_encoder_tag(context, &delay, &padding) == 0) std::printf("samples %lld\n", static_cast<long long>(samples));
