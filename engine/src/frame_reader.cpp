@@ -13,6 +13,8 @@ namespace {
 constexpr int RingSize = 4096;
 constexpr int CrcBytes = 2;
 constexpr int WindowBytes = static_cast<int>(sizeof FrameReader::window);
+// How far into the window a header or a tag is looked for: a tag's first bytes fit beyond.
+constexpr int ReachBytes = (RunFrames - 1) * MaxFrameBytes;
 
 const uint8_t* Window(const FrameReader& reader) { return reader.window + reader.window_start; }
 int Available(const FrameReader& reader) { return reader.window_end - reader.window_start; }
@@ -71,14 +73,38 @@ int32_t TagAt(EngineContext* context, FrameReader& reader, int offset, int32_t& 
     }
 }
 
+// No frame is shorter than its header, its CRC and its side information.
+int ShortestFrame(const FrameHeader& header) { return HeaderBytes + (header.crc ? CrcBytes : 0) + header.side_info; }
+
+// A tag met in junk may be junk itself, whose length would pass over audio: it counts only
+// where what ends it is seen, a header, another tag or the end of the input (`length` 0
+// when it does not count).
+int32_t CheckTag(EngineContext* context, FrameReader& reader, int32_t& length) {
+    if (length > ReachBytes) {
+        length = 0;
+        return VORTAX_OK;
+    }
+    int32_t code = Fill(context, reader, length + HeaderBytes);
+    if (code == VORTAX_INPUT_END) {
+        if (Available(reader) < length) length = 0;
+        return VORTAX_OK;
+    }
+    if (code < 0) return code;
+    FrameHeader next;
+    if (ParseHeader(WordAt(Window(reader) + length), next)) return VORTAX_OK;
+    int32_t after = 0;
+    if ((code = TagAt(context, reader, length, after)) < 0) return code;
+    if (after == 0) length = 0;
+    return VORTAX_OK;
+}
+
 // Measures a free-format stream's frame length: the distance from the header `offset`
-// bytes into the window to the next header of its stream. No frame is shorter than its
-// header, a CRC and the side information, and none of the stream, padded or not, is to be
-// longer than MaxFrameBytes.
+// bytes into the window to the next header of its stream. None of the stream, padded or
+// not, is to be longer than MaxFrameBytes.
 int32_t MeasureFreeFormat(EngineContext* context, FrameReader& reader, int offset, const FrameHeader& header) {
     const int padding = PaddingBytes(header);
     const int longest = MaxFrameBytes - SlotBytes(header) + padding;
-    for (int distance = HeaderBytes + CrcBytes + header.side_info + padding; distance <= longest; ++distance) {
+    for (int distance = ShortestFrame(header) + padding; distance <= longest; ++distance) {
         const int32_t code = Fill(context, reader, offset + distance + HeaderBytes);
         if (code == VORTAX_INPUT_END) return FrameNotFound;
         if (code < 0) return code;
@@ -95,7 +121,8 @@ int32_t MeasureFreeFormat(EngineContext* context, FrameReader& reader, int offse
 
 // Gives a header its length, and whether the frame is whole in the window: VORTAX_INPUT_END
 // for one the input ends inside. A free-format stream's frame length is measured once,
-// then taken for the frames that follow, each with its own padding.
+// then taken for the frames that follow, each with its own padding; a length measured on
+// a frame of one channel can be too short for the side information of two.
 int32_t Measure(EngineContext* context, FrameReader& reader, int offset, FrameHeader& header) {
     if (header.bitrate_index == 0) {
         const bool known = reader.free_length > 0 && SameStream(header, reader.free_format) && (reader.synced || offset > 0);
@@ -103,6 +130,7 @@ int32_t Measure(EngineContext* context, FrameReader& reader, int offset, FrameHe
             if (const int32_t code = MeasureFreeFormat(context, reader, offset, header); code != VORTAX_OK) return code;
         }
         SetFreeFormatLength(header, reader.free_length);
+        if (header.length < ShortestFrame(header)) return FrameNotFound;
     }
     return Fill(context, reader, offset + header.length);
 }
@@ -179,6 +207,7 @@ void ResetFrameReader(FrameReader& reader) {
     reader.ended = false;
     reader.skip = 0;
     reader.at_start = true;
+    reader.in_junk = false;
     reader.synced = false;
     reader.streaming = false;
     reader.free_length = 0;
@@ -196,12 +225,17 @@ int32_t FindFrame(EngineContext* context, FrameReader& reader, int32_t limit) {
         reader.synced = false;
         int32_t tag = 0;
         if (const int32_t code = TagAt(context, reader, 0, tag); code < 0) return code;
+        if (tag > 0 && reader.in_junk) {
+            if (const int32_t code = CheckTag(context, reader, tag); code < 0) return code;
+        }
         if (tag > 0) {
             reader.skip = tag;
             reader.tag_bytes += tag;
+            reader.in_junk = false;
             continue;
         }
         reader.at_start = false;
+        reader.in_junk = true;
         if (limit == 0) return FrameNotFound;
         if (limit > 0) --limit;
         Drop(reader, 1);
@@ -221,6 +255,7 @@ int32_t ReadNextFrame(EngineContext* context, FrameReader& reader, FrameHeader& 
         reader.synced = true;
         reader.streaming = true;
         reader.at_start = false;
+        reader.in_junk = false;
         reader.previous = reader.header;
         if (audio) {
             header = reader.header;

@@ -37,6 +37,7 @@ struct FrameReader {
     bool ended = false;        // the input holds no more than the window
     int32_t skip = 0;          // bytes of a tag still to pass
     bool at_start = true;      // nothing but tags passed yet
+    bool in_junk = false;      // junk passed since the last frame or tag
     bool synced = false;       // the window starts right after a frame
     bool streaming = false;    // a frame was taken, and `previous` is its header
     FrameHeader previous;

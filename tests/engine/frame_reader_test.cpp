@@ -179,6 +179,14 @@ TEST_F(FrameReaderTest, WhateverFollowsTheLastFrameNeverCostsIt) {
     for (const Bytes& tail : after) EXPECT_EQ(CountFrames(Joined({Frames({}, 3), tail})), 3) << tail.size();
 }
 
+TEST_F(FrameReaderTest, ATagInJunkCountsOnlyWhereItsEndIsSeen) {
+    const Bytes junk(10, 'x');
+    const Bytes wrongSize = {'I', 'D', '3', 4, 0, 0, 0, 0, 3, 0x74};  // 500 bytes: into the second frame
+    EXPECT_EQ(CountFrames(Joined({junk, wrongSize, Frames({}, 6)})), 6);
+    // A real one is passed whole, with the frames its picture seems to hold.
+    EXPECT_EQ(CountFrames(Joined({junk, Id3v2Tag(2000), Frames({}, 6)})), 6);
+}
+
 TEST_F(FrameReaderTest, NothingNearTheEndCostsTheFramesAfterIt) {
     HeaderFields longer;
     longer.bitrate_index = 14;  // a frame that would run past the end of the input
