@@ -7,6 +7,7 @@
 #ifndef VORTAX_H
 #define VORTAX_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -310,6 +311,21 @@ int32_t engine_set_gapless(EngineContext* context, int32_t on);
 int32_t engine_get_gapless(EngineContext* context, int32_t* on);
 /* The delay and padding (samples per channel) the stream's tag gives; -1 without a tag. */
 int32_t engine_get_encoder_tag(EngineContext* context, int32_t* delay, int32_t* padding);
+
+/* The stream's tags, read at input_open: the ID3v2 tags at its start and, from an input
+ * that can seek, the APE and ID3v1 tags at its end (ID3v2 first, then APE, then ID3v1,
+ * field by field). Keys: "title", "artist", "album", "track", "date", "genre", "comment".
+ * Copies the value, UTF-8, into buffer, always terminated and cut to fit (a null buffer
+ * with size 0 copies nothing), and returns its whole length in bytes, so that a caller
+ * can ask again with a larger buffer; VORTAX_NO_SUCH_VARIABLE for a tag the stream lacks
+ * or another key. */
+int vortax_get_tag(EngineContext* context, const char* key, char* buffer, size_t size);
+/* Whether a WAV file output ("wav:") carries the stream's tags (off by default): a LIST
+ * chunk of INFO items (INAM, IART, IPRD, ITRK, ICRD, IGNR, ICMT, and ISFT, the engine
+ * variable "software" when set, else "VORTAX" and the version) and an "id3 " chunk with
+ * the stream's first ID3v2 tag, between its "fmt " and "data" chunks. */
+int32_t engine_set_tags(EngineContext* context, int32_t on);
+int32_t engine_get_tags(EngineContext* context, int32_t* on);
 
 /* Decodes the next frame and writes it to the output. VORTAX_INPUT_END at the end;
  * VORTAX_INVALID_FRAME for a frame that could not be decoded (the next call goes on).

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "decode.h"
+#include "id3v2.h"
 #include "layer12.h"
 #include "mulaw.h"
 #include "state.h"
@@ -133,6 +134,39 @@ int32_t Refuse(EngineContext* context, const char* name) {
     return VORTAX_UNSUPPORTED_FORMAT;
 }
 
+// Reads `length` bytes at `offset` straight from the input chain; `moved` once it sought.
+bool ReadInputAt(EngineContext* context, uint64_t offset, uint8_t* bytes, size_t length, bool& moved) {
+    if (InSeek(context, static_cast<int64_t>(offset)) < 0) return false;
+    moved = true;
+    for (size_t got = 0; got < length;) {
+        const int32_t count = InRead(context, bytes + got, static_cast<int32_t>(std::min<size_t>(length - got, INT32_MAX)));
+        if (count <= 0) return false;
+        got += static_cast<size_t>(count);
+    }
+    return true;
+}
+
+// The tags at the input's start, among the bytes the probe kept, and from an input that
+// can seek those at its end: it is sought there and back to where the kept bytes end, so
+// that reading goes on as before.
+int32_t ReadTags(EngineContext* context) {
+    EngineState& state = *context->state;
+    const bool seeks = (context->input.flags & VORTAX_INPUT_CAN_SEEK) && context->input.size > 0;
+    bool moved = false;
+    int32_t code = VORTAX_OK;
+    try {
+        ReadLeadingTags(state.ahead.data(), state.ahead.size(), state.tags);
+        const ReadAt read = [context, &moved](uint64_t offset, uint8_t* bytes, size_t length) {
+            return ReadInputAt(context, offset, bytes, length, moved);
+        };
+        if (seeks) ReadEndTags(read, static_cast<uint64_t>(context->input.size), state.tags);
+    } catch (const std::bad_alloc&) {
+        code = VORTAX_OUT_OF_MEMORY;
+    }
+    if (moved && InSeek(context, static_cast<int64_t>(state.ahead.size())) < 0) return VORTAX_READ_FAILED;
+    return code;
+}
+
 // The stream's first frame, and a Xing frame, describe the stream before decoding. Its
 // bit rate and duration come from the audio alone: the Xing byte count, or the size less
 // the tags before the first frame.
@@ -140,6 +174,7 @@ int32_t PrimeStream(EngineContext* context) {
     EngineState& state = *context->state;
     const StreamProbe probe = ProbeStream(context);
     if (probe.container.kind == ContainerKind::Other) return Refuse(context, probe.container.name);
+    if (const int32_t code = ReadTags(context); code < 0) return code;
     state.audioBytes = AudioBytes(context, probe);
     if (!probe.valid) return VORTAX_OK;
     StreamInfo& stream = context->stream;
@@ -555,6 +590,7 @@ int32_t input_open(EngineContext* context) {
     context->state->vbr = false;
     context->state->hasXing = false;
     context->state->encoderTag = false;
+    context->state->tags = StreamTags{};
     context->input.state = StateOpen;
     context->input.flags = InFlags(context);
     ForgetAhead(*context->state);
@@ -752,6 +788,33 @@ int32_t engine_get_gapless(EngineContext* context, int32_t* on) {
     if (!context || !on) return VORTAX_INVALID_PARAMETERS;
     *on = context->state->gapless ? 1 : 0;
     return VORTAX_OK;
+}
+
+int32_t engine_set_tags(EngineContext* context, int32_t on) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    context->state->writeTags = on != 0;
+    return VORTAX_OK;
+}
+
+int32_t engine_get_tags(EngineContext* context, int32_t* on) {
+    if (!context || !on) return VORTAX_INVALID_PARAMETERS;
+    *on = context->state->writeTags ? 1 : 0;
+    return VORTAX_OK;
+}
+
+int vortax_get_tag(EngineContext* context, const char* key, char* buffer, size_t size) {
+    if (!context || !key || (!buffer && size > 0)) return VORTAX_INVALID_PARAMETERS;
+    TagField field{};
+    if (!TagFieldOf(key, field) || context->state->tags[field].empty()) return VORTAX_NO_SUCH_VARIABLE;
+    const std::string& value = context->state->tags[field];
+    if (size > 0) {
+        size_t count = std::min(value.size(), size - 1);
+        // A character that does not fit whole is left out whole.
+        while (count > 0 && count < value.size() && (value[count] & 0xC0) == 0x80) --count;
+        std::memcpy(buffer, value.data(), count);
+        buffer[count] = '\0';
+    }
+    return static_cast<int>(std::min<size_t>(value.size(), INT_MAX));
 }
 
 int32_t engine_get_encoder_tag(EngineContext* context, int32_t* delay, int32_t* padding) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "state.h"
 #include "pcm_headers.h"
@@ -45,6 +46,7 @@ struct FileOutput {
     PcmFormat format = PcmFormat::Raw;
     bool headerWritten = false;
     size_t headerBytes = 0;  // in front of the PCM
+    std::vector<uint8_t> tagChunks;  // of the stream's tags, in a WAV header
     std::array<uint16_t, 4096> swapped{};  // samples on their way out in the other byte order
 };
 
@@ -203,7 +205,8 @@ int32_t OutputDelete(void* instance) {
 
 int Channels(const FileOutput& output) { return output.stereo ? 2 : 1; }
 
-bool Put(FILE* file, const void* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; }
+// Nothing to put (the header of raw PCM) has no bytes to point at.
+bool Put(FILE* file, const void* bytes, size_t size) { return size == 0 || std::fwrite(bytes, 1, size, file) == size; }
 
 int32_t OutputOpen(void* instance) {
     auto* output = static_cast<FileOutput*>(instance);
@@ -245,13 +248,27 @@ int32_t OutputOpen(void* instance) {
     return error == EACCES ? VORTAX_PERMISSION_DENIED : VORTAX_OPEN_FAILED;
 }
 
+// The tags of the stream being decoded, for a WAV file when the client asked for them.
+std::vector<uint8_t> TagChunks(const FileOutput& output) {
+    const EngineState& state = *output.context->state;
+    if (output.format != PcmFormat::Wav || !state.writeTags || state.tags.Empty()) return {};
+    const std::string* software = StringVariable(output.context, "software");
+    return WavTagChunks(state.tags, software ? *software : std::string("VORTAX ") + engine_get_version(nullptr, nullptr, nullptr));
+}
+
 // The header of a stream of unknown length: it stays where the stream cannot go back to
-// complete it (a pipe), and readers of an unfinished file take what there is.
+// complete it (a pipe), and readers of an unfinished file take what there is. Its tags
+// stay for the header completed at the end, when the input may be gone.
 void WriteFirstHeader(FileOutput& output) {
     output.headerWritten = true;
-    const PcmHeaderBytes header = PcmHeader(output.format, UnknownLength, Channels(output), output.frequency);
-    output.headerBytes = header.size;
-    if (!Put(output.file, header.bytes.data(), header.size)) output.complete = false;
+    try {
+        output.tagChunks = TagChunks(output);
+        const PcmHeaderBytes header = PcmHeader(output.format, UnknownLength, Channels(output), output.frequency, output.tagChunks);
+        output.headerBytes = header.size();
+        if (!Put(output.file, header.data(), header.size())) output.complete = false;
+    } catch (const std::bad_alloc&) {
+        output.complete = false;
+    }
 }
 
 // The engine's samples are in the host's byte order; for a file of the other they are
@@ -307,9 +324,13 @@ bool CountWhatReachedTheFile(FileOutput& output) {
 // cannot be read back to make room for a longer one (RF64's ds64 chunk): it keeps its first.
 bool CompleteHeader(FileOutput& output) {
     if (output.headerBytes == 0 || !IsRegularFile(output.file)) return true;
-    const PcmHeaderBytes header = PcmHeader(output.format, output.written, Channels(output), output.frequency);
-    if (output.file == stdout && header.size > output.headerBytes) return true;
-    return CompletePcmFile(output.file, header, output.headerBytes, output.written);
+    try {
+        const PcmHeaderBytes header = PcmHeader(output.format, output.written, Channels(output), output.frequency, output.tagChunks);
+        if (output.file == stdout && header.size() > output.headerBytes) return true;
+        return CompletePcmFile(output.file, header, output.headerBytes, output.written);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 int32_t OutputClose(void* instance) {

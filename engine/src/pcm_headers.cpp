@@ -4,9 +4,9 @@
 #include <sys/types.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace vortax {
 
@@ -25,29 +25,41 @@ struct Fields {
     std::endian order;
     PcmHeaderBytes header{};
 
-    void Tag(const char* text) {
-        std::memcpy(header.bytes.data() + header.size, text, 4);
-        header.size += 4;
-    }
+    void Tag(std::string_view text) { header.insert(header.end(), text.begin(), text.end()); }
     void Number(uint64_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) {
             const int shift = 8 * (order == std::endian::big ? bytes - 1 - i : i);
-            header.bytes[header.size++] = static_cast<uint8_t>(value >> shift);
+            header.push_back(static_cast<uint8_t>(value >> shift));
         }
     }
+    // A RIFF chunk, padded to an even length as every chunk must start at an even offset.
+    void Chunk(const char* id, std::string_view body) {
+        Tag(id);
+        Number(body.size(), 4);
+        Tag(body);
+        if (body.size() % 2) header.push_back(0);
+    }
+    // An INFO item: a string with its terminating zero, as readers of RIFF INFO expect.
+    void Item(const char* id, std::string_view text) { Chunk(id, std::string(text).append(1, '\0')); }
 };
 
-void WavFields(Fields& fields, uint64_t dataBytes, int channels, int frequency, uint64_t riffLimit) {
-    const bool counted = dataBytes <= riffLimit;
+std::string_view Chars(const std::vector<uint8_t>& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
+
+constexpr const char* InfoIds[TagFieldCount] = {"INAM", "IART", "IPRD", "ITRK", "ICRD", "IGNR", "ICMT"};
+
+void WavFields(Fields& fields, uint64_t dataBytes, int channels, int frequency, const std::vector<uint8_t>& tagChunks,
+               uint64_t riffLimit) {
+    const bool counted = dataBytes <= riffLimit && tagChunks.size() <= riffLimit - dataBytes;
     const bool rf64 = !counted && dataBytes != UnknownLength;
+    const uint64_t headerBytes = (rf64 ? Rf64HeaderBytes : RiffHeaderBytes) + tagChunks.size();
     const auto block = static_cast<uint64_t>(channels) * 2;
     fields.Tag(rf64 ? "RF64" : "RIFF");
-    fields.Number(counted ? dataBytes + RiffHeaderBytes - 8 : Unknown32, 4);  // all after these 8 bytes
+    fields.Number(counted ? dataBytes + headerBytes - 8 : Unknown32, 4);  // all after these 8 bytes
     fields.Tag("WAVE");
     if (rf64) {
         fields.Tag("ds64");
         fields.Number(Ds64BodyBytes, 4);
-        fields.Number(dataBytes + Rf64HeaderBytes - 8, 8);  // the RIFF size
+        fields.Number(dataBytes + headerBytes - 8, 8);  // the RIFF size
         fields.Number(dataBytes, 8);
         fields.Number(dataBytes / block, 8);  // sample frames
         fields.Number(0, 4);                  // no table of other long chunks
@@ -60,6 +72,7 @@ void WavFields(Fields& fields, uint64_t dataBytes, int channels, int frequency, 
     fields.Number(static_cast<uint64_t>(frequency) * block, 4);
     fields.Number(block, 2);
     fields.Number(16, 2);
+    fields.header.insert(fields.header.end(), tagChunks.begin(), tagChunks.end());
     fields.Tag("data");
     fields.Number(counted ? dataBytes : Unknown32, 4);
 }
@@ -131,11 +144,24 @@ std::endian ByteOrder(PcmFormat format) {
     return Orders[static_cast<size_t>(format)];
 }
 
-PcmHeaderBytes PcmHeader(PcmFormat format, uint64_t dataBytes, int channels, int frequency, uint64_t riffLimit) {
+std::vector<uint8_t> WavTagChunks(const StreamTags& tags, std::string_view software) {
+    Fields info{std::endian::little};
+    info.Tag("INFO");
+    for (size_t field = 0; field < TagFieldCount; ++field)
+        if (!tags.fields[field].empty()) info.Item(InfoIds[field], tags.fields[field]);
+    info.Item("ISFT", software);
+    Fields chunks{std::endian::little};
+    chunks.Chunk("LIST", Chars(info.header));
+    if (!tags.id3v2.empty()) chunks.Chunk("id3 ", Chars(tags.id3v2));
+    return chunks.header;
+}
+
+PcmHeaderBytes PcmHeader(PcmFormat format, uint64_t dataBytes, int channels, int frequency,
+                         const std::vector<uint8_t>& tagChunks, uint64_t riffLimit) {
     Fields fields{ByteOrder(format)};
     switch (format) {
         case PcmFormat::Raw: break;
-        case PcmFormat::Wav: WavFields(fields, dataBytes, channels, frequency, riffLimit); break;
+        case PcmFormat::Wav: WavFields(fields, dataBytes, channels, frequency, tagChunks, riffLimit); break;
         case PcmFormat::Aiff: AiffFields(fields, dataBytes, channels, frequency); break;
         case PcmFormat::Sun: SunFields(fields, dataBytes, channels, frequency); break;
     }
@@ -143,8 +169,8 @@ PcmHeaderBytes PcmHeader(PcmFormat format, uint64_t dataBytes, int channels, int
 }
 
 bool CompletePcmFile(std::FILE* file, const PcmHeaderBytes& header, size_t written, uint64_t dataBytes) {
-    if (header.size > written && !MoveUp(file, written, dataBytes, header.size - written)) return false;
-    return std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(header.bytes.data(), 1, header.size, file) == header.size;
+    if (header.size() > written && !MoveUp(file, written, dataBytes, header.size() - written)) return false;
+    return std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), file) == header.size();
 }
 
 }  // namespace vortax

@@ -11,6 +11,7 @@
 #include "format_keeper.h"
 #include "frame_reader.h"
 #include "layer3.h"
+#include "metadata.h"
 #include "source.h"
 #include "synth.h"
 #include "vortax.h"
@@ -57,6 +58,8 @@ struct EngineState {
     int32_t channels = 0;
     int32_t reduction = 0;
     bool gapless = false;
+    bool writeTags = false;     // a WAV output carries the stream's tags
+    vortax::StreamTags tags;    // read at input_open
     bool encoderTag = false;  // the stream starts with the encoder's tag
     int32_t encoderDelay = 0;
     int32_t encoderPadding = 0;
@@ -85,6 +88,9 @@ void ResetDecoder(EngineContext* context);
 // Reads up to `length` bytes of the input, what its probe kept first: the count, 0 at the
 // end, or the input's code. Input modules may give less than asked at any time.
 int32_t ReadInput(EngineContext* context, uint8_t* buffer, int32_t length);
+
+// The text of a string variable, or null when there is none of the name.
+const std::string* StringVariable(EngineContext* context, const char* name);
 
 // The module for a name (id -1: the newest whose probe takes the name) or with an id.
 const ModuleRecord* FindModule(const ModuleRecord* list, const char* name, int32_t id, bool input);

@@ -55,6 +55,11 @@ int32_t Get(EngineContext* context, const char* name, const void* destination, b
 
 }  // namespace
 
+const std::string* StringVariable(EngineContext* context, const char* name) {
+    const EngineVariable* variable = Find(context, name);
+    return variable && !variable->pointer ? &variable->text : nullptr;
+}
+
 }  // namespace vortax
 
 using namespace vortax;

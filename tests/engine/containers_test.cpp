@@ -13,8 +13,6 @@ using namespace std::string_view_literals;
 
 namespace {
 
-Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
-Bytes Little(uint32_t v) { return Bytes{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
 Bytes Chunk(std::string_view id, const Bytes& body, uint32_t size) { return Joined({Text(id), Little(size), body, Bytes(body.size() & 1)}); }
 
 // A WAV file of `format` (`sub` the extensible one's), a LIST chunk of odd length before

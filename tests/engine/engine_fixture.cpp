@@ -18,15 +18,41 @@ Bytes Joined(const std::vector<Bytes>& parts) {
     return bytes;
 }
 
+Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes Little(uint32_t v) { return Bytes{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+
+namespace {
+
+Bytes Syncsafe(size_t size) {
+    Bytes bytes;
+    for (int shift = 21; shift >= 0; shift -= 7) bytes.push_back(static_cast<uint8_t>((size >> shift) & 0x7F));
+    return bytes;
+}
+
+Bytes BigEndian(size_t value, int bytes) {
+    Bytes big;
+    for (int i = bytes - 1; i >= 0; --i) big.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    return big;
+}
+
+}  // namespace
+
+Bytes Id3Frame(int version, std::string_view id, const Bytes& data, uint8_t flags) {
+    const Bytes size = version == 4 ? Syncsafe(data.size()) : BigEndian(data.size(), version == 2 ? 3 : 4);
+    return Joined({Text(id), size, version > 2 ? Bytes{0, flags} : Bytes{}, data});
+}
+
+Bytes Id3Tag(int version, uint8_t flags, const Bytes& body) {
+    const auto v = static_cast<uint8_t>(version);
+    const Bytes footer = flags & 0x10 ? Joined({Text("3DI"), {v, 0, flags}, Syncsafe(body.size())}) : Bytes{};
+    return Joined({Text("ID3"), {v, 0, flags}, Syncsafe(body.size()), body, footer});
+}
+
 Bytes Id3v2Tag(size_t body, bool footer) {
-    const uint8_t flags = footer ? 0x10 : 0;
-    Bytes size;
-    for (int shift = 21; shift >= 0; shift -= 7) size.push_back(static_cast<uint8_t>((body >> shift) & 0x7F));
-    Bytes tag = Joined({{'I', 'D', '3', 4, 0, flags}, size});
     const Bytes fake = Frame({});
-    for (size_t i = 0; i < body; ++i) tag.push_back(fake[i % fake.size()]);
-    if (footer) tag = Joined({tag, {'3', 'D', 'I', 4, 0, flags}, size});
-    return tag;
+    Bytes copies(body);
+    for (size_t i = 0; i < body; ++i) copies[i] = fake[i % fake.size()];
+    return Id3Tag(4, footer ? 0x10 : 0, copies);
 }
 
 PipeWriter::PipeWriter(const std::string& path, Bytes bytes) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,16 @@ std::vector<int16_t> DecodeFile(const std::string& path, const std::function<voi
 
 // The parts one after another.
 Bytes Joined(const std::vector<Bytes>& parts);
+
+Bytes Text(std::string_view text);
+Bytes Little(uint32_t value);
+
+// An ID3v2 frame of `version` (2, 3 or 4): its id, its size (24 bits in 2.2, syncsafe in
+// 2.4) and, after 2.2, two flag bytes, the second `flags`.
+Bytes Id3Frame(int version, std::string_view id, const Bytes& data, uint8_t flags = 0);
+
+// An ID3v2 tag of `version` around `body`, with the tag's `flags` (0x10: a footer too).
+Bytes Id3Tag(int version, uint8_t flags, const Bytes& body);
 
 // An ID3v2 tag whose `body` bytes hold copies of a frame, as a picture might; with
 // `footer`, closed by a footer.

@@ -20,6 +20,7 @@
 #include "pcm_headers.h"
 
 using namespace vortax;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -34,18 +35,10 @@ uint64_t Field(const Bytes& b, size_t at, size_t size, bool bigEndian) {
     return value;
 }
 
-Bytes Of(const PcmHeaderBytes& header) { return Bytes(header.bytes.begin(), header.bytes.begin() + header.size); }
-
 // Bytes that repeat only every 251, so that a piece out of place shows.
 Bytes Pattern(size_t size) {
     Bytes bytes(size);
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i % 251);
-    return bytes;
-}
-
-Bytes Joined(const Bytes& front, const Bytes& back) {
-    Bytes bytes(front.size() + back.size());
-    std::copy(back.begin(), back.end(), std::copy(front.begin(), front.end(), bytes.begin()));
     return bytes;
 }
 
@@ -203,16 +196,16 @@ TEST_F(FileModuleTest, OnAPipeTheHeaderLeavesTheLengthToTheEnd) {
 }
 
 TEST_F(FileModuleTest, TheRiffHeaderCountsDataUpToItsLimit) {
-    const Bytes largest = Of(PcmHeader(PcmFormat::Wav, 0xFFFFFFFFu - 36, 1, 44100));
+    const Bytes largest = PcmHeader(PcmFormat::Wav, 0xFFFFFFFFu - 36, 1, 44100);
     ASSERT_EQ(largest.size(), 44u);
     EXPECT_EQ(Le32(largest, 4), 0xFFFFFFFFu);
     EXPECT_EQ(Le32(largest, 40), 0xFFFFFFFFu - 36);
-    EXPECT_EQ(std::memcmp(Of(PcmHeader(PcmFormat::Wav, 0xFFFFFFFFu - 35, 1, 44100)).data(), "RF64", 4), 0);
+    EXPECT_EQ(std::memcmp(PcmHeader(PcmFormat::Wav, 0xFFFFFFFFu - 35, 1, 44100).data(), "RF64", 4), 0);
 }
 
 TEST_F(FileModuleTest, PastTheRiffLimitTheHeaderIsRf64WithA64BitDs64Chunk) {
     const uint64_t data = 5ull << 30;
-    const Bytes header = Of(PcmHeader(PcmFormat::Wav, data, 2, 48000));
+    const Bytes header = PcmHeader(PcmFormat::Wav, data, 2, 48000);
     ASSERT_EQ(header.size(), 80u);
     EXPECT_EQ(std::memcmp(header.data(), "RF64", 4), 0);
     EXPECT_EQ(Le32(header, 4), 0xFFFFFFFFu);
@@ -222,35 +215,87 @@ TEST_F(FileModuleTest, PastTheRiffLimitTheHeaderIsRf64WithA64BitDs64Chunk) {
     EXPECT_EQ(Le64(header, 28), data);
     EXPECT_EQ(Le64(header, 36), data / 4);  // sample frames
     EXPECT_EQ(Le32(header, 44), 0u);
-    const Bytes riff = Of(PcmHeader(PcmFormat::Wav, 0, 2, 48000));
+    const Bytes riff = PcmHeader(PcmFormat::Wav, 0, 2, 48000);
     EXPECT_TRUE(std::equal(header.begin() + 48, header.begin() + 72, riff.begin() + 12));  // the same fmt chunk
     EXPECT_EQ(std::memcmp(header.data() + 72, "data", 4), 0);
     EXPECT_EQ(Le32(header, 76), 0xFFFFFFFFu);
 }
 
+using Chunks = std::vector<std::pair<std::string, Bytes>>;
+
+// The chunks from `at` on, each id with its body; a body cut short by the end is taken as far as it goes.
+Chunks ChunksOf(const Bytes& bytes, size_t at) {
+    Chunks chunks;
+    for (size_t size = 0; at + 8 <= bytes.size(); at += 8 + size + size % 2) {
+        size = std::min<size_t>(Le32(bytes, at + 4), bytes.size() - at - 8);
+        chunks.emplace_back(std::string(bytes.begin() + at, bytes.begin() + at + 4), Bytes(bytes.begin() + at + 8, bytes.begin() + at + 8 + size));
+    }
+    return chunks;
+}
+
+std::vector<std::string> IdsOf(const Chunks& chunks) {
+    std::vector<std::string> ids;
+    for (const auto& chunk : chunks) ids.push_back(chunk.first);
+    return ids;
+}
+
+TEST_F(FileModuleTest, AWavFileCarriesTheStreamsTagsBetweenItsFormatAndItsData) {
+    if (!std::filesystem::exists(CONFORMANCE_DIR)) GTEST_SKIP() << "no conformance streams at " << CONFORMANCE_DIR;
+    const Bytes audio = Read(CONFORMANCE_DIR "/l2-fl10.bit");
+    const Bytes tag = Id3Tag(3, 0, Joined({Id3Frame(3, "TIT2", Text("\0Song"sv)), Id3Frame(3, "TPE1", Text("\0Band"sv)), {0}}));
+    const Bytes id3v1 = Joined({Text("TAG"), Bytes(60, 0), Text("Album"), Bytes(59, 0), {255}});
+    const std::string tagged = Write("tagged.mp2", Joined({tag, audio, id3v1}));
+    const std::vector<int16_t> samples = DecodeFile(Write("plain.mp2", audio));
+    int32_t on = 1;
+    EXPECT_EQ(engine_get_tags(context, &on), 0);
+    EXPECT_EQ(on, 0);
+    ASSERT_EQ(engine_set_tags(context, 1), 0);
+    ASSERT_EQ(variable_set_string(context, "software", "Tunepress 1.25"), 0);
+    ASSERT_EQ(Convert(tagged), VORTAX_INPUT_END);
+    const Bytes file = Read((folder / "out.wav").string());
+    const auto chunks = ChunksOf(file, 12);
+    ASSERT_EQ(IdsOf(chunks), (std::vector<std::string>{"fmt ", "LIST", "id3 ", "data"}));
+    EXPECT_EQ(ChunksOf(chunks[1].second, 4), (Chunks{{"INAM", Text("Song\0"sv)}, {"IART", Text("Band\0"sv)},
+                                                   {"IPRD", Text("Album\0"sv)}, {"ISFT", Text("Tunepress 1.25\0"sv)}}));
+    EXPECT_EQ(chunks[2].second, tag);
+    EXPECT_EQ(Le32(file, 4), file.size() - 8);
+    const Bytes& data = chunks[3].second;
+    ASSERT_EQ(data.size(), samples.size() * 2);
+    EXPECT_EQ(std::memcmp(data.data(), samples.data(), data.size()), 0);
+    // Past the RIFF limit, ds64 comes right after WAVE and counts the tags too.
+    StreamTags title;
+    title.Offer(TagField::Title, "T");
+    const Bytes rf64 = PcmHeader(PcmFormat::Wav, 5000, 2, 48000, WavTagChunks(title, "VORTAX"), 1000);
+    EXPECT_EQ(IdsOf(ChunksOf(rf64, 12)), (std::vector<std::string>{"ds64", "fmt ", "LIST", "data"}));
+    EXPECT_EQ(Le64(rf64, 20), rf64.size() + 5000 - 8);
+
+    ASSERT_EQ(engine_set_tags(context, 0), 0);
+    ASSERT_EQ(Convert(tagged), VORTAX_INPUT_END);
+    EXPECT_EQ(Read((folder / "out.wav").string()).size(), 44 + data.size());
+}
+
 // A small RIFF limit makes a small file over-long.
 TEST_F(FileModuleTest, CompletingAnOverLongFileMovesItsDataUpForTheDs64Chunk) {
     const Bytes data = Pattern(2 * MovePieceBytes + 1000);
-    const std::string path = Write("long.wav", Joined(Bytes(44, 0), data));
+    const std::string path = Write("long.wav", Joined({Bytes(44, 0), data}));
     FILE* file = std::fopen(path.c_str(), "r+b");
     ASSERT_NE(file, nullptr);
-    const PcmHeaderBytes complete = PcmHeader(PcmFormat::Wav, data.size(), 2, 48000, 1000);
-    EXPECT_TRUE(CompletePcmFile(file, complete, 44, data.size()));
+    const Bytes header = PcmHeader(PcmFormat::Wav, data.size(), 2, 48000, {}, 1000);
+    EXPECT_TRUE(CompletePcmFile(file, header, 44, data.size()));
     ASSERT_EQ(std::fclose(file), 0);
-    const Bytes header = Of(complete);
     ASSERT_EQ(header.size(), 80u);
-    EXPECT_TRUE(Read(path) == Joined(header, data));
+    EXPECT_TRUE(Read(path) == Joined({header, data}));
 }
 
 TEST_F(FileModuleTest, ADiskTooFullForTheDs64ChunkLeavesTheDataUntouched) {
-    const Bytes contents = Joined(Bytes(44, 0), Pattern(MovePieceBytes + 1000));
+    const Bytes contents = Joined({Bytes(44, 0), Pattern(MovePieceBytes + 1000)});
     const std::string path = Write("full.wav", contents);
     FILE* file = std::fopen(path.c_str(), "r+b");
     ASSERT_NE(file, nullptr);
     {
         const FileSizeLimit limit(contents.size());
         const uint64_t data = contents.size() - 44;
-        EXPECT_FALSE(CompletePcmFile(file, PcmHeader(PcmFormat::Wav, data, 2, 48000, 1000), 44, data));
+        EXPECT_FALSE(CompletePcmFile(file, PcmHeader(PcmFormat::Wav, data, 2, 48000, {}, 1000), 44, data));
     }
     std::fclose(file);
     EXPECT_TRUE(Read(path) == contents);

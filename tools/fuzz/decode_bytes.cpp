@@ -44,6 +44,14 @@ constexpr InputMethods MemoryInput = {TakeAll, nullptr, NewMemory, Done,    Done
 constexpr OutputMethods Nowhere = {TakeAll, nullptr, NewMemory, Done, Done, Done, Swallow,
                                    nullptr, nullptr, nullptr,   nullptr, nullptr, nullptr};
 
+// Every tag the engine read, through a buffer that cuts most of them short.
+void ReadTags(EngineContext* context) {
+    for (const char* key : {"title", "artist", "album", "track", "date", "genre", "comment"}) {
+        char value[8];
+        vortax_get_tag(context, key, value, sizeof value);
+    }
+}
+
 }  // namespace
 
 int DecodeBytes(const uint8_t* data, size_t size) {
@@ -52,9 +60,11 @@ int DecodeBytes(const uint8_t* data, size_t size) {
     if (engine_create(&context) != 0) return 0;
     register_input_module(context, &MemoryInput);
     register_output_module(context, &Nowhere);
+    engine_set_tags(context, 1);
     int frames = 0;
     if (input_select(context, "memory", -1) == 0 && input_open(context) == 0 && output_select(context, "", -1) == 0 &&
         output_open(context) == 0) {
+        ReadTags(context);
         int32_t code = 0;
         while ((code = engine_decode_frame(context)) == 0 || code == VORTAX_INVALID_FRAME) frames += code == 0;
     }

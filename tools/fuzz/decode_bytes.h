@@ -1,5 +1,5 @@
-// Decodes a stream held in memory through the whole engine and throws the PCM away:
-// the target of the fuzzer and of the damaged-input tests.
+// Decodes a stream held in memory through the whole engine, its tags read, and throws the
+// PCM away: the target of the fuzzer and of the damaged-input tests.
 #pragma once
 
 #include <cstddef>

@@ -54,7 +54,9 @@ constexpr const char* Usage =
     "SIGINT or SIGTERM (which remove the temporary files) leaves an earlier file of that\n"
     "name as it was. Nothing is written for an input that cannot be read, and no input\n"
     "is ever overwritten. Tags are skipped wherever they are in the stream; a stream\n"
-    "whose format changes is written in its first format, with one warning.\n"
+    "whose format changes is written in its first format, with one warning. A WAV\n"
+    "file gets the title, artist, album, track, date, genre and comment of the input's\n"
+    "tags (ID3v2, APE, ID3v1) in a LIST chunk, and its ID3v2 tag in an \"id3 \" chunk.\n"
     "\n"
     "Besides MPEG audio files it decodes the MPEG audio in a WAV file and the first MPEG\n"
     "audio stream of an MPEG-1 or MPEG-2 program stream (.mpg; video is passed over).\n"
@@ -75,7 +77,10 @@ constexpr const char* Usage =
     "  --scan FILE    read every frame of FILE and print what the stream is, then\n"
     "                 'frames N duration S' (the frames read and the whole seconds of their\n"
     "                 audio, from a pipe too) and, when the encoder's tag gives it,\n"
-    "                 'samples N' (the exact length per channel)\n"
+    "                 'samples N' (the exact length per channel), then a 'KEY: VALUE'\n"
+    "                 line for each tag found (title, artist, album, track, date,\n"
+    "                 genre, comment)\n"
+    "  --no-tags      leave the input's tags out of the WAV files and of --scan\n"
     "  --play FILE    play FILE on a sound device (N of --list-devices, 0 the default\n"
     "                 device, with --device N) and end when the device has played it\n"
     "  --list-devices list the sound devices: number, name and description\n"
@@ -120,6 +125,7 @@ struct Options {
     int32_t channels = 0;
     int32_t reduction = 0;
     bool gapless = true;
+    bool tags = true;
     bool scan = false;
     bool play = false;
     int device = 0;      // --device: 0 the default sound device
@@ -449,6 +455,7 @@ EngineContext* OpenEngine(const Options& options, uint32_t user, const OutputMet
     engine_set_channels(context, options.channels);
     engine_set_reduction(context, options.reduction);
     engine_set_gapless(context, gapless);
+    engine_set_tags(context, options.tags);
     int32_t code = input_select(context, input.c_str(), -1);
     if (code >= 0) code = input_open(context);
     if (code >= 0) return context;
@@ -516,6 +523,19 @@ void Convert(const Options& options, Job& job, uint32_t user, Temporary& slot, b
     slot.armed = false;
 }
 
+// The tags the engine read, one "key: value" line each.
+void PrintTags(EngineContext* context) {
+    for (const char* key : {"title", "artist", "album", "track", "date", "genre", "comment"}) {
+        std::string value(64, '\0');
+        int length = vortax_get_tag(context, key, value.data(), value.size());
+        if (length >= static_cast<int>(value.size())) {
+            value.resize(static_cast<size_t>(length) + 1);
+            length = vortax_get_tag(context, key, value.data(), value.size());
+        }
+        if (length >= 0) std::printf("%s: %.*s\n", key, length, value.c_str());
+    }
+}
+
 int Scan(const Options& options) {
     const std::string& input = InputNames[0];
     int32_t nowhere = 0;
@@ -546,6 +566,7 @@ int Scan(const Options& options) {
     int32_t delay = 0;
     int32_t padding = 0;
     if (engine_get_encoder_tag(context, &delay, &padding) == 0) std::printf("samples %lld\n", static_cast<long long>(samples));
+    if (options.tags) PrintTags(context);
     engine_destroy(context);
     return code == VORTAX_INPUT_END ? 0 : 1;
 }
@@ -700,6 +721,8 @@ int main(int argc, char** argv) {
             options.reduction = 2;
         } else if (arg == "--no-gapless") {
             options.gapless = false;
+        } else if (arg == "--no-tags") {
+            options.tags = false;
         } else if (arg == "--scan") {
             options.scan = true;
         } else if (arg == "--list-devices") {
