@@ -1,6 +1,5 @@
 #include "dialog.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
@@ -24,6 +23,7 @@
 #include "elided_label.h"
 #include "file_list.h"
 #include "icon.h"
+#include "report.h"
 
 namespace {
 
@@ -39,6 +39,9 @@ const QString LastFolderKey = QStringLiteral("lastFolder");
 
 // How long a stopped file's input may keep its job before the program ends without it.
 constexpr int StuckInputMs = 1000;
+// The bars, the status lines and the times follow a run ten times a second: the Converter's
+// reports come in bursts, and a progress bar repaints at once at every change of value.
+constexpr int RefreshMs = 100;
 
 // A size given in the units of the dialog's original layout: a quarter of the font's
 // average character width across and an eighth of its height down.
@@ -85,8 +88,10 @@ MainDialog::MainDialog(QWidget* parent)
       m_gapless(new QCheckBox(tr("&Trim encoder delay and padding (gapless)"))),
       m_status(new ElidedLabel(tr("1. Click \"Add\" and select all the mp3 files to decode"))),
       m_stream(new ElidedLabel(tr("2. Click \"Decode\" to start the process"))),
+      m_times(new QLabel),
       m_overall(newProgressBar()),
       m_current(newProgressBar()),
+      m_report(new Report),
       m_decode(new QPushButton(tr("&Decode"))),
       m_close(new QPushButton(tr("&Close"))),
       m_about(new QPushButton(tr("A&bout..."))),
@@ -101,12 +106,9 @@ MainDialog::MainDialog(QWidget* parent)
         {m_files, "files"},   {m_add, "add"},           {m_addFolder, "addFolder"}, {m_clear, "clear"},
         {m_folder, "folder"}, {m_browse, "browse"},     {m_gapless, "gapless"},     {m_status, "status"},
         {m_stream, "stream"}, {m_overall, "overall"},   {m_current, "current"},     {m_decode, "decode"},
-        {m_close, "close"},   {m_about, "about"},       {m_openOutput, "openOutput"}};
+        {m_close, "close"},   {m_about, "about"},       {m_openOutput, "openOutput"}, {m_times, "times"},
+        {m_report, "report"}};
     for (const auto& [control, name] : names) control->setObjectName(name);
-    m_showMessage = [this](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, tr("Tunepress"), text, QMessageBox::Ok, this);
-        box.exec();
-    };
     m_askClash = [this](const PlannedFile& file) { return askInMessageBox(this, file); };
 
     auto* input = new QGroupBox(tr("Input"));
@@ -117,6 +119,7 @@ MainDialog::MainDialog(QWidget* parent)
     inputLayout->addWidget(m_addFolder, 2, 1);
     inputLayout->addWidget(m_clear, 3, 1);
     inputLayout->setRowStretch(4, 1);
+    inputLayout->addWidget(m_report, 5, 0, 1, 2);
 
     auto* output = new QGroupBox(tr("Output"));
     auto* outputLayout = new QGridLayout(output);
@@ -130,7 +133,11 @@ MainDialog::MainDialog(QWidget* parent)
     auto* statusLayout = new QVBoxLayout(status);
     statusLayout->addWidget(m_status);
     statusLayout->addWidget(m_stream);
-    statusLayout->addWidget(new QLabel(tr("Overall progress:")));
+    auto* overallLine = new QHBoxLayout;
+    overallLine->addWidget(new QLabel(tr("Overall progress:")));
+    overallLine->addStretch();
+    overallLine->addWidget(m_times);
+    statusLayout->addLayout(overallLine);
     statusLayout->addWidget(m_overall);
     statusLayout->addWidget(new QLabel(tr("Current file:")));
     statusLayout->addWidget(m_current);
@@ -173,9 +180,9 @@ MainDialog::MainDialog(QWidget* parent)
     connect(&m_converter, &Converter::fileFinished, this, &MainDialog::fileFinished);
     connect(&m_converter, &Converter::engineFailed, this, &MainDialog::engineFailed);
     connect(&m_converter, &Converter::finished, this, &MainDialog::runFinished);
+    m_refresh.setInterval(RefreshMs);
+    connect(&m_refresh, &QTimer::timeout, this, &MainDialog::showProgress);
 }
-
-void MainDialog::setMessageFunction(MessageFunction showMessage) { m_showMessage = std::move(showMessage); }
 
 void MainDialog::setClashFunction(AskClash askClash) { m_askClash = std::move(askClash); }
 
@@ -196,13 +203,20 @@ void MainDialog::convertAndEnd(const QStringList& paths) {
 
 bool MainDialog::hasStuckInputs() const { return m_converter.hasStuckJobs(StuckInputMs); }
 
+void MainDialog::stop() {
+    if (m_running) m_converter.stop();
+}
+
+// The close box, Esc and Close all come here.
 void MainDialog::reject() {
-    // The close box acts through the Close button, which is disabled during a run.
-    if (!m_close->isEnabled()) {
-        QApplication::beep();
-        return;
-    }
+    if (m_running && !askStopAndClose()) return;
+    stop();
     QDialog::reject();
+}
+
+bool MainDialog::askStopAndClose() {
+    return QMessageBox::question(this, tr("Tunepress"), tr("Stop and close?"), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
@@ -245,7 +259,7 @@ void MainDialog::chooseFolder() {
 
 void MainDialog::decodeOrStop() {
     if (m_running)
-        m_converter.stop();
+        stop();
     else
         startRun(m_askClash);
 }
@@ -256,19 +270,21 @@ void MainDialog::openOutputFolder() { QDesktopServices::openUrl(QUrl::fromLocalF
 
 void MainDialog::startRun(const AskClash& askClash) {
     const QString folder = expandedFolder(m_folder->text());
+    report({});
     if (const std::optional<QString> problem = prepareOutputFolder(folder)) {
-        showMessage(*problem);
-        if (m_endWhenDone) m_endStatus = 1;
-        endWhenMessagesAreRead();
+        report({*problem});
+        if (m_endWhenDone) emit endRequested(1);
         return;
     }
     const QList<PlannedFile> plan = planOutputs(m_files->files(), folder, askClash);
     m_tally = Tally{};
+    m_sizes.clear();
     m_progress.clear();
     m_streams.clear();
     m_shownRow = -1;
     m_outputFolder = folder;
     QList<ConversionJob> jobs;
+    qint64 bytes = 0;
     for (int row = 0; row < plan.size(); ++row) {
         if (plan[row].output.isEmpty()) {
             ++m_tally.skipped;
@@ -277,55 +293,47 @@ void MainDialog::startRun(const AskClash& askClash) {
         }
         jobs.append({row, plan[row].input, plan[row].output});
         m_files->setStatus(row, tr("Waiting"));
+        m_sizes[row] = QFileInfo(plan[row].input).size();
+        bytes += m_sizes[row];
     }
     m_tally.files = static_cast<int>(jobs.size());
     m_converter.setGapless(m_gapless->isChecked());
     setRunning(true);
     m_current->setValue(0);
-    showOverallProgress();
+    m_clock.start(bytes);
+    m_refresh.start();
+    showProgress();
     m_converter.start(jobs);
 }
 
 void MainDialog::setRunning(bool running) {
     m_running = running;
     m_decode->setText(running ? tr("&Stop") : tr("&Decode"));
-    for (QWidget* control : QWidgetList{m_files, m_add, m_addFolder, m_clear, m_close, m_folder, m_browse, m_gapless})
+    for (QWidget* control : QWidgetList{m_files, m_add, m_addFolder, m_clear, m_folder, m_browse, m_gapless})
         control->setEnabled(!running);
     if (running) m_openOutput->setEnabled(false);
 }
 
+// The status lines and the current-file bar follow the file started last.
 void MainDialog::fileStarted(int row) {
     m_progress[row] = 0;
     m_files->setStatus(row, tr("Converting 0 %"));
-    showFile(row);
-}
-
-// The status lines and the current-file bar follow the file started last.
-void MainDialog::showFile(int row) {
     m_shownRow = row;
-    m_files->setCurrentItem(m_files->topLevelItem(row));
-    m_status->setText(tr("Decoding: %1").arg(m_files->file(row)));
-    if (m_streams.contains(row)) m_stream->setText(m_streams[row]);
-    m_current->setValue(m_progress.value(row));
 }
 
 void MainDialog::fileProgress(int row, int percent) {
     if (!m_progress.contains(row)) return;
     m_progress[row] = percent;
     m_files->setStatus(row, tr("Converting %1 %").arg(percent));
-    if (row == m_shownRow) m_current->setValue(percent);
-    showOverallProgress();
 }
 
-void MainDialog::showStream(int row, const QString& text) {
-    m_streams[row] = text;
-    if (row == m_shownRow) m_stream->setText(text);
-}
+void MainDialog::showStream(int row, const QString& text) { m_streams[row] = text; }
 
 void MainDialog::fileFinished(int row, FileOutcome outcome, const QString& detail) {
     m_progress.remove(row);
+    m_tally.bytesFinished += m_sizes.value(row);
     // When the file shown is done, another one under way takes its place.
-    if (row == m_shownRow && !m_progress.isEmpty()) showFile(m_progress.keys().last());
+    if (row == m_shownRow && !m_progress.isEmpty()) m_shownRow = m_progress.keys().last();
     switch (outcome) {
         case FileOutcome::Converted:
             ++m_tally.converted;
@@ -333,7 +341,7 @@ void MainDialog::fileFinished(int row, FileOutcome outcome, const QString& detai
             if (m_outputFolder.isEmpty()) m_outputFolder = QFileInfo(m_files->file(row)).absolutePath();
             break;
         case FileOutcome::Failed:
-            m_tally.failures << detail;
+            m_tally.failures[row] = detail;
             m_files->setStatus(row, tr("Failed: %1").arg(detail));
             break;
         case FileOutcome::Stopped:
@@ -341,7 +349,19 @@ void MainDialog::fileFinished(int row, FileOutcome outcome, const QString& detai
             m_files->setStatus(row, tr("Stopped"));
             break;
     }
+}
+
+void MainDialog::showProgress() {
+    if (m_shownRow >= 0) showFile(m_shownRow);
     showOverallProgress();
+    showTimes();
+}
+
+void MainDialog::showFile(int row) {
+    m_files->setCurrentItem(m_files->topLevelItem(row));
+    m_status->setText(tr("Decoding: %1").arg(m_files->file(row)));
+    if (m_streams.contains(row)) m_stream->setText(m_streams[row]);
+    m_current->setValue(m_progress.value(row));
 }
 
 void MainDialog::engineFailed(const QString&) {
@@ -361,10 +381,20 @@ void MainDialog::showOverallProgress() {
     m_overall->setValue(parts / m_tally.files);
 }
 
+// The time elapsed, and the time left from the input bytes done so far.
+void MainDialog::showTimes() {
+    qint64 done = m_tally.bytesFinished;
+    for (auto file = m_progress.cbegin(); file != m_progress.cend(); ++file)
+        done += m_sizes.value(file.key()) * file.value() / 100;
+    m_times->setText(m_clock.text(done));
+}
+
 void MainDialog::runFinished() {
     setRunning(false);
+    m_refresh.stop();
+    m_clock.stop();
+    showProgress();
     m_current->setValue(0);
-    showOverallProgress();
     QStringList summary{tr("%1 converted").arg(m_tally.converted)};
     if (m_tally.skipped > 0) summary << tr("%1 skipped").arg(m_tally.skipped);
     const auto failed = m_tally.failures.size();
@@ -372,21 +402,14 @@ void MainDialog::runFinished() {
     if (m_tally.stopped > 0) summary << tr("%1 stopped").arg(m_tally.stopped);
     m_status->setText(summary.join(QStringLiteral(", ")));
     m_openOutput->setEnabled(m_tally.converted > 0);
-    if (m_endWhenDone) m_endStatus = m_tally.converted == m_files->topLevelItemCount() ? 0 : 1;
-    if (!m_tally.failures.isEmpty())
-        showMessage((failed == 1 ? tr("1 file was not converted:") : tr("%1 files were not converted:").arg(failed)) +
-                    "\n\n" + m_tally.failures.join(u'\n'));
-    endWhenMessagesAreRead();
+    QStringList failures;
+    for (auto failure = m_tally.failures.cbegin(); failure != m_tally.failures.cend(); ++failure)
+        failures << m_files->file(failure.key()) + QStringLiteral(": ") + failure.value();
+    report(failures);
+    if (m_endWhenDone) emit endRequested(m_tally.converted == m_files->topLevelItemCount() ? 0 : 1);
 }
 
-void MainDialog::showMessage(const QString& text) {
-    ++m_openMessages;
-    m_showMessage(text);
-    --m_openMessages;
-    endWhenMessagesAreRead();
-}
-
-// A message still on screen is read before the program ends.
-void MainDialog::endWhenMessagesAreRead() {
-    if (m_endStatus && m_openMessages == 0) emit endRequested(*std::exchange(m_endStatus, std::nullopt));
+void MainDialog::report(const QStringList& lines) {
+    m_report->setLines(lines);
+    for (const QString& line : lines) emit reported(line);
 }

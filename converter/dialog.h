@@ -4,31 +4,29 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QMap>
 #include <QStringList>
-
-#include <functional>
-#include <optional>
+#include <QTimer>
 
 #include "outputs.h"
+#include "run_clock.h"
 #include "worker.h"
 
 class ElidedLabel;
 class FileList;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class Report;
 
 class MainDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // Shows one message to the user; the program's own shows a message box.
-    using MessageFunction = std::function<void(const QString& text)>;
-
     explicit MainDialog(QWidget* parent = nullptr);
 
-    void setMessageFunction(MessageFunction showMessage);
     // Asks what to do about an output in the way; the program's own asks in a message box.
     void setClashFunction(AskClash askClash);
     // Adds files, and every MPEG audio file below the folders among them.
@@ -42,12 +40,18 @@ public:
     bool hasStuckInputs() const;
 
 public slots:
+    // Stops a run under way, as Stop does.
+    void stop();
+    // During a run, asks "Stop and close?" first.
     void reject() override;
 
 signals:
-    // The program should end with `exitStatus`: a command-line run is over, or the engine
-    // could not be set up.
+    // The program's work is done, with `exitStatus`: a command-line run is over, or the
+    // engine could not be set up.
     void endRequested(int exitStatus);
+    // A line of the report: a file not converted ("PATH: reason") or an output folder that
+    // cannot be used.
+    void reported(const QString& line);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -73,15 +77,19 @@ private:
         int converted = 0;
         int skipped = 0;
         int stopped = 0;
-        QStringList failures;
+        QMap<int, QString> failures;  // the reason by row: in the order of the list
+        qint64 bytesFinished = 0;     // of the inputs finished, however they ended
     };
 
     void startRun(const AskClash& askClash);
     void setRunning(bool running);
+    bool askStopAndClose();
+    void showProgress();
     void showFile(int row);
     void showOverallProgress();
-    void showMessage(const QString& text);
-    void endWhenMessagesAreRead();
+    void showTimes();
+    // Shows the lines in the report, in place of those before.
+    void report(const QStringList& lines);
     QString startFolder() const;
     void rememberFolder(const QString& folder);
 
@@ -94,21 +102,23 @@ private:
     QCheckBox* m_gapless;
     ElidedLabel* m_status;
     ElidedLabel* m_stream;
+    QLabel* m_times;
     QProgressBar* m_overall;
     QProgressBar* m_current;
+    Report* m_report;
     QPushButton* m_decode;
     QPushButton* m_close;
     QPushButton* m_about;
     QPushButton* m_openOutput;
 
     Converter m_converter;
-    MessageFunction m_showMessage;
     AskClash m_askClash;
     bool m_running = false;
     bool m_endWhenDone = false;
-    int m_openMessages = 0;
-    std::optional<int> m_endStatus;
     Tally m_tally;
+    RunClock m_clock;
+    QTimer m_refresh;               // shows the progress during a run
+    QHash<int, qint64> m_sizes;     // of the inputs of the run, by row
     QHash<int, int> m_progress;     // the files under way, by row
     QHash<int, QString> m_streams;  // the stream line of each file, by row
     int m_shownRow = -1;         // the file whose stream line and bar are shown

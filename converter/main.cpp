@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,6 +10,7 @@
 #include "about.h"
 #include "dialog.h"
 #include "icon.h"
+#include "signal_watcher.h"
 #include "vortax.h"
 
 namespace {
@@ -19,8 +21,10 @@ constexpr const char* Usage =
     "\n"
     "Converts MPEG audio files (layers I, II and III) to WAV files. With files or folders\n"
     "the dialog converts them (and the MPEG audio files below the folders) at once into the\n"
-    "saved output folder, never over an existing file, and the program ends: with exit\n"
-    "status 0 when every file was converted, 1 when one was not.\n"
+    "saved output folder, never over an existing file, and names each file it could not\n"
+    "convert on standard error. When every file was converted the program ends with exit\n"
+    "status 0; otherwise with 1, once the window with the report is closed (at once on the\n"
+    "offscreen and minimal platforms). SIGINT, SIGTERM and SIGHUP stop the run and end it.\n"
     "\n"
     "  --screenshot PATH  save a picture of the dialog to PATH (PNG) once it is shown, or after\n"
     "                     converting the files given, and end\n"
@@ -36,6 +40,87 @@ struct Options {
 int refuse(const std::string& reason) {
     std::fprintf(stderr, "tunepress: %s\n", reason.c_str());
     return 2;
+}
+
+// Qt gives up on a platform it cannot open with a fatal message and an abort: without a
+// display that is no crash, and one line says it. The plugins' warnings before it say the
+// same at length, and are left out.
+void refuseWithoutDisplay(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type != QtFatalMsg) return;
+    std::_Exit(refuse("no display to show the window on (set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM)"));
+}
+
+// On the offscreen and minimal platforms nobody sees the window, let alone closes it.
+bool nobodyWatches() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == u"offscreen" || platform == u"minimal";
+}
+
+// Ends the program as `signal` would have without a handler, now that the run is cleaned
+// up: the shell that started it sees why it ended.
+void endBy(int signal) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// The dialog on the event loop until the program ends; its exit status, and the signal
+// that ended it, if one did.
+int runDialog(int& argc, char* argv[], const Options& options, int& endingSignal) {
+    const QtMessageHandler qtHandler = qInstallMessageHandler(refuseWithoutDisplay);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
+    app.setWindowIcon(tunepressIcon());
+    app.setDesktopFileName(QStringLiteral("tunepress"));
+    // Made before the dialog so that it still catches signals while the dialog's jobs end.
+    SignalWatcher watcher;
+    MainDialog dialog;
+    dialog.show();
+    // The program ends as the dialog says, and with the status of its command-line run even
+    // when the window is closed after it.
+    app.setQuitOnLastWindowClosed(false);
+    int status = 0;
+    QObject::connect(&dialog, &QDialog::finished, &app, [&] { QCoreApplication::exit(status); });
+    QObject::connect(&dialog, &MainDialog::reported,
+                     [](const QString& line) { std::fprintf(stderr, "tunepress: %s\n", qPrintable(line)); });
+    if (options.screenshot.isEmpty()) {
+        // A file not converted keeps the window and its report up until the reader closes it.
+        QObject::connect(&dialog, &MainDialog::endRequested, &app, [&](int ended) {
+            status = ended;
+            if (status == 0 || nobodyWatches()) QCoreApplication::exit(status);
+        });
+    } else {
+        // The picture shows the dialog as the run left it.
+        QObject::connect(&dialog, &MainDialog::endRequested, &app, [&](int ended) {
+            status = ended;
+            if (!dialog.grab().save(options.screenshot)) {
+                std::fprintf(stderr, "tunepress: cannot save %s\n", qPrintable(options.screenshot));
+                status = 1;
+            }
+            QCoreApplication::exit(status);
+        });
+    }
+    QObject::connect(&watcher, &SignalWatcher::signalled, &app, [&](int signal) {
+        endingSignal = signal;
+        dialog.stop();
+        QCoreApplication::exit(128 + signal);
+    });
+    // From the event loop, which hears an end asked for at once (an output folder that cannot
+    // be used) as well as any other.
+    QTimer::singleShot(0, &dialog, [&] {
+        if (!options.files.isEmpty())
+            dialog.convertAndEnd(options.files);
+        else if (!options.screenshot.isEmpty())
+            emit dialog.endRequested(0);
+    });
+    const int ended = app.exec();
+    // An input that never answers (a pipe nobody writes to, a hung network file) keeps its
+    // thread; the program ends without it rather than hang.
+    if (dialog.hasStuckInputs()) {
+        Converter::removeAbandonedFiles();
+        if (endingSignal != 0) endBy(endingSignal);
+        std::_Exit(ended);
+    }
+    return ended;
 }
 
 }  // namespace
@@ -72,32 +157,8 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    QApplication app(argc, argv);
-    app.setWindowIcon(tunepressIcon());
-    app.setDesktopFileName(QStringLiteral("tunepress"));
-    MainDialog dialog;
-    dialog.show();
-    if (options.screenshot.isEmpty()) {
-        QObject::connect(&dialog, &MainDialog::endRequested, &app, &QCoreApplication::exit);
-    } else {
-        // The picture shows the dialog as the run left it, with nothing in front of it.
-        dialog.setMessageFunction([](const QString& text) { std::fprintf(stderr, "tunepress: %s\n", qPrintable(text)); });
-        QObject::connect(&dialog, &MainDialog::endRequested, &app, [&](int status) {
-            if (dialog.grab().save(options.screenshot)) return QCoreApplication::exit(status);
-            std::fprintf(stderr, "tunepress: cannot save %s\n", qPrintable(options.screenshot));
-            QCoreApplication::exit(1);
-        });
-    }
-    if (!options.files.isEmpty())
-        dialog.convertAndEnd(options.files);
-    else if (!options.screenshot.isEmpty())
-        QTimer::singleShot(0, &dialog, [&] { emit dialog.endRequested(0); });
-    const int status = app.exec();
-    // An input that never answers (a pipe nobody writes to, a hung network file) keeps its
-    // thread; the program ends without it rather than hang.
-    if (dialog.hasStuckInputs()) {
-        Converter::removeAbandonedFiles();
-        std::_Exit(status);
-    }
+    int endingSignal = 0;
+    const int status = runDialog(argc, argv, options, endingSignal);
+    if (endingSignal != 0) endBy(endingSignal);
     return status;
 }

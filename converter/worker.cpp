@@ -1,39 +1,44 @@
 #include "worker.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
-#include <QRandomGenerator>
+#include <QHash>
+#include <QSet>
 #include <QThread>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <filesystem>
+#include <functional>
+#include <iterator>
 #include <mutex>
 #include <optional>
-#include <set>
-#include <string>
 #include <utility>
 
 #include "outputs.h"
+#include "part_file.h"
+#include "run_clock.h"
 #include "vortax.h"
 
-// What a run's jobs and the GUI thread share. Jobs read `over` between frames; the rest is
-// under `lock`.
+// How often the GUI thread takes what the jobs told: often enough for the progress shown to
+// move smoothly, and seldom enough that thousands of short files cost it next to nothing.
+constexpr int DeliveryMs = 100;
+
+// What a run's jobs and the GUI thread share: jobs read `over` between frames and tell
+// through `reports`; `lock` guards `jobsOut`, `reports` and `progressAt`. The rest is the
+// GUI thread's.
 struct Converter::Run {
     // Set on the GUI thread when the run is stopped or has finished: from then on its jobs
     // end at their next frame and nothing more of theirs is told.
     std::atomic_bool over{false};
     std::mutex lock;
     std::condition_variable returned;
-    int jobsOut = 0;            // jobs running on the pool, stuck ones too
-    QList<int> unfinished;      // the ids of files given and not yet finished, in their order
-    bool engineFailed = false;  // told once a run
+    int jobsOut = 0;                   // jobs running on the pool, stuck ones too
+    std::vector<Report> reports;       // told since the last delivery, in order
+    QHash<int, qsizetype> progressAt;  // the progress report of each file in `reports`
+    QList<int> unfinished;             // the ids of files given and not yet finished, in their order
+    bool engineFailed = false;         // told once a run
 };
 
 namespace {
@@ -42,89 +47,6 @@ struct EngineDeleter {
     void operator()(EngineContext* context) const { engine_destroy(context); }
 };
 using Engine = std::unique_ptr<EngineContext, EngineDeleter>;
-
-// The temporary files open now, for an exit that does not wait for a stuck job. Never
-// destroyed: such a job may still hold an entry as the program ends.
-struct OpenParts {
-    std::mutex lock;
-    std::set<std::string> paths;
-};
-OpenParts& openParts() {
-    static auto* parts = new OpenParts;
-    return *parts;
-}
-
-// A WAV file while it is written: a file of its own in the WAV file's folder, under a short
-// name that fits wherever the WAV name does, which takes the WAV file's place only once
-// complete. Until then a WAV file of an earlier run stays as it was; a file that is never
-// completed goes away with this object.
-class PartFile {
-public:
-    explicit PartFile(const QString& target) : m_target(target) {
-        const QString folder = target.left(target.lastIndexOf(u'/') + 1);
-        // A name where no file is, in a folder that takes files: made here to be sure of both,
-        // then removed for the engine to make again. Opening the file made here would empty
-        // it, and ext4 writes a file emptied on opening out to the disk as it closes (its
-        // guard for files rewritten in place): every job would wait on the disk at its end.
-        for (;;) {
-            const QString candidate = folder + QStringLiteral(".tunepress-%1.part").arg(randomLetters());
-            QFile file(candidate);
-            if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                m_path = candidate;
-                {
-                    const std::lock_guard locker(openParts().lock);
-                    openParts().paths.insert(QFile::encodeName(m_path).toStdString());
-                }
-                file.remove();
-                return;
-            }
-            // Only a name that is taken is worth another try.
-            if (!QFileInfo::exists(candidate)) {
-                m_error = lowerFirst(file.errorString());
-                return;
-            }
-        }
-    }
-    ~PartFile() {
-        if (m_path.isEmpty()) return;
-        QFile::remove(m_path);
-        forget();
-    }
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-
-    // Empty when the file could not be created; error() then says why.
-    const QString& path() const { return m_path; }
-    const QString& error() const { return m_error; }
-
-    // Renames the file over the target in one step; returns what went wrong, or nothing.
-    QString complete() {
-        std::error_code error;
-        std::filesystem::rename(QFileInfo(m_path).filesystemFilePath(), QFileInfo(m_target).filesystemFilePath(),
-                                error);
-        if (error) return QString::fromStdString(error.message());
-        forget();
-        return {};
-    }
-
-private:
-    static QString randomLetters() {
-        static constexpr char16_t Letters[] = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        QString letters(6, Qt::Uninitialized);
-        for (QChar& letter : letters) letter = Letters[QRandomGenerator::global()->bounded(62)];
-        return letters;
-    }
-
-    void forget() {
-        const std::lock_guard locker(openParts().lock);
-        openParts().paths.erase(QFile::encodeName(m_path).toStdString());
-        m_path.clear();
-    }
-
-    QString m_target;
-    QString m_path;
-    QString m_error;
-};
 
 // The samples that reach the output, after any gapless trimming: the length of the WAV
 // file. A file output keeps the stream's first format, so one rate covers every block.
@@ -164,14 +86,9 @@ const OutputFilterMethods CountingFilter = {
     nullptr,
 };
 
-// "3:25", or "1:02:03" past an hour, to the nearest second.
+// The length of the audio written, to the nearest second.
 QString lengthText(const Written& written) {
-    const int64_t total = written.frequency > 0 ? (written.samples + written.frequency / 2) / written.frequency : 0;
-    const auto hours = static_cast<long long>(total / 3600);
-    const auto minutes = static_cast<long long>(total / 60 % 60);
-    const auto seconds = static_cast<long long>(total % 60);
-    return hours > 0 ? QString::asprintf("%lld:%02lld:%02lld", hours, minutes, seconds)
-                     : QString::asprintf("%lld:%02lld", minutes, seconds);
+    return durationText(written.frequency > 0 ? (written.samples + written.frequency / 2) / written.frequency : 0);
 }
 
 QString streamText(const EngineContext* context) {
@@ -290,6 +207,8 @@ std::optional<Result> convertFile(const ConversionJob& job, bool gapless, const 
 Converter::Converter(QObject* parent) : QObject(parent), m_workers(std::max(1, QThread::idealThreadCount())) {
     qRegisterMetaType<FileOutcome>();
     m_pool.setMaxThreadCount(m_workers);
+    m_delivery.setInterval(DeliveryMs);
+    connect(&m_delivery, &QTimer::timeout, this, &Converter::deliver);
 }
 
 Converter::~Converter() {
@@ -306,24 +225,23 @@ void Converter::setWorkers(int count) {
 void Converter::setGapless(bool gapless) { m_gapless = gapless; }
 
 void Converter::start(const QList<ConversionJob>& jobs) {
+    QSet<QString> folders;
+    for (const ConversionJob& job : jobs) folders.insert(QFileInfo(job.output).absolutePath());
+    for (const QString& folder : std::as_const(folders)) removeLeftoverParts(folder);
     if (!isRunning()) {
         m_run = std::make_shared<Run>();
         applyWorkers();
-        // Told from the event loop, as a run with files would be, and not inside this call.
-        if (jobs.isEmpty()) {
-            QMetaObject::invokeMethod(this, [this, run = m_run] { finishIfDone(run); }, Qt::QueuedConnection);
-            return;
-        }
+        m_delivery.start();
     }
-    {
-        const std::lock_guard locker(m_run->lock);
-        for (const ConversionJob& job : jobs) m_run->unfinished.append(job.id);
+    for (const ConversionJob& job : jobs) {
+        m_run->unfinished.append(job.id);
+        m_pool.start([run = m_run, job, gapless = m_gapless] { runJob(run, job, gapless); });
     }
-    for (const ConversionJob& job : jobs)
-        m_pool.start([this, run = m_run, job, gapless = m_gapless] { runJob(run, job, gapless); });
 }
 
 void Converter::stop() {
+    // What was told before the stop holds: a file completed meanwhile is converted.
+    deliver();
     if (!isRunning()) return;
     for (const int id : end()) emit fileFinished(id, FileOutcome::Stopped, QString());
     emit finished();
@@ -340,12 +258,7 @@ bool Converter::hasStuckJobs(int milliseconds) const {
     return false;
 }
 
-void Converter::removeAbandonedFiles() {
-    OpenParts& parts = openParts();
-    const std::lock_guard locker(parts.lock);
-    for (const std::string& path : parts.paths) ::unlink(path.c_str());
-    parts.paths.clear();
-}
+void Converter::removeAbandonedFiles() { PartFile::removeOpenFiles(); }
 
 void Converter::runJob(const std::shared_ptr<Run>& run, const ConversionJob& job, bool gapless) {
     // Counts the job as out while it runs, for hasStuckJobs.
@@ -367,70 +280,88 @@ void Converter::runJob(const std::shared_ptr<Run>& run, const ConversionJob& job
     } const out(*run);
     if (run->over) return;
     const int id = job.id;
-    post(run, [this, id] { emit fileStarted(id); });
+    tell(*run, {.kind = Report::Started, .id = id});
     const Reports reports{
-        [&](const QString& text) { post(run, [this, id, text] { emit streamChanged(id, text); }); },
-        [&](int percent) { post(run, [this, id, percent] { emit fileProgress(id, percent); }); },
+        [&](const QString& text) { tell(*run, {.kind = Report::Stream, .id = id, .text = text}); },
+        [&](int percent) { tell(*run, {.kind = Report::Progress, .id = id, .percent = percent}); },
     };
-    const std::optional<Result> converted = convertFile(job, gapless, run->over, reports);
-    if (!converted) return;
-    post(run, [this, run, id, result = *converted] {
-        if (result.engineFailed) {
-            bool first = false;
-            {
-                const std::lock_guard locker(run->lock);
-                first = !std::exchange(run->engineFailed, true);
-            }
-            if (first) emit engineFailed(result.detail);
+    const std::optional<Result> result = convertFile(job, gapless, run->over, reports);
+    if (!result) return;
+    tell(*run, {.kind = Report::Finished,
+                .id = id,
+                .text = result->detail,
+                .outcome = result->outcome,
+                .engineFailed = result->engineFailed});
+}
+
+void Converter::tell(Run& run, Report report) {
+    const std::lock_guard locker(run.lock);
+    if (report.kind == Report::Progress) {
+        // One progress report a file between deliveries, with the latest percent.
+        if (const auto at = run.progressAt.constFind(report.id); at != run.progressAt.cend()) {
+            run.reports[*at].percent = report.percent;
+            return;
         }
-        fileDone(run, id, result.outcome, result.detail);
-    });
+        run.progressAt.insert(report.id, qsizetype(run.reports.size()));
+    }
+    run.reports.push_back(std::move(report));
 }
 
-void Converter::post(const std::shared_ptr<Run>& run, std::function<void()> signal) {
-    if (run->over) return;
-    // Everything is told from this object's thread, where stop() runs too: a report that a
-    // stop overtakes on its way is dropped there, so nothing of a run follows its finished().
-    QMetaObject::invokeMethod(
-        this,
-        [run, signal = std::move(signal)] {
-            if (!run->over) signal();
-        },
-        Qt::QueuedConnection);
-}
-
-void Converter::fileDone(const std::shared_ptr<Run>& run, int id, FileOutcome outcome, const QString& detail) {
+void Converter::deliver() {
+    if (!isRunning()) return;
+    const std::shared_ptr<Run> run = m_run;
     {
         const std::lock_guard locker(run->lock);
-        if (run->over) return;
-        run->unfinished.removeOne(id);
+        std::move(run->reports.begin(), run->reports.end(), std::back_inserter(m_told));
+        run->reports.clear();
+        run->progressAt.clear();
     }
-    emit fileFinished(id, outcome, detail);
-    // A receiver may have stopped the run or added files to it meanwhile.
-    finishIfDone(run);
+    // Taken one at a time from m_told: a receiver may stop the run (which empties it), or
+    // stop it and deliver what came since, meanwhile.
+    while (!m_told.empty()) {
+        const Report report = std::move(m_told.front());
+        m_told.pop_front();
+        switch (report.kind) {
+            case Report::Started:
+                emit fileStarted(report.id);
+                break;
+            case Report::Progress:
+                emit fileProgress(report.id, report.percent);
+                break;
+            case Report::Stream:
+                emit streamChanged(report.id, report.text);
+                break;
+            case Report::Finished:
+                finishFile(*run, report);
+                break;
+        }
+    }
+    finishIfDone(*run);
 }
 
-void Converter::finishIfDone(const std::shared_ptr<Run>& run) {
-    {
-        const std::lock_guard locker(run->lock);
-        if (run->over || !run->unfinished.isEmpty()) return;
-        run->over = true;
-    }
+void Converter::finishFile(Run& run, const Report& report) {
+    if (report.engineFailed && !std::exchange(run.engineFailed, true)) emit engineFailed(report.text);
+    run.unfinished.removeOne(report.id);
+    emit fileFinished(report.id, report.outcome, report.text);
+}
+
+// A receiver may have stopped the run or added files to it meanwhile.
+void Converter::finishIfDone(Run& run) {
+    if (run.over || !run.unfinished.isEmpty()) return;
+    run.over = true;
+    m_delivery.stop();
     emit finished();
 }
 
 QList<int> Converter::end() {
     if (!isRunning()) return {};
-    QList<int> ids;
-    {
-        const std::lock_guard locker(m_run->lock);
-        m_run->over = true;
-        ids = std::exchange(m_run->unfinished, {});
-    }
+    m_run->over = true;
+    m_delivery.stop();
+    m_told.clear();
     // Jobs not started yet have nothing to undo.
     m_pool.clear();
     m_stopped.push_back(m_run);
-    return ids;
+    return std::exchange(m_run->unfinished, {});
 }
 
 void Converter::applyWorkers() {

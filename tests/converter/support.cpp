@@ -6,6 +6,12 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "worker.h"
+
 const SilentStream LayerTwoStereo{{1, 2, 4, 1, false, 0}, 1152, 48000};
 const SilentStream LayerTwoMono{{1, 2, 1, 1, false, 3}, 1152, 48000};
 const SilentStream LayerOneStereo{{1, 1, 1, 0, false, 0}, 384, 44100};
@@ -55,6 +61,36 @@ ConformanceStream conformanceStream(const QString& name) {
 double psnr(const QByteArray& pcm, const QString& referencePath) {
     const Comparison result = Compare(PcmOf(pcm.constData(), size_t(pcm.size())), 0, ReadPcm(referencePath.toStdString()));
     return result.compared == 0 ? 0 : result.psnr;
+}
+
+Fifo::Fifo(const QString& path) : m_path(QFile::encodeName(path)) { m_made = mkfifo(m_path, 0600) == 0; }
+
+Fifo::~Fifo() {
+    closeWriter();
+    if (const int writer = ::open(m_path, O_WRONLY | O_NONBLOCK); writer >= 0) ::close(writer);
+    ::unlink(m_path);
+}
+
+void Fifo::feed(const QByteArray& bytes) {
+    if (m_writer < 0) m_writer = ::open(m_path, O_RDWR);
+    ASSERT_GE(m_writer, 0);
+    ASSERT_EQ(::write(m_writer, bytes.constData(), size_t(bytes.size())), bytes.size());
+}
+
+void Fifo::closeWriter() {
+    if (m_writer >= 0) ::close(m_writer);
+    m_writer = -1;
+}
+
+bool Fifo::releaseReader(const Converter& converter) {
+    for (;;) {
+        const int writer = ::open(m_path, O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) {
+            ::close(writer);
+            return true;
+        }
+        if (!converter.hasStuckJobs(10)) return false;
+    }
 }
 
 QString ConverterTest::write(const QString& name, const QByteArray& bytes) const {

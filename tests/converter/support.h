@@ -1,5 +1,5 @@
 // What the converter tests share: MPEG streams made to order, WAV files read back, the
-// conformance streams, and a folder of its own for every test.
+// conformance streams, FIFOs fed from the test, and a folder of its own for every test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -63,6 +63,31 @@ bool conformanceAvailable();
 ConformanceStream conformanceStream(const QString& name);
 // How close 16-bit PCM comes to a reference, in dB over the samples both hold.
 double psnr(const QByteArray& pcm, const QString& referencePath);
+
+class Converter;
+
+// A FIFO fed from the test: the job reading it waits for as long as the test wants.
+class Fifo {
+public:
+    explicit Fifo(const QString& path);
+    // Lets go of a job still waiting in its open(), so that a failed test does not hang in
+    // the converter's destructor, and turns away any job that comes later.
+    ~Fifo();
+    Fifo(const Fifo&) = delete;
+    Fifo& operator=(const Fifo&) = delete;
+
+    bool made() const { return m_made; }
+    // Opened for reading too, the FIFO takes a writer without waiting for its reader.
+    void feed(const QByteArray& bytes);
+    void closeWriter();
+    // A reader waiting in its open() for a writer sees one come and go: it goes on to the end.
+    bool releaseReader(const Converter& converter);
+
+private:
+    QByteArray m_path;
+    bool m_made = false;
+    int m_writer = -1;
+};
 
 class ConverterTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // Converter on the test's thread, as the dialog runs it: the outcome of each file, the
 // order of the signals, files added to a run, jobs side by side, Stop (also of a job stuck
-// in its input), failures at the end of a file, gapless trimming.
+// in its input), failures at the end of a file, gapless trimming, part files left by a run
+// that crashed.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,7 @@
 #include <QtEndian>
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -84,49 +85,6 @@ protected:
     }
 };
 
-// A FIFO fed from the test: the job reading it waits for as long as the test wants.
-class Fifo {
-public:
-    explicit Fifo(const QString& path) : m_path(QFile::encodeName(path)) { m_made = mkfifo(m_path, 0600) == 0; }
-    // Lets go of a job still waiting in its open(), so that a failed test does not hang in
-    // the converter's destructor, and turns away any job that comes later.
-    ~Fifo() {
-        closeWriter();
-        if (const int writer = ::open(m_path, O_WRONLY | O_NONBLOCK); writer >= 0) ::close(writer);
-        ::unlink(m_path);
-    }
-    Fifo(const Fifo&) = delete;
-    Fifo& operator=(const Fifo&) = delete;
-
-    bool made() const { return m_made; }
-    // Opened for reading too, the FIFO takes a writer without waiting for its reader.
-    void feed(const QByteArray& bytes) {
-        if (m_writer < 0) m_writer = ::open(m_path, O_RDWR);
-        ASSERT_GE(m_writer, 0);
-        ASSERT_EQ(::write(m_writer, bytes.constData(), size_t(bytes.size())), bytes.size());
-    }
-    void closeWriter() {
-        if (m_writer >= 0) ::close(m_writer);
-        m_writer = -1;
-    }
-    // A reader waiting in its open() for a writer sees one come and go: it goes on to the end.
-    bool releaseReader(const Converter& converter) {
-        for (;;) {
-            const int writer = ::open(m_path, O_WRONLY | O_NONBLOCK);
-            if (writer >= 0) {
-                ::close(writer);
-                return true;
-            }
-            if (!converter.hasStuckJobs(10)) return false;
-        }
-    }
-
-private:
-    QByteArray m_path;
-    bool m_made = false;
-    int m_writer = -1;
-};
-
 bool hasPartFile(const QStringList& files) {
     return std::any_of(files.begin(), files.end(), [](const QString& name) { return name.endsWith(".part"); });
 }
@@ -163,8 +121,9 @@ TEST_F(ConverterSignals, EachFileEndsWithItsOutcome) {
 
 TEST_F(ConverterSignals, ProgressComesInWholePercentsBetweenStartAndEnd) {
     ASSERT_TRUE(run({job(7, write("a.mp2", LayerTwoStereo.frames(300)), path("a.wav"))}));
+    // A short file may give its progress once: what came between two deliveries is merged.
     const QList<int> steps = percents.value(7);
-    ASSERT_GE(steps.size(), 2);
+    ASSERT_FALSE(steps.isEmpty());
     for (qsizetype i = 1; i < steps.size(); ++i) EXPECT_GT(steps[i], steps[i - 1]);
     EXPECT_GE(steps.first(), 0);
     EXPECT_LE(steps.last(), 100);
@@ -333,6 +292,21 @@ TEST_F(ConverterSignals, AWavThatCannotTakeItsNameIsReportedAndLeavesNothing) {
     EXPECT_TRUE(detail.startsWith("Cannot complete " + path("a.wav") + " (")) << qPrintable(detail);
     EXPECT_TRUE(QDir(path("a.wav")).isEmpty());
     EXPECT_EQ(filesHere(), QStringList({"a.mp2"}));
+}
+
+TEST_F(ConverterSignals, APartFileOfACrashedRunIsRemovedAndOneOfARunningTunepressIsNot) {
+    ASSERT_TRUE(QDir(temp.path()).mkpath("crashed") && QDir(temp.path()).mkpath("running"));
+    write("crashed/.tunepress-aaaaaa.part", "left by a run that crashed");
+    write("running/.tunepress-bbbbbb.part", "being written");
+    // Another Tunepress writing in the folder holds it locked.
+    const int running = ::open(QFile::encodeName(path("running")).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(running, LOCK_SH), 0);
+    const QString song = write("a.mp2", LayerTwoStereo.frames(4));
+    const bool ran = run({job(0, song, path("crashed/a.wav")), job(1, song, path("running/a.wav"))});
+    ::close(running);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(filesHere(path("crashed")), QStringList({"a.wav"}));
+    EXPECT_EQ(filesHere(path("running")), QStringList({".tunepress-bbbbbb.part", "a.wav"}));
 }
 
 // A tone of `samples` samples, one channel at 44100 Hz, as a WAV file for lame.

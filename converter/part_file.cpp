@@ -1,0 +1,125 @@
+#include "part_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "outputs.h"
+
+namespace {
+
+const QString PartPrefix = QStringLiteral(".tunepress-");
+const QString PartSuffix = QStringLiteral(".part");
+
+// The part files open now, for an exit that does not wait for a stuck job. Never
+// destroyed: such a job may still hold an entry as the program ends.
+struct OpenParts {
+    std::mutex lock;
+    std::set<std::string> paths;
+};
+OpenParts& openParts() {
+    static auto* parts = new OpenParts;
+    return *parts;
+}
+
+QString randomLetters() {
+    static constexpr char16_t Letters[] = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString letters(6, Qt::Uninitialized);
+    for (QChar& letter : letters) letter = Letters[QRandomGenerator::global()->bounded(62)];
+    return letters;
+}
+
+// A signal that interrupts the wait is no reason to give up the lock.
+int lockFolder(int descriptor, int operation) {
+    int result = 0;
+    do result = ::flock(descriptor, operation);
+    while (result < 0 && errno == EINTR);
+    return result;
+}
+
+}  // namespace
+
+FolderLock::FolderLock(const QString& folder, Kind kind)
+    : m_descriptor(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    m_held = m_descriptor >= 0 && lockFolder(m_descriptor, kind == Shared ? LOCK_SH : LOCK_EX | LOCK_NB) == 0;
+}
+
+FolderLock::~FolderLock() {
+    if (m_descriptor >= 0) ::close(m_descriptor);
+}
+
+// The folder is locked before the name is made, so that no other Tunepress ever sees the
+// file without the lock. A folder that takes no lock (some network file systems) is
+// written all the same: nothing there is ever removed as a leftover either.
+PartFile::PartFile(const QString& target)
+    : m_lock(QFileInfo(target).absolutePath(), FolderLock::Shared), m_target(target) {
+    const QString folder = target.left(target.lastIndexOf(u'/') + 1);
+    // A name where no file is, in a folder that takes files: made here to be sure of both,
+    // then removed for the engine to make again. Opening the file made here would empty
+    // it, and ext4 writes a file emptied on opening out to the disk as it closes (its
+    // guard for files rewritten in place): every job would wait on the disk at its end.
+    for (;;) {
+        const QString candidate = folder + PartPrefix + randomLetters() + PartSuffix;
+        QFile file(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            m_path = candidate;
+            {
+                const std::lock_guard locker(openParts().lock);
+                openParts().paths.insert(QFile::encodeName(m_path).toStdString());
+            }
+            file.remove();
+            return;
+        }
+        // Only a name that is taken is worth another try.
+        if (!QFileInfo::exists(candidate)) {
+            m_error = lowerFirst(file.errorString());
+            return;
+        }
+    }
+}
+
+PartFile::~PartFile() {
+    if (m_path.isEmpty()) return;
+    QFile::remove(m_path);
+    forget();
+}
+
+QString PartFile::complete() {
+    std::error_code error;
+    std::filesystem::rename(QFileInfo(m_path).filesystemFilePath(), QFileInfo(m_target).filesystemFilePath(), error);
+    if (error) return QString::fromStdString(error.message());
+    forget();
+    return {};
+}
+
+void PartFile::removeOpenFiles() {
+    OpenParts& parts = openParts();
+    const std::lock_guard locker(parts.lock);
+    for (const std::string& path : parts.paths) ::unlink(path.c_str());
+    parts.paths.clear();
+}
+
+void PartFile::forget() {
+    const std::lock_guard locker(openParts().lock);
+    openParts().paths.erase(QFile::encodeName(m_path).toStdString());
+    m_path.clear();
+}
+
+void removeLeftoverParts(const QString& folder) {
+    const FolderLock alone(folder, FolderLock::Exclusive);
+    if (!alone.held()) return;
+    QDir files(folder);
+    const QStringList names{PartPrefix + u'*' + PartSuffix};
+    for (const QString& name : files.entryList(names, QDir::Files | QDir::Hidden | QDir::System)) files.remove(name);
+}
