@@ -12,8 +12,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel;
     icon->setPixmap(tunepressIcon().pixmap(48));
     auto* notice = new QLabel(tr("Tunepress turns MPEG audio files of layers I, II and III into 16-bit PCM "
-                                 "WAV files, one after another. It is free to use and to pass on, and it "
-                                 "comes without any warranty."));
+                                 "WAV files with their tags, several at once, one on each processor core. It "
+                                 "is free to use and to pass on, and it comes without any warranty."));
     notice->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

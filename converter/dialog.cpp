@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,13 +18,16 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <utility>
 
 #include "about.h"
 #include "elided_label.h"
 #include "file_list.h"
 #include "icon.h"
+#include "native_path.h"
 #include "report.h"
+#include "tag_names.h"
 
 namespace {
 
@@ -36,19 +40,14 @@ QSettings settings() {
 const QString OutputKey = QStringLiteral("output");
 const QString GaplessKey = QStringLiteral("gapless");
 const QString LastFolderKey = QStringLiteral("lastFolder");
+const QString PatternKey = QStringLiteral("pattern");
+const QString GeometryKey = QStringLiteral("geometry");
 
 // How long a stopped file's input may keep its job before the program ends without it.
 constexpr int StuckInputMs = 1000;
 // The bars, the status lines and the times follow a run ten times a second: the Converter's
 // reports come in bursts, and a progress bar repaints at once at every change of value.
 constexpr int RefreshMs = 100;
-
-// A size given in the units of the dialog's original layout: a quarter of the font's
-// average character width across and an eighth of its height down.
-QSize dialogUnits(const QWidget* widget, int width, int height) {
-    const QFontMetrics metrics = widget->fontMetrics();
-    return {width * metrics.averageCharWidth() / 4, height * metrics.height() / 8};
-}
 
 QProgressBar* newProgressBar() {
     auto* bar = new QProgressBar;
@@ -59,20 +58,50 @@ QProgressBar* newProgressBar() {
 
 ClashDecision askInMessageBox(QWidget* parent, const PlannedFile& file) {
     QMessageBox box(QMessageBox::Question, QObject::tr("Tunepress"), QString(), QMessageBox::NoButton, parent);
-    box.setText(file.clash == Clash::Exists
-                    ? QObject::tr("%1 is there already.").arg(file.output)
-                    : QObject::tr("Two files of this run would both be converted to %1.").arg(file.output));
-    box.setInformativeText(QObject::tr("Overwrite it, skip %1, or keep both under a numbered name?").arg(file.input));
+    box.setText(QObject::tr("%1 is there already.").arg(shownPath(file.output)));
+    box.setInformativeText(QObject::tr("Overwrite it, skip %1, or keep both under a numbered name? Cancel converts "
+                                       "nothing.")
+                               .arg(shownPath(file.input)));
     QPushButton* overwrite = box.addButton(QObject::tr("&Overwrite"), QMessageBox::DestructiveRole);
-    QPushButton* skip = box.addButton(QObject::tr("&Skip"), QMessageBox::RejectRole);
-    QPushButton* keepBoth = box.addButton(QObject::tr("&Keep both"), QMessageBox::AcceptRole);
-    box.setDefaultButton(keepBoth);
+    QPushButton* skip = box.addButton(QObject::tr("&Skip"), QMessageBox::ActionRole);
+    QPushButton* keepBoth = box.addButton(QObject::tr("&Keep both"), QMessageBox::ActionRole);
+    box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+    // Enter neither destroys a file nor makes a second one.
+    box.setDefaultButton(skip);
     box.setCheckBox(new QCheckBox(QObject::tr("&Apply to all")));
     box.exec();
     const ClashAnswer answer = box.clickedButton() == overwrite ? ClashAnswer::Overwrite
                                : box.clickedButton() == skip    ? ClashAnswer::Skip
-                                                                : ClashAnswer::KeepBoth;
+                               : box.clickedButton() == keepBoth ? ClashAnswer::KeepBoth
+                                                                 : ClashAnswer::Cancel;
     return {answer, box.checkBox()->isChecked()};
+}
+
+// Lets a held Enter act once: its repeats would start a run, answer its question and stop
+// it again, all in one press.
+class HeldEnterFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return key->isAutoRepeat() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
+    }
+};
+
+// The WAV file of `file`, named from its tags when there is a pattern.
+QString outputFor(const SourceFile& file, const QString& folder, const NamePattern& pattern) {
+    return wavPathFor(file, folder, pattern.isEmpty() ? QString() : pattern.nameFor(readTags(file.path)));
+}
+
+QString leftOutLine(int count) {
+    QStringList extensions;
+    for (const QString& extension : MpegExtensions) extensions << u'.' + extension;
+    return QObject::tr("Left out %1 that %2 not MPEG audio (%3)")
+        .arg(count == 1 ? QObject::tr("1 file") : QObject::tr("%1 files").arg(count),
+             count == 1 ? QObject::tr("is") : QObject::tr("are"), extensions.join(QStringLiteral(", ")));
 }
 
 }  // namespace
@@ -84,7 +113,9 @@ MainDialog::MainDialog(QWidget* parent)
       m_addFolder(new QPushButton(tr("Add f&older..."))),
       m_clear(new QPushButton(tr("C&lear"))),
       m_folder(new QLineEdit),
-      m_browse(new QPushButton(tr("..."))),
+      m_browse(new QPushButton(tr("Bro&wse..."))),
+      m_pattern(new QLineEdit),
+      m_preview(new ElidedLabel(QString())),
       m_gapless(new QCheckBox(tr("&Trim encoder delay and padding (gapless)"))),
       m_status(new ElidedLabel(tr("1. Click \"Add\" and select all the mp3 files to decode"))),
       m_stream(new ElidedLabel(tr("2. Click \"Decode\" to start the process"))),
@@ -103,11 +134,11 @@ MainDialog::MainDialog(QWidget* parent)
     setAcceptDrops(true);
     // Names that tools and tests find the controls by.
     const std::pair<QWidget*, const char*> names[] = {
-        {m_files, "files"},   {m_add, "add"},           {m_addFolder, "addFolder"}, {m_clear, "clear"},
-        {m_folder, "folder"}, {m_browse, "browse"},     {m_gapless, "gapless"},     {m_status, "status"},
-        {m_stream, "stream"}, {m_overall, "overall"},   {m_current, "current"},     {m_decode, "decode"},
-        {m_close, "close"},   {m_about, "about"},       {m_openOutput, "openOutput"}, {m_times, "times"},
-        {m_report, "report"}};
+        {m_files, "files"},     {m_add, "add"},           {m_addFolder, "addFolder"}, {m_clear, "clear"},
+        {m_folder, "folder"},   {m_browse, "browse"},     {m_pattern, "pattern"},     {m_preview, "preview"},
+        {m_gapless, "gapless"}, {m_status, "status"},     {m_stream, "stream"},       {m_overall, "overall"},
+        {m_current, "current"}, {m_decode, "decode"},     {m_close, "close"},         {m_about, "about"},
+        {m_times, "times"},     {m_openOutput, "openOutput"}, {m_report, "report"}};
     for (const auto& [control, name] : names) control->setObjectName(name);
     m_askClash = [this](const PlannedFile& file) { return askInMessageBox(this, file); };
 
@@ -123,11 +154,18 @@ MainDialog::MainDialog(QWidget* parent)
 
     auto* output = new QGroupBox(tr("Output"));
     auto* outputLayout = new QGridLayout(output);
-    outputLayout->addWidget(new QLabel(tr("Output folder:")), 0, 0);
+    auto* folderLabel = new QLabel(tr("Output &folder:"));
+    folderLabel->setBuddy(m_folder);
+    outputLayout->addWidget(folderLabel, 0, 0);
     outputLayout->addWidget(m_folder, 0, 1);
     outputLayout->addWidget(m_browse, 0, 2);
-    outputLayout->addWidget(m_gapless, 1, 0, 1, 3);
-    m_browse->setFixedWidth(dialogUnits(this, 16, 14).width());
+    auto* patternLabel = new QLabel(tr("&Names from tags:"));
+    patternLabel->setBuddy(m_pattern);
+    outputLayout->addWidget(patternLabel, 1, 0);
+    outputLayout->addWidget(m_pattern, 1, 1, 1, 2);
+    outputLayout->addWidget(m_preview, 2, 1, 1, 2);
+    outputLayout->addWidget(m_gapless, 3, 0, 1, 3);
+    m_pattern->setPlaceholderText(tr("off; for example {artist}/{album}/{track:02} - {title}"));
 
     auto* status = new QGroupBox(tr("Status"));
     auto* statusLayout = new QVBoxLayout(status);
@@ -159,7 +197,13 @@ MainDialog::MainDialog(QWidget* parent)
 
     const QSettings saved = settings();
     m_folder->setText(saved.value(OutputKey).toString());
+    m_pattern->setText(saved.value(PatternKey).toString());
     m_gapless->setChecked(saved.value(GaplessKey, true).toBool());
+    restoreGeometry(saved.value(GeometryKey).toByteArray());
+
+    auto* heldEnter = new HeldEnterFilter(this);
+    installEventFilter(heldEnter);
+    m_decode->installEventFilter(heldEnter);
 
     connect(m_add, &QPushButton::clicked, this, &MainDialog::chooseFiles);
     connect(m_addFolder, &QPushButton::clicked, this, &MainDialog::chooseFilesFolder);
@@ -170,8 +214,11 @@ MainDialog::MainDialog(QWidget* parent)
     connect(m_about, &QPushButton::clicked, this, &MainDialog::showAbout);
     connect(m_openOutput, &QPushButton::clicked, this, &MainDialog::openOutputFolder);
     connect(m_files, &FileList::dropped, this, &MainDialog::addFiles);
+    connect(m_files, &FileList::retryFailedRequested, this, &MainDialog::retryFailed);
     // Kept as they change, so that they outlast even an end that waits for nothing.
     connect(m_folder, &QLineEdit::textChanged, this, [](const QString& text) { settings().setValue(OutputKey, text); });
+    connect(m_pattern, &QLineEdit::textChanged, this,
+            [](const QString& text) { settings().setValue(PatternKey, text); });
     connect(m_gapless, &QCheckBox::toggled, this, [](bool on) { settings().setValue(GaplessKey, on); });
 
     connect(&m_converter, &Converter::fileStarted, this, &MainDialog::fileStarted);
@@ -182,23 +229,45 @@ MainDialog::MainDialog(QWidget* parent)
     connect(&m_converter, &Converter::finished, this, &MainDialog::runFinished);
     m_refresh.setInterval(RefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &MainDialog::showProgress);
+
+    // The preview reads the first file's tags: once, when the list has settled.
+    m_previewUpdate.setSingleShot(true);
+    connect(&m_previewUpdate, &QTimer::timeout, this, &MainDialog::showPreview);
+    // Connected to the timer itself, which goes before the list does as the dialog ends.
+    const auto updatePreview = qOverload<>(&QTimer::start);
+    connect(m_pattern, &QLineEdit::textChanged, &m_previewUpdate, updatePreview);
+    connect(m_files->model(), &QAbstractItemModel::rowsInserted, &m_previewUpdate, updatePreview);
+    connect(m_files->model(), &QAbstractItemModel::rowsRemoved, &m_previewUpdate, updatePreview);
+    connect(m_files->model(), &QAbstractItemModel::modelReset, &m_previewUpdate, updatePreview);
+    showPreview();
 }
 
 void MainDialog::setClashFunction(AskClash askClash) { m_askClash = std::move(askClash); }
 
-void MainDialog::addFiles(const QStringList& paths) {
-    QStringList files;
-    for (const QString& path : paths) files << (QFileInfo(path).isDir() ? mpegFilesBelow(path) : QStringList{path});
+int MainDialog::addFiles(const QStringList& paths) {
+    QList<SourceFile> files;
+    int leftOut = 0;
+    for (const QString& path : paths) {
+        std::error_code error;
+        if (std::filesystem::is_directory(filesystemPath(path), error))
+            files << mpegFilesBelow(path);
+        else if (hasMpegExtension(path))
+            files << singleFile(path);
+        else
+            ++leftOut;
+    }
     m_files->addFiles(files);
+    if (leftOut > 0) report({leftOutLine(leftOut)});
+    return leftOut;
 }
 
 QStringList MainDialog::files() const { return m_files->files(); }
 
 void MainDialog::convertAndEnd(const QStringList& paths) {
     m_endWhenDone = true;
-    addFiles(paths);
+    m_everyFileListed = addFiles(paths) == 0;
     // Nobody is there to answer: a file in the way is kept, the new one numbered.
-    startRun([](const PlannedFile&) { return ClashDecision{ClashAnswer::KeepBoth, true}; });
+    startRun([](const PlannedFile&) { return ClashDecision{ClashAnswer::KeepBoth, true}; }, allRows());
 }
 
 bool MainDialog::hasStuckInputs() const { return m_converter.hasStuckJobs(StuckInputMs); }
@@ -212,6 +281,11 @@ void MainDialog::reject() {
     if (m_running && !askStopAndClose()) return;
     stop();
     QDialog::reject();
+}
+
+void MainDialog::done(int result) {
+    settings().setValue(GeometryKey, saveGeometry());
+    QDialog::done(result);
 }
 
 bool MainDialog::askStopAndClose() {
@@ -233,8 +307,10 @@ QString MainDialog::startFolder() const { return settings().value(LastFolderKey)
 void MainDialog::rememberFolder(const QString& folder) { settings().setValue(LastFolderKey, folder); }
 
 void MainDialog::chooseFiles() {
+    QStringList patterns;
+    for (const QString& extension : MpegExtensions) patterns << QStringLiteral("*.") + extension;
     const QStringList chosen = QFileDialog::getOpenFileNames(
-        this, QString(), startFolder(), tr("MPEG Audio Files (*.mpg *.mp1 *.mp2 *.mp3);;All Files (*)"));
+        this, QString(), startFolder(), tr("MPEG Audio Files (%1);;All Files (*)").arg(patterns.join(u' ')));
     if (chosen.isEmpty()) return;
     rememberFolder(QFileInfo(chosen.first()).absolutePath());
     addFiles(chosen);
@@ -261,22 +337,59 @@ void MainDialog::decodeOrStop() {
     if (m_running)
         stop();
     else
-        startRun(m_askClash);
+        startRun(m_askClash, allRows());
+}
+
+void MainDialog::retryFailed() {
+    const QList<int> failed = m_files->rowsIn(FileList::State::Failed);
+    if (!failed.isEmpty()) startRun(m_askClash, failed);
+}
+
+QList<int> MainDialog::allRows() const {
+    QList<int> rows;
+    for (int row = 0; row < m_files->topLevelItemCount(); ++row) rows << row;
+    return rows;
+}
+
+// The name the pattern gives the first file, or why it gives none.
+void MainDialog::showPreview() {
+    const NamePattern pattern(m_pattern->text());
+    const SourceFile first = m_files->source(0);
+    QString preview = pattern.error();
+    if (preview.isEmpty() && !pattern.isEmpty() && !first.path.isEmpty()) {
+        const QString name = pattern.nameFor(readTags(first.path));
+        preview = name.isEmpty()
+                      ? tr("First file: %1 (a tag is missing: it keeps its own name)")
+                            .arg(shownPath(shownOutput({first.path, wavPathFor(first, QString())}, QString())))
+                      : tr("First file: %1.wav").arg(shownPath(name));
+    }
+    m_preview->setText(preview);
+    m_preview->setVisible(!preview.isEmpty());
 }
 
 void MainDialog::showAbout() { AboutDialog(this).exec(); }
 
 void MainDialog::openOutputFolder() { QDesktopServices::openUrl(QUrl::fromLocalFile(m_outputFolder)); }
 
-void MainDialog::startRun(const AskClash& askClash) {
+void MainDialog::startRun(const AskClash& askClash, const QList<int>& rows) {
     const QString folder = expandedFolder(m_folder->text());
     report({});
-    if (const std::optional<QString> problem = prepareOutputFolder(folder)) {
-        report({*problem});
-        if (m_endWhenDone) emit endRequested(1);
+    const NamePattern pattern(m_pattern->text());
+    if (!pattern.error().isEmpty()) {
+        refuseRun(tr("The name pattern cannot be used: %1").arg(pattern.error()));
         return;
     }
-    const QList<PlannedFile> plan = planOutputs(m_files->files(), folder, askClash);
+    if (const std::optional<QString> problem = prepareOutputFolder(folder)) {
+        refuseRun(*problem);
+        return;
+    }
+    QList<PlannedFile> wanted;
+    for (const int row : rows) wanted.append({m_files->file(row), outputFor(m_files->source(row), folder, pattern)});
+    const std::optional<QList<PlannedFile>> plan = planOutputs(wanted, askClash);
+    if (!plan) {
+        m_status->setText(tr("Cancelled: nothing was converted"));
+        return;
+    }
     m_tally = Tally{};
     m_sizes.clear();
     m_progress.clear();
@@ -285,15 +398,20 @@ void MainDialog::startRun(const AskClash& askClash) {
     m_outputFolder = folder;
     QList<ConversionJob> jobs;
     qint64 bytes = 0;
-    for (int row = 0; row < plan.size(); ++row) {
-        if (plan[row].output.isEmpty()) {
+    for (qsizetype at = 0; at < rows.size(); ++at) {
+        const int row = rows[at];
+        const PlannedFile& file = plan->at(at);
+        m_files->setOutput(row, shownOutput(file, folder), file.output);
+        if (file.output.isEmpty()) {
             ++m_tally.skipped;
-            m_files->setStatus(row, tr("Skipped"));
+            m_files->setStatus(row, FileList::State::Skipped, tr("Skipped"));
             continue;
         }
-        jobs.append({row, plan[row].input, plan[row].output});
-        m_files->setStatus(row, tr("Waiting"));
-        m_sizes[row] = QFileInfo(plan[row].input).size();
+        jobs.append({row, file.input, file.output});
+        m_files->setStatus(row, FileList::State::Waiting, tr("Waiting"));
+        std::error_code unknown;
+        const auto size = std::filesystem::file_size(filesystemPath(file.input), unknown);
+        m_sizes[row] = unknown ? 0 : qint64(size);
         bytes += m_sizes[row];
     }
     m_tally.files = static_cast<int>(jobs.size());
@@ -306,10 +424,16 @@ void MainDialog::startRun(const AskClash& askClash) {
     m_converter.start(jobs);
 }
 
+void MainDialog::refuseRun(const QString& reason) {
+    report({reason});
+    if (m_endWhenDone) emit endRequested(1);
+}
+
 void MainDialog::setRunning(bool running) {
     m_running = running;
     m_decode->setText(running ? tr("&Stop") : tr("&Decode"));
-    for (QWidget* control : QWidgetList{m_files, m_add, m_addFolder, m_clear, m_folder, m_browse, m_gapless})
+    for (QWidget* control :
+         QWidgetList{m_files, m_add, m_addFolder, m_clear, m_folder, m_browse, m_pattern, m_gapless})
         control->setEnabled(!running);
     if (running) m_openOutput->setEnabled(false);
 }
@@ -317,14 +441,14 @@ void MainDialog::setRunning(bool running) {
 // The status lines and the current-file bar follow the file started last.
 void MainDialog::fileStarted(int row) {
     m_progress[row] = 0;
-    m_files->setStatus(row, tr("Converting 0 %"));
+    m_files->setStatus(row, FileList::State::Converting, tr("Converting 0 %"));
     m_shownRow = row;
 }
 
 void MainDialog::fileProgress(int row, int percent) {
     if (!m_progress.contains(row)) return;
     m_progress[row] = percent;
-    m_files->setStatus(row, tr("Converting %1 %").arg(percent));
+    m_files->setStatus(row, FileList::State::Converting, tr("Converting %1 %").arg(percent));
 }
 
 void MainDialog::showStream(int row, const QString& text) { m_streams[row] = text; }
@@ -337,16 +461,16 @@ void MainDialog::fileFinished(int row, FileOutcome outcome, const QString& detai
     switch (outcome) {
         case FileOutcome::Converted:
             ++m_tally.converted;
-            m_files->setStatus(row, tr("Done (%1)").arg(detail));
+            m_files->setStatus(row, FileList::State::Done, tr("Done (%1)").arg(detail));
             if (m_outputFolder.isEmpty()) m_outputFolder = QFileInfo(m_files->file(row)).absolutePath();
             break;
         case FileOutcome::Failed:
             m_tally.failures[row] = detail;
-            m_files->setStatus(row, tr("Failed: %1").arg(detail));
+            m_files->setStatus(row, FileList::State::Failed, tr("Failed: %1").arg(detail));
             break;
         case FileOutcome::Stopped:
             ++m_tally.stopped;
-            m_files->setStatus(row, tr("Stopped"));
+            m_files->setStatus(row, FileList::State::Stopped, tr("Stopped"));
             break;
     }
 }
@@ -359,8 +483,9 @@ void MainDialog::showProgress() {
 
 void MainDialog::showFile(int row) {
     m_files->setCurrentItem(m_files->topLevelItem(row));
-    m_status->setText(tr("Decoding: %1").arg(m_files->file(row)));
-    if (m_streams.contains(row)) m_stream->setText(m_streams[row]);
+    m_status->setText(tr("Decoding: %1").arg(shownPath(m_files->file(row))));
+    // Empty until the file's stream is known: the line of the file before would mislead.
+    m_stream->setText(m_streams.value(row));
     m_current->setValue(m_progress.value(row));
 }
 
@@ -406,10 +531,13 @@ void MainDialog::runFinished() {
     for (auto failure = m_tally.failures.cbegin(); failure != m_tally.failures.cend(); ++failure)
         failures << m_files->file(failure.key()) + QStringLiteral(": ") + failure.value();
     report(failures);
-    if (m_endWhenDone) emit endRequested(m_tally.converted == m_files->topLevelItemCount() ? 0 : 1);
+    const bool everyFileConverted = m_tally.skipped == 0 && m_tally.converted == m_tally.files && m_everyFileListed;
+    if (m_endWhenDone) emit endRequested(everyFileConverted ? 0 : 1);
 }
 
 void MainDialog::report(const QStringList& lines) {
-    m_report->setLines(lines);
+    QStringList shown;
+    for (const QString& line : lines) shown << shownPath(line);
+    m_report->setLines(shown);
     for (const QString& line : lines) emit reported(line);
 }

@@ -1,5 +1,5 @@
-// The Tunepress dialog: the files to convert with the status of each, the output folder,
-// the progress of a run, and the buttons that drive the Converter.
+// The Tunepress dialog: the files to convert with the status of each, the output folder and
+// how outputs are named, the progress of a run, and the buttons that drive the Converter.
 #pragma once
 
 #include <QDialog>
@@ -29,8 +29,10 @@ public:
 
     // Asks what to do about an output in the way; the program's own asks in a message box.
     void setClashFunction(AskClash askClash);
-    // Adds files, and every MPEG audio file below the folders among them.
-    void addFiles(const QStringList& paths);
+    // Adds MPEG audio files, and every one below the folders among them, each with its tree;
+    // the other files are left out, and one line of the report says how many. Returns that
+    // number.
+    int addFiles(const QStringList& paths);
     QStringList files() const;
     // Adds `paths`, converts them at once, keeping both where an output is in the way, and
     // asks for the end of the program when done.
@@ -44,13 +46,15 @@ public slots:
     void stop();
     // During a run, asks "Stop and close?" first.
     void reject() override;
+    // Keeps the window's size and place for the next start.
+    void done(int result) override;
 
 signals:
     // The program's work is done, with `exitStatus`: a command-line run is over, or the
     // engine could not be set up.
     void endRequested(int exitStatus);
-    // A line of the report: a file not converted ("PATH: reason") or an output folder that
-    // cannot be used.
+    // A line of the report: a file not converted ("PATH: reason"), files left out, or an
+    // output folder or name pattern that cannot be used.
     void reported(const QString& line);
 
 protected:
@@ -62,8 +66,10 @@ private slots:
     void chooseFilesFolder();
     void chooseFolder();
     void decodeOrStop();
+    void retryFailed();
     void showAbout();
     void openOutputFolder();
+    void showPreview();
     void fileStarted(int row);
     void fileProgress(int row, int percent);
     void showStream(int row, const QString& text);
@@ -81,7 +87,10 @@ private:
         qint64 bytesFinished = 0;     // of the inputs finished, however they ended
     };
 
-    void startRun(const AskClash& askClash);
+    QList<int> allRows() const;
+    void startRun(const AskClash& askClash, const QList<int>& rows);
+    // Says why a run cannot start, and ends a command-line run.
+    void refuseRun(const QString& reason);
     void setRunning(bool running);
     bool askStopAndClose();
     void showProgress();
@@ -99,6 +108,8 @@ private:
     QPushButton* m_clear;
     QLineEdit* m_folder;
     QPushButton* m_browse;
+    QLineEdit* m_pattern;
+    ElidedLabel* m_preview;
     QCheckBox* m_gapless;
     ElidedLabel* m_status;
     ElidedLabel* m_stream;
@@ -115,9 +126,11 @@ private:
     AskClash m_askClash;
     bool m_running = false;
     bool m_endWhenDone = false;
+    bool m_everyFileListed = true;  // of the command line: none was left out
     Tally m_tally;
     RunClock m_clock;
     QTimer m_refresh;               // shows the progress during a run
+    QTimer m_previewUpdate;         // shows the preview once the list has settled
     QHash<int, qint64> m_sizes;     // of the inputs of the run, by row
     QHash<int, int> m_progress;     // the files under way, by row
     QHash<int, QString> m_streams;  // the stream line of each file, by row

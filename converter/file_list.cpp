@@ -1,86 +1,135 @@
 #include "file_list.h"
 
 #include <QAction>
+#include <QCollator>
 #include <QDragEnterEvent>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QMimeData>
+
+#include "native_path.h"
 
 namespace {
 
 constexpr int NameColumn = 0;
-constexpr int StatusColumn = 1;
+constexpr int OutputColumn = 1;
+constexpr int StatusColumn = 2;
+constexpr int TreePathRole = Qt::UserRole + 1;
+
+// Qt's collator compares code points alone in the C locale; English rules stand in there.
+const QCollator& naturalOrder() {
+    static const QCollator collator = [] {
+        QCollator made(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+        made.setNumericMode(true);
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
+    return collator;
+}
 
 class FileItem : public QTreeWidgetItem {
 public:
-    explicit FileItem(const QString& path) : QTreeWidgetItem({QFileInfo(path).fileName(), QString()}) {
-        setData(NameColumn, Qt::UserRole, path);
-        setToolTip(NameColumn, path);
+    explicit FileItem(const SourceFile& file) {
+        setText(NameColumn, shownPath(file.path.mid(file.path.lastIndexOf(u'/') + 1)));
+        setToolTip(NameColumn, shownPath(file.path));
+        setData(NameColumn, Qt::UserRole, file.path);
+        setData(NameColumn, TreePathRole, file.treePath);
     }
 
     QString path() const { return data(NameColumn, Qt::UserRole).toString(); }
+    SourceFile source() const { return {path(), data(NameColumn, TreePathRole).toString()}; }
 
     bool operator<(const QTreeWidgetItem& other) const override {
-        return path().compare(static_cast<const FileItem&>(other).path(), Qt::CaseInsensitive) < 0;
+        const QString otherPath = static_cast<const FileItem&>(other).path();
+        const int order = naturalOrder().compare(path(), otherPath);
+        return order != 0 ? order < 0 : path() < otherPath;
     }
 };
+
+FileItem* fileItem(const QTreeWidget* list, int row) { return static_cast<FileItem*>(list->topLevelItem(row)); }
 
 }  // namespace
 
 QStringList localPaths(const QMimeData* data) {
     QStringList paths;
+    // Percent-decoded by hand: QUrl::toLocalFile takes the bytes for UTF-8 and loses the others.
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
+        if (url.isLocalFile())
+            paths << pathFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
     return paths;
 }
 
 FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
-    setHeaderLabels({tr("File"), tr("Status")});
+    setHeaderLabels({tr("File"), tr("Output"), tr("Status")});
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setDragDropMode(QAbstractItemView::DropOnly);
     header()->setSectionsClickable(false);
     header()->setSortIndicatorShown(false);
-    header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    header()->setSectionResizeMode(StatusColumn, QHeaderView::Interactive);
-    header()->resizeSection(StatusColumn, fontMetrics().horizontalAdvance(QStringLiteral("Failed: No MPEG audio in")));
+    // Every column gets its share of a wider window: a reason cut short reads in full on hover.
+    header()->setSectionResizeMode(QHeaderView::Stretch);
     setSortingEnabled(true);
     sortByColumn(NameColumn, Qt::AscendingOrder);
 
-    auto* remove = new QAction(tr("&Remove"), this);
-    connect(remove, &QAction::triggered, this, &FileList::removeSelected);
-    addAction(remove);
+    const std::pair<QString, void (FileList::*)()> actions[] = {
+        {tr("&Remove"), &FileList::removeSelected},
+        {tr("Retry &failed"), &FileList::retryFailedRequested},
+        {tr("Remove &done"), &FileList::removeDone},
+    };
+    for (const auto& [text, slot] : actions) {
+        auto* action = new QAction(text, this);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    }
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void FileList::addFiles(const QStringList& paths) {
-    for (const QString& path : paths) addTopLevelItem(new FileItem(path));
+void FileList::addFiles(const QList<SourceFile>& files) {
+    for (const SourceFile& file : files) addTopLevelItem(new FileItem(file));
 }
 
 QStringList FileList::files() const {
     QStringList paths;
-    for (int row = 0; row < topLevelItemCount(); ++row) paths << static_cast<FileItem*>(topLevelItem(row))->path();
+    for (int row = 0; row < topLevelItemCount(); ++row) paths << fileItem(this, row)->path();
     return paths;
 }
 
-void FileList::setStatus(int row, const QString& status) {
+SourceFile FileList::source(int row) const {
+    const FileItem* item = fileItem(this, row);
+    return item ? item->source() : SourceFile{};
+}
+
+void FileList::setOutput(int row, const QString& shown, const QString& path) {
     if (QTreeWidgetItem* item = topLevelItem(row)) {
-        item->setText(StatusColumn, status);
-        item->setToolTip(StatusColumn, status);
+        item->setText(OutputColumn, shownPath(shown));
+        item->setToolTip(OutputColumn, shownPath(path));
     }
 }
 
-QString FileList::file(int row) const {
-    const auto* item = static_cast<const FileItem*>(topLevelItem(row));
-    return item ? item->path() : QString();
+void FileList::setStatus(int row, State state, const QString& status) {
+    if (QTreeWidgetItem* item = topLevelItem(row)) {
+        item->setText(StatusColumn, status);
+        item->setToolTip(StatusColumn, status);
+        item->setData(StatusColumn, Qt::UserRole, int(state));
+    }
+}
+
+QList<int> FileList::rowsIn(State state) const {
+    QList<int> rows;
+    for (int row = 0; row < topLevelItemCount(); ++row)
+        if (topLevelItem(row)->data(StatusColumn, Qt::UserRole).toInt() == int(state)) rows << row;
+    return rows;
 }
 
 void FileList::removeSelected() { qDeleteAll(selectedItems()); }
 
-// Wide enough for a long file name beside its status, and eight rows high.
-QSize FileList::sizeHint() const { return {fontMetrics().averageCharWidth() * 64, fontMetrics().height() * 10}; }
+void FileList::removeDone() {
+    const QList<int> done = rowsIn(State::Done);
+    for (auto row = done.crbegin(); row != done.crend(); ++row) delete topLevelItem(*row);
+}
+
+// Wide enough for a long file name beside its output and status, and eight rows high.
+QSize FileList::sizeHint() const { return {fontMetrics().averageCharWidth() * 96, fontMetrics().height() * 10}; }
 
 void FileList::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Delete)) {

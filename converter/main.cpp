@@ -10,6 +10,7 @@
 #include "about.h"
 #include "dialog.h"
 #include "icon.h"
+#include "native_path.h"
 #include "signal_watcher.h"
 #include "vortax.h"
 
@@ -20,11 +21,12 @@ constexpr const char* Usage =
     "       tunepress --screenshot PATH [FILE|FOLDER ...]\n"
     "\n"
     "Converts MPEG audio files (layers I, II and III) to WAV files. With files or folders\n"
-    "the dialog converts them (and the MPEG audio files below the folders) at once into the\n"
-    "saved output folder, never over an existing file, and names each file it could not\n"
-    "convert on standard error. When every file was converted the program ends with exit\n"
-    "status 0; otherwise with 1, once the window with the report is closed (at once on the\n"
-    "offscreen and minimal platforms). SIGINT, SIGTERM and SIGHUP stop the run and end it.\n"
+    "the dialog converts them (and the MPEG audio files below the folders, their tree kept)\n"
+    "at once into the saved output folder, named by the saved pattern if there is one, never\n"
+    "over an existing file, and names each file it could not convert or left out on standard\n"
+    "error. When every file was converted the program ends with exit status 0; otherwise\n"
+    "with 1, once the window with the report is closed (at once on the offscreen and minimal\n"
+    "platforms). SIGINT, SIGTERM and SIGHUP stop the run and end it.\n"
     "\n"
     "  --screenshot PATH  save a picture of the dialog to PATH (PNG) once it is shown, or after\n"
     "                     converting the files given, and end\n"
@@ -80,8 +82,9 @@ int runDialog(int& argc, char* argv[], const Options& options, int& endingSignal
     app.setQuitOnLastWindowClosed(false);
     int status = 0;
     QObject::connect(&dialog, &QDialog::finished, &app, [&] { QCoreApplication::exit(status); });
-    QObject::connect(&dialog, &MainDialog::reported,
-                     [](const QString& line) { std::fprintf(stderr, "tunepress: %s\n", qPrintable(line)); });
+    QObject::connect(&dialog, &MainDialog::reported, [](const QString& line) {
+        std::fprintf(stderr, "tunepress: %s\n", nativePath(line).constData());
+    });
     if (options.screenshot.isEmpty()) {
         // A file not converted keeps the window and its report up until the reader closes it.
         QObject::connect(&dialog, &MainDialog::endRequested, &app, [&](int ended) {
@@ -131,7 +134,7 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (optionsEnded) {
-            options.files << QString::fromLocal8Bit(argument);
+            options.files << pathFromNative(argument);
             continue;
         }
         if (argument == "--") {
@@ -153,7 +156,7 @@ int main(int argc, char* argv[]) {
         } else if (argument.size() > 1 && argument[0] == '-') {
             return refuse("unknown option " + argument);
         } else {
-            options.files << QString::fromLocal8Bit(argument);
+            options.files << pathFromNative(argument);
         }
     }
 

@@ -1,9 +1,8 @@
 #include "outputs.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <unistd.h>
@@ -13,6 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+
+#include "native_path.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -24,20 +27,60 @@ QString comparable(const QString& path) { return QDir::cleanPath(QFileInfo(path)
 
 // A link that leads nowhere still takes the name.
 bool nameTaken(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    std::error_code error;
+    return fs::exists(fs::symlink_status(filesystemPath(path), error));
 }
 
-// "song.wav" -> "song (2).wav", "song (3).wav", ..: the first one that is free.
-QString numberedName(const QString& output, const QSet<QString>& planned) {
+// "song.wav" -> "song (2).wav", "song (3).wav", ..: the first one that is free, counting on
+// from `number`, the last one given to the name (a number passed over stays taken).
+QString numberedName(const QString& output, const QSet<QString>& planned, int& number) {
     const QString base = output.chopped(QStringLiteral(".wav").size());
-    for (int number = 2;; ++number) {
+    for (number = std::max(number + 1, 2);; ++number) {
         const QString candidate = base + QStringLiteral(" (%1).wav").arg(number);
         if (!nameTaken(candidate) && !planned.contains(comparable(candidate))) return candidate;
     }
 }
 
+QString joined(const QString& folder, const QString& name) {
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
+
+// "Album/01 - Intro.mp3" -> "Album/01 - Intro": the name up to its last dot.
+QString withoutExtension(const QString& path) {
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot > path.lastIndexOf(u'/') + 1 ? path.left(dot) : path;
+}
+
+// Where the outputs of `input` go, ending in "/" (empty for the current folder): the output
+// folder, or the input's own folder when there is none.
+QString placeFor(const QString& input, const QString& folder) {
+    return joined(folder.isEmpty() ? input.left(input.lastIndexOf(u'/') + 1) : folder, QString());
+}
+
+void collectMpegFiles(const QString& folder, const QString& tree, QList<SourceFile>& found) {
+    std::error_code error;
+    for (fs::directory_iterator entry(filesystemPath(folder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        const QString name = pathFromNative(entry->path().filename().native());
+        if (name.startsWith(u'.')) continue;
+        std::error_code unknown;  // a type that cannot be told is no folder to go into
+        if (entry->is_directory(unknown)) {
+            if (!entry->is_symlink(unknown)) collectMpegFiles(joined(folder, name), joined(tree, name), found);
+        } else if (hasMpegExtension(name)) {
+            found.append({joined(folder, name), joined(tree, name)});
+        }
+    }
+    if (error) found.append({folder, tree});
+}
+
 }  // namespace
+
+const QStringList MpegExtensions{"mp1", "mp2", "mp3", "mpa", "mpg"};
+
+bool hasMpegExtension(const QString& path) {
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot > path.lastIndexOf(u'/') && MpegExtensions.contains(path.mid(dot + 1), Qt::CaseInsensitive);
+}
 
 QString lowerFirst(QString text) {
     if (!text.isEmpty()) text[0] = text[0].toLower();
@@ -45,16 +88,17 @@ QString lowerFirst(QString text) {
 }
 
 bool isSameFile(const QString& input, const QString& output) {
-    if (comparable(input) == comparable(output)) return true;
-    const QFileInfo target(output);
-    return target.exists() && target.canonicalFilePath() == QFileInfo(input).canonicalFilePath();
+    std::error_code error;
+    return comparable(input) == comparable(output) ||
+           fs::equivalent(filesystemPath(input), filesystemPath(output), error);
 }
 
-QString wavPathFor(const QString& input, const QString& folder) {
-    const QString name = QFileInfo(input).completeBaseName() + QStringLiteral(".wav");
-    if (folder.isEmpty()) return input.left(input.lastIndexOf(u'/') + 1) + name;
-    // A folder typed with its trailing "/" must not give two of them.
-    return (folder.endsWith(u'/') ? folder.chopped(1) : folder) + u'/' + name;
+SourceFile singleFile(const QString& path) { return {path, path.mid(path.lastIndexOf(u'/') + 1)}; }
+
+QString wavPathFor(const SourceFile& file, const QString& folder, const QString& taggedName) {
+    const QString place = placeFor(file.path, folder);
+    const QString name = folder.isEmpty() ? file.path.mid(place.size()) : file.treePath;
+    return place + (taggedName.isEmpty() ? withoutExtension(name) : taggedName) + QStringLiteral(".wav");
 }
 
 QString expandedFolder(const QString& folder) {
@@ -67,16 +111,17 @@ QString expandedFolder(const QString& folder) {
 std::optional<QString> prepareOutputFolder(const QString& folder) {
     const QString path = expandedFolder(folder);
     if (path.isEmpty()) return std::nullopt;
-    const QFileInfo info(path);
-    if (info.exists() && !info.isDir()) return QStringLiteral("The output folder %1 is a file").arg(path);
+    std::error_code error;
+    const fs::file_status status = fs::status(filesystemPath(path), error);
+    if (fs::exists(status) && !fs::is_directory(status))
+        return QStringLiteral("The output folder %1 is a file").arg(path);
 
     // Made here rather than with QDir::mkpath, which does not say why it failed.
-    std::error_code error;
-    std::filesystem::create_directories(info.filesystemFilePath(), error);
+    fs::create_directories(filesystemPath(path), error);
     if (error) return QStringLiteral("Cannot create the output folder %1: %2").arg(path, reason(error.value()));
 
     // Tried for real: permission bits say nothing for root or on a read-only mount.
-    QByteArray probe = QFile::encodeName(path + QStringLiteral("/.tunepress-XXXXXX"));
+    QByteArray probe = nativePath(path + QStringLiteral("/.tunepress-XXXXXX"));
     const int descriptor = ::mkstemp(probe.data());
     if (descriptor < 0) {
         const int failure = errno;
@@ -87,43 +132,30 @@ std::optional<QString> prepareOutputFolder(const QString& folder) {
     return std::nullopt;
 }
 
-QStringList mpegFilesBelow(const QString& folder) {
-    static const QStringList Extensions{"mp1", "mp2", "mp3", "mpa", "mpg"};
-    QStringList files;
-    // Without QDir::Hidden and FollowSymlinks the walk neither lists nor enters hidden
-    // entries and links to folders, so a link cannot lead it round in circles.
-    QDirIterator walk(folder, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (walk.hasNext()) {
-        const QFileInfo file(walk.next());
-        if (Extensions.contains(file.suffix(), Qt::CaseInsensitive))
-            files << QDir::cleanPath(file.absoluteFilePath());
-    }
-    std::sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
-        const int order = a.compare(b, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a < b;
-    });
-    return files;
+QList<SourceFile> mpegFilesBelow(const QString& folder) {
+    const QString top = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    QList<SourceFile> found;
+    collectMpegFiles(top, top.mid(top.lastIndexOf(u'/') + 1), found);
+    return found;
 }
 
-QList<PlannedFile> planOutputs(const QStringList& inputs, const QString& folder, const AskClash& ask) {
-    const QString outputFolder = expandedFolder(folder);
-    QList<PlannedFile> plan;
+QString shownOutput(const PlannedFile& file, const QString& folder) {
+    const QString place = placeFor(file.input, folder);
+    return file.output.startsWith(place) ? file.output.mid(place.size()) : file.output;
+}
+
+std::optional<QList<PlannedFile>> planOutputs(QList<PlannedFile> files, const AskClash& ask) {
     QSet<QString> planned;
+    QHash<QString, int> numbers;  // the last number given to each name
     std::optional<ClashAnswer> answerForAll;
-    for (const QString& input : inputs) {
-        PlannedFile file{input, wavPathFor(input, outputFolder)};
-        if (isSameFile(input, file.output)) {
+    for (PlannedFile& file : files) {
+        if (isSameFile(file.input, file.output)) {
             file.output.clear();
-            plan << file;
             continue;
         }
-        // Two inputs of the run meeting is what to tell, whether or not the name is on disk too.
-        if (planned.contains(comparable(file.output)))
-            file.clash = Clash::SameOutput;
-        else if (nameTaken(file.output))
-            file.clash = Clash::Exists;
-
-        if (file.clash != Clash::None) {
+        if (planned.contains(comparable(file.output))) {
+            file.output = numberedName(file.output, planned, numbers[comparable(file.output)]);
+        } else if (nameTaken(file.output)) {
             ClashAnswer answer;
             if (answerForAll) {
                 answer = *answerForAll;
@@ -132,11 +164,12 @@ QList<PlannedFile> planOutputs(const QStringList& inputs, const QString& folder,
                 answer = decision.answer;
                 if (decision.applyToAll) answerForAll = answer;
             }
+            if (answer == ClashAnswer::Cancel) return std::nullopt;
             if (answer == ClashAnswer::Skip) file.output.clear();
-            if (answer == ClashAnswer::KeepBoth) file.output = numberedName(file.output, planned);
+            if (answer == ClashAnswer::KeepBoth)
+                file.output = numberedName(file.output, planned, numbers[comparable(file.output)]);
         }
         if (!file.output.isEmpty()) planned.insert(comparable(file.output));
-        plan << file;
     }
-    return plan;
+    return files;
 }

@@ -10,6 +10,11 @@
 #include <functional>
 #include <optional>
 
+// The extensions of MPEG audio files, in any case: what a folder gives, what the list
+// takes and what the file chooser shows.
+extern const QStringList MpegExtensions;
+bool hasMpegExtension(const QString& path);
+
 // Error texts start with a capital; ours go in the middle of a sentence.
 QString lowerFirst(QString text);
 
@@ -17,9 +22,19 @@ QString lowerFirst(QString text);
 // onto itself would replace the source with its WAV file.
 bool isSameFile(const QString& input, const QString& output);
 
-// The WAV file that `input` is converted to: in `folder`, or beside the input when
-// `folder` is empty.
-QString wavPathFor(const QString& input, const QString& folder);
+// A file to convert and its place below the output folder: a file found in a folder keeps
+// the tree it has there, the folder's own name at its top ("Album/CD 2/01 - Intro.mp3");
+// a file given by itself has its bare name.
+struct SourceFile {
+    QString path;
+    QString treePath;
+};
+SourceFile singleFile(const QString& path);
+
+// The WAV file that `file` is converted to: below `folder` at its tree path, or beside the
+// source when `folder` is empty. A name made from tags ("Artist/Album/01 - Title") takes
+// the place of the tree path and of the file's own name.
+QString wavPathFor(const SourceFile& file, const QString& folder, const QString& taggedName = QString());
 
 // The folder as the user meant it: "~" and "~/..." stand for the home folder; blanks
 // around the name do not count.
@@ -30,38 +45,36 @@ QString expandedFolder(const QString& folder);
 // ("Cannot create the output folder /x/y: permission denied"), or nothing.
 std::optional<QString> prepareOutputFolder(const QString& folder);
 
-// The MPEG audio files (.mp1 .mp2 .mp3 .mpa .mpg, in any case) in a folder and all the
-// folders below it, sorted by path without regard to case; hidden files and folders and
-// links to folders are left out.
-QStringList mpegFilesBelow(const QString& folder);
+// The MPEG audio files in a folder and all the folders below it, in no particular order,
+// with their tree below the folder's own name; hidden files and folders and links to
+// folders are left out. A folder that cannot be read comes as a file of its own, which
+// then fails with the reason: nothing below it goes missing unsaid.
+QList<SourceFile> mpegFilesBelow(const QString& folder);
 
-// What stands in an output's way before the run.
-enum class Clash {
-    None,
-    Exists,      // a file of that name is there already
-    SameOutput,  // an earlier input of the run goes to the same name
-};
-
-enum class ClashAnswer { Overwrite, Skip, KeepBoth };
+enum class ClashAnswer { Overwrite, Skip, KeepBoth, Cancel };
 
 struct PlannedFile {
     QString input;
     QString output;  // empty: skipped
-    Clash clash = Clash::None;
 };
 
-// The question put for one clash; the answer, and whether it holds for every clash
-// after it too.
+// The question put for an output that is there before the run; the answer, and whether it
+// holds for every such output after it too.
 struct ClashDecision {
-    ClashAnswer answer = ClashAnswer::KeepBoth;
+    ClashAnswer answer = ClashAnswer::Skip;
     bool applyToAll = false;
 };
 using AskClash = std::function<ClashDecision(const PlannedFile& file)>;
 
-// The outputs of `inputs` in their order. Each clash is put to `ask` (once more only
-// until an answer is given for all): Overwrite keeps the name (for two inputs of the
-// run, the later one's WAV is what stays), Skip leaves the output empty, KeepBoth gives
-// the first free numbered name, "song (2).wav", "song (3).wav", .., free both on disk and
-// among the outputs planned before it. An input converted onto itself is never planned
-// for: it is skipped without a question.
-QList<PlannedFile> planOutputs(const QStringList& inputs, const QString& folder, const AskClash& ask);
+// The output as its row shows it: below the output folder ("Album/01 - Intro.wav"), or
+// beside its source when `folder` is empty.
+QString shownOutput(const PlannedFile& file, const QString& folder);
+
+// The outputs of `files`, each given with the output it would have, in their order. An
+// output that is there already is put to `ask` (once more only until an answer is given
+// for all): Overwrite keeps the name, Skip leaves the output empty, KeepBoth gives the
+// first free numbered name, "song (2).wav", "song (3).wav", .., free both on disk and among
+// the outputs planned before it, and Cancel plans nothing. An output that an earlier input
+// of the run has is numbered so without a question: no file of a run replaces another. An
+// input converted onto itself is skipped without a question.
+std::optional<QList<PlannedFile>> planOutputs(QList<PlannedFile> files, const AskClash& ask);

@@ -1,7 +1,5 @@
 #include "part_file.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -10,11 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <set>
 #include <string>
 
+#include "native_path.h"
 #include "outputs.h"
 
 namespace {
@@ -51,7 +51,7 @@ int lockFolder(int descriptor, int operation) {
 }  // namespace
 
 FolderLock::FolderLock(const QString& folder, Kind kind)
-    : m_descriptor(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    : m_descriptor(::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     m_held = m_descriptor >= 0 && lockFolder(m_descriptor, kind == Shared ? LOCK_SH : LOCK_EX | LOCK_NB) == 0;
 }
 
@@ -71,19 +71,21 @@ PartFile::PartFile(const QString& target)
     // guard for files rewritten in place): every job would wait on the disk at its end.
     for (;;) {
         const QString candidate = folder + PartPrefix + randomLetters() + PartSuffix;
-        QFile file(candidate);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const QByteArray name = nativePath(candidate);
+        const int descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0) {
+            ::close(descriptor);
             m_path = candidate;
             {
                 const std::lock_guard locker(openParts().lock);
-                openParts().paths.insert(QFile::encodeName(m_path).toStdString());
+                openParts().paths.insert(name.toStdString());
             }
-            file.remove();
+            ::unlink(name.constData());
             return;
         }
         // Only a name that is taken is worth another try.
-        if (!QFileInfo::exists(candidate)) {
-            m_error = lowerFirst(file.errorString());
+        if (errno != EEXIST) {
+            m_error = lowerFirst(QString::fromLocal8Bit(std::strerror(errno)));
             return;
         }
     }
@@ -91,14 +93,14 @@ PartFile::PartFile(const QString& target)
 
 PartFile::~PartFile() {
     if (m_path.isEmpty()) return;
-    QFile::remove(m_path);
+    ::unlink(nativePath(m_path).constData());
     forget();
 }
 
 QString PartFile::complete() {
     std::error_code error;
-    std::filesystem::rename(QFileInfo(m_path).filesystemFilePath(), QFileInfo(m_target).filesystemFilePath(), error);
-    if (error) return QString::fromStdString(error.message());
+    std::filesystem::rename(filesystemPath(m_path), filesystemPath(m_target), error);
+    if (error) return lowerFirst(QString::fromStdString(error.message()));
     forget();
     return {};
 }
@@ -112,14 +114,21 @@ void PartFile::removeOpenFiles() {
 
 void PartFile::forget() {
     const std::lock_guard locker(openParts().lock);
-    openParts().paths.erase(QFile::encodeName(m_path).toStdString());
+    openParts().paths.erase(nativePath(m_path).toStdString());
     m_path.clear();
 }
 
 void removeLeftoverParts(const QString& folder) {
     const FolderLock alone(folder, FolderLock::Exclusive);
     if (!alone.held()) return;
-    QDir files(folder);
-    const QStringList names{PartPrefix + u'*' + PartSuffix};
-    for (const QString& name : files.entryList(names, QDir::Files | QDir::Hidden | QDir::System)) files.remove(name);
+    const std::string prefix = PartPrefix.toStdString();
+    const std::string suffix = PartSuffix.toStdString();
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(filesystemPath(folder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().native();
+        std::error_code ignored;
+        if (name.starts_with(prefix) && name.ends_with(suffix) && entry->is_regular_file(ignored))
+            std::filesystem::remove(entry->path(), ignored);
+    }
 }

@@ -10,12 +10,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 #include <mutex>
 #include <optional>
 #include <utility>
 
+#include "about.h"
+#include "native_path.h"
 #include "outputs.h"
 #include "part_file.h"
 #include "run_clock.h"
@@ -97,7 +101,7 @@ QString streamText(const EngineContext* context) {
     const StreamInfo& stream = context->stream;
     // The engine gives MPEG 2.5 as version 0.
     const QByteArray version = stream.version == 0 ? QByteArray("2.5") : QByteArray::number(stream.version);
-    return QString::asprintf("MPEG %s, layer %s, %d kbps, %d hz, %s, %ld sec", version.constData(),
+    return QString::asprintf("MPEG %s, layer %s, %d kbps, %d Hz, %s, %ld sec", version.constData(),
                              Layers[stream.layer & 3], stream.bitrate, stream.frequency, Modes[stream.mode & 3],
                              static_cast<long>(context->input.duration));
 }
@@ -108,8 +112,24 @@ struct Result {
     bool engineFailed = false;
 };
 
-Result failed(const char* format, const QString& name, const char* reason = nullptr) {
-    return {FileOutcome::Failed, QString::asprintf(format, qUtf8Printable(name), reason), false};
+// `format` with the reason in place of its %s.
+Result failed(const char* format, const QString& reason = QString()) {
+    return {FileOutcome::Failed, QString::asprintf(format, qUtf8Printable(reason)), false};
+}
+
+// Why the last write of this thread's engine failed, as the file output module tells it
+// ("No space left on device"). The engine tells its notices on the thread that called it,
+// so each job hears its own.
+thread_local QString writeFailure;
+
+void keepWriteFailure(uint32_t, int32_t, int32_t, const char* message, const char* detail) {
+    if (message && detail && std::strcmp(message, "cannot write output file") == 0)
+        writeFailure = lowerFirst(QString::fromLocal8Bit(detail));
+}
+
+// The engine's own words for a failed write where it had them, else the code's name.
+QString writeReason(int32_t code) {
+    return writeFailure.isEmpty() ? QString::fromUtf8(error_name(code)) : writeFailure;
 }
 
 // What a job tells as it goes, on its own thread.
@@ -118,19 +138,24 @@ struct Reports {
     std::function<void(int percent)> progress;
 };
 
-// A context of its own for one file: the file modules, the sound device as before, and the
-// count of what is written.
+// A context of its own for one file: the file modules, the sound device as before, the
+// count of what is written, and the stream's tags carried into the WAV file, which names
+// Tunepress as the software that wrote it.
 std::optional<Result> makeEngine(Engine& engine, Written& written, bool gapless) {
+    static const QByteArray Software = QByteArray("Tunepress ") + TunepressVersion;
     EngineContext* context = nullptr;
     int32_t code = engine_create(&context);
     if (code >= 0) {
         engine.reset(context);
+        context->notify = keepWriteFailure;
         register_input_module(context, &FileInputModule);
         register_output_module(context, &FileOutputModule);
         // Registered last, the sound device is asked first, and its probe lets "wav:" names pass.
         register_output_module(context, &SoundDeviceOutputModule);
         engine_set_gapless(context, gapless ? 1 : 0);
-        code = variable_set_pointer(context, WrittenVariable, &written);
+        engine_set_tags(context, 1);
+        code = variable_set_string(context, "software", Software.constData());
+        if (code >= 0) code = variable_set_pointer(context, WrittenVariable, &written);
         if (code >= 0) code = output_filter_add(context, &CountingFilter, -1);
     }
     if (code >= 0) return std::nullopt;
@@ -152,10 +177,20 @@ int32_t decode(EngineContext* context, const std::atomic_bool& over, const Repor
     return code;
 }
 
+// Makes the folder of the WAV file when it is missing, as for a folder's tree kept below
+// the output folder; the reason when it cannot be made.
+QString makeFolderOf(const QString& output) {
+    const std::filesystem::path folder = filesystemPath(output).parent_path();
+    std::error_code error;
+    if (!folder.empty()) std::filesystem::create_directories(folder, error);
+    return error ? lowerFirst(QString::fromLocal8Bit(std::strerror(error.value()))) : QString();
+}
+
 // Converts one file; nothing when the run was over before the file was through.
 std::optional<Result> convertFile(const ConversionJob& job, bool gapless, const std::atomic_bool& over,
                                   const Reports& reports) {
-    if (isSameFile(job.input, job.output)) return failed("Cannot convert %s onto itself", job.input);
+    if (isSameFile(job.input, job.output)) return failed("Cannot convert a file onto itself");
+    writeFailure.clear();
     Engine engine;
     Written written;
     if (std::optional<Result> problem = makeEngine(engine, written, gapless)) return problem;
@@ -163,24 +198,18 @@ std::optional<Result> convertFile(const ConversionJob& job, bool gapless, const 
 
     // The input is opened first, so that a file that cannot be read creates no output. A
     // FIFO without a writer blocks here; Stop does not wait for it.
-    const QByteArray input = QFile::encodeName(job.input);
-    int32_t code = input_select(context, input.constData(), -1);
+    int32_t code = input_select(context, nativePath(job.input).constData(), -1);
     if (code >= 0) code = input_open(context);
-    if (code < 0) return failed("Cannot open input %s (%s)", job.input, error_name(code));
+    if (code < 0) return failed("Cannot open input (%s)", error_name(code));
     if (over) return std::nullopt;
 
+    if (const QString problem = makeFolderOf(job.output); !problem.isEmpty())
+        return failed("Cannot create the folder of the WAV file (%s)", problem);
     PartFile part(job.output);
-    if (part.path().isEmpty()) return failed("Cannot write %s (%s)", job.output, qUtf8Printable(part.error()));
-    const QByteArray wavName = "wav:" + QFile::encodeName(part.path());
-    code = output_select(context, wavName.constData(), -1);
-    if (code < 0) {
-        // The name the user knows, not the part file's.
-        return Result{FileOutcome::Failed,
-                      QString::asprintf("Cannot instanciate  output (%s) -output=wav:%s", error_name(code),
-                                        QFile::encodeName(job.output).constData())};
-    }
-    code = output_open(context);
-    if (code < 0) return failed("Cannot write %s (%s)", job.output, error_name(code));
+    if (part.path().isEmpty()) return failed("Cannot write the WAV file (%s)", part.error());
+    code = output_select(context, ("wav:" + nativePath(part.path())).constData(), -1);
+    if (code >= 0) code = output_open(context);
+    if (code < 0) return failed("Cannot write the WAV file (%s)", error_name(code));
     if (context->stream.changed) reports.stream(streamText(context));
 
     code = decode(context, over, reports);
@@ -193,12 +222,12 @@ std::optional<Result> convertFile(const ConversionJob& job, bool gapless, const 
     output_set_control(context, nullptr, VORTAX_COMMAND_DRAIN);
     input_close(context);
     const int32_t closed = output_close(context);
-    if (code == VORTAX_WRITE_FAILED) return failed("Cannot write %s (%s)", job.output, error_name(code));
-    if (code != VORTAX_INPUT_END) return failed("Cannot read %s (%s)", job.input, error_name(code));
-    if (!decodedAudio) return failed("No MPEG audio in %s", job.input);
+    if (code == VORTAX_WRITE_FAILED) return failed("Cannot write the WAV file (%s)", writeReason(code));
+    if (code != VORTAX_INPUT_END) return failed("Cannot read the input (%s)", error_name(code));
+    if (!decodedAudio) return failed("No MPEG audio");
     // The last bytes reach the disk only as the file closes, and a full disk shows there.
-    const QString problem = closed < 0 ? QString::fromUtf8(error_name(closed)) : part.complete();
-    if (!problem.isEmpty()) return failed("Cannot complete %s (%s)", job.output, qUtf8Printable(problem));
+    const QString problem = closed < 0 ? writeReason(closed) : part.complete();
+    if (!problem.isEmpty()) return failed("Cannot complete the WAV file (%s)", problem);
     return Result{FileOutcome::Converted, lengthText(written)};
 }
 

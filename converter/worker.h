@@ -20,12 +20,13 @@
 struct ConversionJob {
     int id = 0;
     QString input;
-    QString output;  // the WAV file; written under a temporary name and renamed when complete
+    QString output;  // the WAV file; written under a temporary name and renamed when complete, its
+                     // folder made when missing
 };
 
 enum class FileOutcome {
     Converted,  // detail: the length of the audio, "3:25"
-    Failed,     // detail: the reason in words, "No MPEG audio in /x/a.mp3"
+    Failed,     // detail: the reason in words, without the file's path: "No MPEG audio"
     Stopped,    // Stop came first: nothing of the file is left, an earlier WAV stays
 };
 Q_DECLARE_METATYPE(FileOutcome)
@@ -69,7 +70,7 @@ signals:
     void fileStarted(int id);
     // The whole percent, when it changed: the latest one each time the jobs' reports are taken.
     void fileProgress(int id, int percent);
-    // The stream line of a file: "MPEG 1, layer III, 128 kbps, 44100 hz, Jnt-Stereo, 215 sec".
+    // The stream line of a file: "MPEG 1, layer III, 128 kbps, 44100 Hz, Jnt-Stereo, 215 sec".
     void streamChanged(int id, const QString& text);
     void fileFinished(int id, FileOutcome outcome, const QString& detail);
     // The engine itself could not be set up ("Cannot init decoder (...)"), told once a run;

@@ -205,6 +205,13 @@ int32_t OutputDelete(void* instance) {
 
 int Channels(const FileOutput& output) { return output.stereo ? 2 : 1; }
 
+// The first failure to write says why (a full disk, a file too large) to the notification
+// callback; the ones after it would only repeat it.
+void WriteFailed(FileOutput& output) {
+    if (output.complete) Notify(output.context, output.id, "cannot write output file", std::strerror(errno));
+    output.complete = false;
+}
+
 // Nothing to put (the header of raw PCM) has no bytes to point at.
 bool Put(FILE* file, const void* bytes, size_t size) { return size == 0 || std::fwrite(bytes, 1, size, file) == size; }
 
@@ -265,7 +272,7 @@ void WriteFirstHeader(FileOutput& output) {
         output.tagChunks = TagChunks(output);
         const PcmHeaderBytes header = PcmHeader(output.format, UnknownLength, Channels(output), output.frequency, output.tagChunks);
         output.headerBytes = header.size();
-        if (!Put(output.file, header.data(), header.size())) output.complete = false;
+        if (!Put(output.file, header.data(), header.size())) WriteFailed(output);
     } catch (const std::bad_alloc&) {
         output.complete = false;
     }
@@ -298,7 +305,7 @@ int32_t OutputWrite(void* instance, const void* buffer, int32_t size, int32_t, i
     }
     if (size <= 0) return 0;
     if (!PutSamples(*output, buffer, static_cast<size_t>(size))) {
-        output->complete = false;
+        WriteFailed(*output);
         return 0;
     }
     output->written += static_cast<uint64_t>(size);
@@ -337,11 +344,11 @@ int32_t OutputClose(void* instance) {
     auto* output = static_cast<FileOutput*>(instance);
     if (!output->file) return VORTAX_OK;
     if (!output->headerWritten) WriteFirstHeader(*output);
-    bool ok = CountWhatReachedTheFile(*output) && output->complete;
-    ok = CompleteHeader(*output) && ok;
-    ok = (output->file == stdout ? std::fflush(stdout) : std::fclose(output->file)) == 0 && ok;
+    if (!CountWhatReachedTheFile(*output)) WriteFailed(*output);
+    if (!CompleteHeader(*output)) WriteFailed(*output);
+    if ((output->file == stdout ? std::fflush(stdout) : std::fclose(output->file)) != 0) WriteFailed(*output);
     output->file = nullptr;
-    return ok ? VORTAX_OK : VORTAX_WRITE_FAILED;
+    return output->complete ? VORTAX_OK : VORTAX_WRITE_FAILED;
 }
 
 }  // namespace

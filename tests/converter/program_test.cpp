@@ -66,7 +66,7 @@ TEST_F(ProgramTest, AFileNotConvertedIsNamedOnStandardErrorAndTheRunEndsWith1) {
     const QByteArray notes = write("notes.mp3", "Not a song, only notes.\n").toUtf8();
     run({QString(notes)});
     EXPECT_EQ(exitCode, 1);
-    EXPECT_TRUE(err.endsWith("tunepress: " + notes + ": No MPEG audio in " + notes + "\n")) << err.constData();
+    EXPECT_TRUE(err.endsWith("tunepress: " + notes + ": No MPEG audio\n")) << err.constData();
 }
 
 TEST_F(ProgramTest, AnOutputFolderThatCannotBeUsedIsNamedOnStandardErrorAndTheRunEndsWith1) {

@@ -43,6 +43,29 @@ Wav readWav(const QString& path) {
     return wav;
 }
 
+QByteArray riffChunk(const QByteArray& file, const QByteArray& id) {
+    for (qsizetype at = 12; at + 8 <= file.size();) {
+        const qsizetype size = qFromLittleEndian<quint32>(file.constData() + at + 4);
+        if (file.mid(at, 4) == id) return file.mid(at + 8, size);
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+QByteArray id3Tag(const QList<std::pair<QByteArray, QString>>& frames) {
+    const auto syncsafe = [](qsizetype size) {
+        QByteArray bytes(4, '\0');
+        for (int i = 0; i < 4; ++i) bytes[i] = char(size >> (7 * (3 - i)) & 0x7F);
+        return bytes;
+    };
+    QByteArray body;
+    for (const auto& [id, text] : frames) {
+        const QByteArray data = '\x03' + text.toUtf8();
+        body += id + syncsafe(data.size()) + QByteArray(2, '\0') + data;
+    }
+    return "ID3" + QByteArray("\x04\0\0", 3) + syncsafe(body.size()) + body;
+}
+
 bool conformanceAvailable() { return !ConformanceStreams().empty(); }
 
 ConformanceStream conformanceStream(const QString& name) {

@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <filesystem>
 
 #include "mpeg_frames.h"
 
 #include <optional>
 #include <ostream>
+#include <utility>
 
 // Readable failures for the texts the tests compare.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -50,6 +54,11 @@ struct Wav {
     QByteArray data;
 };
 Wav readWav(const QString& path);
+// The body of the first chunk `id` of a RIFF file ("LIST"); empty when there is none.
+QByteArray riffChunk(const QByteArray& file, const QByteArray& id);
+
+// An ID3v2.4 tag of UTF-8 text frames: {{"TIT2", "Intro"}, {"TRCK", "1/9"}}.
+QByteArray id3Tag(const QList<std::pair<QByteArray, QString>>& frames);
 
 // A stream of the conformance folder, as its manifest describes it.
 struct ConformanceStream {
@@ -92,6 +101,9 @@ private:
 class ConverterTest : public ::testing::Test {
 protected:
     QTemporaryDir temp;
+
+    // QTemporaryDir leaves behind a name that is not UTF-8; the file system does not.
+    void TearDown() override { std::filesystem::remove_all(temp.path().toStdString()); }
 
     QString path(const QString& name) const { return temp.filePath(name); }
     // Writes `bytes` to `name` in the test's folder and returns its path.

@@ -20,7 +20,9 @@
 #include <cstring>
 #include <numbers>
 
+#include "about.h"
 #include "file_size_limit.h"
+#include "outputs.h"
 #include "support.h"
 #include "worker.h"
 
@@ -108,9 +110,9 @@ TEST_F(ConverterSignals, EachFileEndsWithItsOutcome) {
     EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Converted);
     EXPECT_EQ(outcomeOf(0).detail, "1:03");
     EXPECT_EQ(outcomeOf(1).outcome, FileOutcome::Failed);
-    EXPECT_EQ(outcomeOf(1).detail, "No MPEG audio in " + notes);
+    EXPECT_EQ(outcomeOf(1).detail, "No MPEG audio");
     EXPECT_EQ(outcomeOf(2).outcome, FileOutcome::Failed);
-    EXPECT_EQ(outcomeOf(2).detail, "Cannot open input " + missing + " (no such file)");
+    EXPECT_EQ(outcomeOf(2).detail, "Cannot open input (no such file)");
     EXPECT_EQ(log.last(), "finished");
     EXPECT_EQ(runsFinished, 1);
     EXPECT_EQ(filesHere(), QStringList({"notes.mp3", "song.mp2", "song.wav"}));
@@ -136,15 +138,15 @@ TEST_F(ConverterSignals, TheStreamLineFollowsTheStreamFromFrameToFrame) {
     mono.fields.mode = 3;
     ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(10) + mono.frames(10)), path("a.wav"))}));
     ASSERT_GE(streams.size(), 2);
-    EXPECT_EQ(streams.first(), "MPEG 1, layer II, 64 kbps, 48000 hz, Stereo, 0 sec");
-    EXPECT_EQ(streams.last(), "MPEG 1, layer II, 64 kbps, 48000 hz, Mono, 0 sec");
+    EXPECT_EQ(streams.first(), "MPEG 1, layer II, 64 kbps, 48000 Hz, Stereo, 0 sec");
+    EXPECT_EQ(streams.last(), "MPEG 1, layer II, 64 kbps, 48000 Hz, Mono, 0 sec");
 }
 
 TEST_F(ConverterSignals, TheStreamLineNamesMpeg25) {
     const SilentStream mpeg25{{2, 3, 4, 0, false, 3}, 576, 11025};
     ASSERT_TRUE(run({job(0, write("a.mp3", mpeg25.frames(4)), path("a.wav"))}));
     ASSERT_FALSE(streams.isEmpty());
-    EXPECT_EQ(streams.first(), "MPEG 2.5, layer III, 32 kbps, 11025 hz, Mono, 0 sec");
+    EXPECT_EQ(streams.first(), "MPEG 2.5, layer III, 32 kbps, 11025 Hz, Mono, 0 sec");
 }
 
 TEST_F(ConverterSignals, FilesAddedDuringARunAreConvertedInTheSameRun) {
@@ -259,16 +261,17 @@ TEST_F(ConverterSignals, AFileIsNeverConvertedOntoItself) {
     const QString file = write("a.mp2", frames);
     ASSERT_TRUE(run({job(0, file, file)}));
     EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
-    EXPECT_EQ(outcomeOf(0).detail, "Cannot convert " + file + " onto itself");
+    EXPECT_EQ(outcomeOf(0).detail, "Cannot convert a file onto itself");
     EXPECT_EQ(read(file), frames);
 }
 
-TEST_F(ConverterSignals, AFolderThatTakesNoFileIsNamed) {
-    const QString output = path("missing/a.wav");
-    ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(4)), output)}));
+TEST_F(ConverterSignals, AFolderThatCannotBeMadeIsNamed) {
+    write("plain", "a file, not a folder");
+    ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(4)), path("plain/album/a.wav"))}));
     EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
-    EXPECT_TRUE(outcomeOf(0).detail.startsWith("Cannot write " + output + " (")) << qPrintable(outcomeOf(0).detail);
-    EXPECT_EQ(filesHere(), QStringList({"a.mp2"}));
+    EXPECT_TRUE(outcomeOf(0).detail.startsWith("Cannot create the folder of the WAV file ("))
+        << qPrintable(outcomeOf(0).detail);
+    EXPECT_EQ(filesHere(), QStringList({"a.mp2", "plain"}));
 }
 
 TEST_F(ConverterSignals, AFullDiskAtTheCloseLeavesNoWav) {
@@ -279,7 +282,8 @@ TEST_F(ConverterSignals, AFullDiskAtTheCloseLeavesNoWav) {
         ASSERT_TRUE(run({job(0, file, path("a.wav"))}));
     }
     EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
-    EXPECT_EQ(outcomeOf(0).detail, "Cannot complete " + path("a.wav") + " (write failed)");
+    // The engine's words for it: a full disk would say "no space left on device".
+    EXPECT_EQ(outcomeOf(0).detail, "Cannot complete the WAV file (" + lowerFirst(std::strerror(EFBIG)) + ")");
     EXPECT_EQ(filesHere(), QStringList({"a.mp3"}));
 }
 
@@ -289,7 +293,7 @@ TEST_F(ConverterSignals, AWavThatCannotTakeItsNameIsReportedAndLeavesNothing) {
     ASSERT_TRUE(run({job(0, file, path("a.wav"))}));
     EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
     const QString detail = outcomeOf(0).detail;
-    EXPECT_TRUE(detail.startsWith("Cannot complete " + path("a.wav") + " (")) << qPrintable(detail);
+    EXPECT_TRUE(detail.startsWith("Cannot complete the WAV file (")) << qPrintable(detail);
     EXPECT_TRUE(QDir(path("a.wav")).isEmpty());
     EXPECT_EQ(filesHere(), QStringList({"a.mp2"}));
 }
@@ -307,6 +311,15 @@ TEST_F(ConverterSignals, APartFileOfACrashedRunIsRemovedAndOneOfARunningTunepres
     ASSERT_TRUE(ran);
     EXPECT_EQ(filesHere(path("crashed")), QStringList({"a.wav"}));
     EXPECT_EQ(filesHere(path("running")), QStringList({".tunepress-bbbbbb.part", "a.wav"}));
+}
+
+TEST_F(ConverterSignals, TheWavCarriesTheTagsAndNamesTunepress) {
+    const QByteArray tag = id3Tag({{"TIT2", "Intro"}, {"TPE1", "Band"}});
+    ASSERT_TRUE(run({job(0, write("a.mp2", tag + LayerTwoStereo.frames(4)), path("a.wav"))}));
+    const QByteArray list = riffChunk(read(path("a.wav")), "LIST");
+    EXPECT_TRUE(list.startsWith("INFO")) << list.toHex().constData();
+    EXPECT_TRUE(list.contains("INAM\x06\0\0\0Intro"));
+    EXPECT_TRUE(list.contains(QByteArray("Tunepress ") + TunepressVersion));
 }
 
 // A tone of `samples` samples, one channel at 44100 Hz, as a WAV file for lame.

@@ -148,6 +148,17 @@ TEST_F(FileModuleTest, ADiskFoundFullAtCloseFailsTheClose) {
     EXPECT_EQ(output_close(context), VORTAX_WRITE_FAILED);
 }
 
+// Every write past the limit fails; the first says why, once.
+TEST_F(FileModuleTest, AFailedWriteSaysWhyOnce) {
+    ASSERT_EQ(output_select(context, ("wav:" + (folder / "full.wav").string()).c_str(), -1), 0);
+    ASSERT_EQ(output_open(context), 0);
+    const FileSizeLimit limit(70001);
+    const std::vector<int16_t> samples(100, 0x1234);
+    for (int i = 0; i < 1000; ++i) output_write(context, samples.data(), 200, 2, 1, 44100);
+    EXPECT_EQ(output_close(context), VORTAX_WRITE_FAILED);
+    EXPECT_EQ(notes, std::vector<std::string>{std::string("cannot write output file: ") + std::strerror(EFBIG)});
+}
+
 // Against the WAV file of the same stream: the header fields, and the samples big-endian.
 TEST_F(FileModuleTest, AiffAndSunFilesHoldTheWavFilesSamplesBigEndian) {
     if (!std::filesystem::exists(CONFORMANCE_DIR)) GTEST_SKIP() << "no conformance streams at " << CONFORMANCE_DIR;
