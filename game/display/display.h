@@ -23,27 +23,34 @@ struct SourceRect {
 constexpr int ScreenWidth = 800;
 constexpr int ScreenHeight = 600;
 
-// What the window tells the game. Key repeats of the system are never posted: an arrow
-// (or a game controller's D-pad or stick) goes down once and up once, with virtual-key
-// codes; Esc, Enter, Space, l and m (or a controller's buttons) are posted once per press
-// as characters. Losing the focus or being minimised is posted too.
+// What the window tells the game. A key going down (never the system's repeats) comes
+// with SDL's name for it ("Left", "A", "Keypad 4"), whether Shift was held and the
+// character it types into a name (Shift and Caps Lock as usual; 0 for none), and going up
+// with its name. A game controller's buttons come the same way under SDL's names for them
+// ("a", "start", "dpleft"), its left stick as the D-pad. What a key or button does is for
+// the game's one table of keys to say (shell/keys.cpp). Losing the focus or being
+// minimised is posted too.
 struct WindowEvent {
-    enum class Kind { KeyDown, KeyReleased, KeyPress, FocusLost, Quit };
+    enum class Kind { KeyDown, KeyReleased, FocusLost, Quit };
     Kind kind;
+    std::string name{};
+    bool button = false;
+    bool shifted = false;
     int16_t code = 0;
 };
 using EventQueue = std::vector<WindowEvent>;
 
+// The codes the key handlers take: virtual-key codes for the arrows, characters for the
+// command keys; Backspace takes back the last character of a name.
 constexpr int16_t KeyLeft = 37;
 constexpr int16_t KeyUp = 38;
 constexpr int16_t KeyRight = 39;
 constexpr int16_t KeyDown = 40;
 constexpr int16_t KeyEscape = 27;
 constexpr int16_t KeyEnter = 13;
-// Character codes of the command keys the window posts as typed text.
 constexpr int16_t KeySpace = 32;
 constexpr int16_t KeyLevel = 108;  // lower-case l only
-constexpr int16_t KeyMute = 109;   // m: sound off and on again, not part of a game
+constexpr int16_t KeyBackspace = 8;
 
 // What the game needs from the platform: the screen and the window around it.
 // Failures are thrown as GameError.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "common/game_error.h"
 #include "display/load_failure.h"
@@ -31,39 +32,30 @@ SDL_Color ColourOf(Colour colour) {
 
 using Kind = WindowEvent::Kind;
 
-std::optional<int16_t> ArrowOf(SDL_Keycode key) {
-    switch (key) {
-        case SDLK_LEFT: return KeyLeft;
-        case SDLK_UP: return KeyUp;
-        case SDLK_RIGHT: return KeyRight;
-        case SDLK_DOWN: return KeyDown;
-        default: return std::nullopt;
-    }
-}
-
 bool IsEnter(SDL_Keycode key) { return key == SDLK_RETURN || key == SDLK_KP_ENTER; }
 
 bool TogglesFullScreen(const SDL_Keysym& key) {
     return key.sym == SDLK_F11 || (IsEnter(key.sym) && (key.mod & KMOD_ALT) != 0);
 }
 
-// A letter as it would be typed: Shift and Caps Lock each turn it to upper case.
-int16_t Letter(int16_t lower, Uint16 mod) {
-    const bool upper = ((mod & KMOD_SHIFT) != 0) != ((mod & KMOD_CAPS) != 0);
-    return static_cast<int16_t>(upper ? lower - 'a' + 'A' : lower);
-}
-
-// A key going down (not a repeat): arrows go down, the command keys are typed.
-std::optional<WindowEvent> KeyEventOf(const SDL_Keysym& key) {
-    if (const std::optional<int16_t> arrow = ArrowOf(key.sym)) return WindowEvent{Kind::KeyDown, *arrow};
+// The character a key types into a player's name: letters (Shift and Caps Lock each turn
+// them to capitals), digits, '-', '_' and '.', and Esc, Enter, Space and Backspace; 0 for
+// every other key.
+int16_t TypedCharacter(const SDL_Keysym& key) {
+    const bool shift = (key.mod & KMOD_SHIFT) != 0;
+    const auto code = static_cast<int16_t>(key.sym);
+    if (key.sym >= SDLK_a && key.sym <= SDLK_z)
+        return static_cast<int16_t>(shift != ((key.mod & KMOD_CAPS) != 0) ? code - 'a' + 'A' : code);
+    if (key.sym >= SDLK_0 && key.sym <= SDLK_9) return shift ? int16_t{0} : code;
     switch (key.sym) {
-        case SDLK_ESCAPE: return WindowEvent{Kind::KeyPress, KeyEscape};
+        case SDLK_MINUS: return shift ? '_' : '-';
+        case SDLK_PERIOD: return shift ? int16_t{0} : int16_t{'.'};
+        case SDLK_ESCAPE: return KeyEscape;
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: return WindowEvent{Kind::KeyPress, KeyEnter};
-        case SDLK_SPACE: return WindowEvent{Kind::KeyPress, KeySpace};
-        case SDLK_l: return WindowEvent{Kind::KeyPress, Letter(KeyLevel, key.mod)};
-        case SDLK_m: return WindowEvent{Kind::KeyPress, Letter(KeyMute, key.mod)};
-        default: return std::nullopt;
+        case SDLK_KP_ENTER: return KeyEnter;
+        case SDLK_SPACE: return KeySpace;
+        case SDLK_BACKSPACE: return KeyBackspace;
+        default: return 0;
     }
 }
 
@@ -77,18 +69,14 @@ std::optional<int16_t> ArrowOf(SDL_GameControllerButton button) {
     }
 }
 
-std::optional<int16_t> CommandOf(SDL_GameControllerButton button) {
-    switch (button) {
-        case SDL_CONTROLLER_BUTTON_A: return KeyEnter;
-        case SDL_CONTROLLER_BUTTON_START: return KeySpace;
-        case SDL_CONTROLLER_BUTTON_B:
-        case SDL_CONTROLLER_BUTTON_BACK: return KeyEscape;
-        case SDL_CONTROLLER_BUTTON_Y: return KeyLevel;
-        default: return std::nullopt;
-    }
-}
-
 unsigned ArrowBit(int16_t arrow) { return 1u << (arrow - KeyLeft); }
+
+// A pad's arrow, from the D-pad or the stick, goes down and up as its D-pad button.
+std::string ButtonOfArrow(int16_t arrow) {
+    constexpr SDL_GameControllerButton Buttons[] = {SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_UP,
+                                                    SDL_CONTROLLER_BUTTON_DPAD_RIGHT, SDL_CONTROLLER_BUTTON_DPAD_DOWN};
+    return SDL_GameControllerGetStringForButton(Buttons[arrow - KeyLeft]);
+}
 
 // The stick points somewhere once it is pushed past 45 % of its travel and lets go only
 // below 35 %, so a stick resting near the dead zone's edge does not chatter. It keeps its
@@ -119,6 +107,21 @@ std::string WithNewLines(const std::string& text) {
     return lines;
 }
 
+// An OpenGL that draws on the processor (Mesa's llvmpipe and softpipe, as on a virtual X
+// server or a machine without a graphics driver) costs a few times what SDL's own
+// blitter does for one picture a frame.
+bool RasterisesOnTheProcessor(SDL_Renderer* renderer) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || std::string_view(info.name).substr(0, 6) != "opengl") return false;
+    using GetString = const unsigned char* (*)(unsigned);
+    constexpr unsigned GlRenderer = 0x1F01;
+    const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = getString ? getString(GlRenderer) : nullptr;
+    if (!name) return false;
+    const std::string_view drawer = reinterpret_cast<const char*>(name);
+    return drawer.find("llvmpipe") != drawer.npos || drawer.find("softpipe") != drawer.npos;
+}
+
 }  // namespace
 
 std::string FindFont() {
@@ -131,22 +134,47 @@ std::string FindFont() {
     return {};
 }
 
-SharpScale SharpScaleFor(int outputWidth, int outputHeight) {
+SharpScale SharpScaleFor(int outputWidth, int outputHeight, bool pixelPerfect) {
     SharpScale scale;
-    scale.factor = std::max(1, std::min(outputWidth / ScreenWidth, outputHeight / ScreenHeight));
-    if (outputWidth * ScreenHeight >= outputHeight * ScreenWidth) {
-        scale.rect.h = outputHeight;
-        scale.rect.w = outputHeight * ScreenWidth / ScreenHeight;
+    const int fits = std::min(outputWidth / ScreenWidth, outputHeight / ScreenHeight);
+    if (pixelPerfect && fits >= 1) {
+        scale.factor = fits;
+        scale.rect.w = ScreenWidth * fits;
+        scale.rect.h = ScreenHeight * fits;
     } else {
-        scale.rect.w = outputWidth;
-        scale.rect.h = outputWidth * ScreenHeight / ScreenWidth;
+        if (outputWidth * ScreenHeight >= outputHeight * ScreenWidth) {
+            scale.rect.h = outputHeight;
+            scale.rect.w = outputHeight * ScreenWidth / ScreenHeight;
+        } else {
+            scale.rect.w = outputWidth;
+            scale.rect.h = outputWidth * ScreenHeight / ScreenWidth;
+        }
+        const int across = (scale.rect.w + ScreenWidth - 1) / ScreenWidth;
+        const int down = (scale.rect.h + ScreenHeight - 1) / ScreenHeight;
+        scale.factor = std::max({1, across, down});
     }
     scale.rect.x = (outputWidth - scale.rect.w) / 2;
     scale.rect.y = (outputHeight - scale.rect.h) / 2;
     return scale;
 }
 
-SdlScreen::SdlScreen(ScreenOptions options) : options_(std::move(options)) {}
+std::optional<std::string> MissingDisplay() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return std::string(SDL_GetError());
+    const std::string driver = SDL_GetCurrentVideoDriver();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (driver != "offscreen" && driver != "dummy" && driver != "evdev") return std::nullopt;
+    // SDL_VIDEODRIVER may list several drivers, separated by commas.
+    const char* hint = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    for (std::string_view asked = hint ? hint : ""; !asked.empty();) {
+        const std::string_view name = asked.substr(0, asked.find(','));
+        if (name.size() == driver.size() && SDL_strncasecmp(name.data(), driver.c_str(), name.size()) == 0)
+            return std::nullopt;
+        asked.remove_prefix(std::min(name.size() + 1, asked.size()));
+    }
+    return "SDL found none and fell back to its " + driver + " video driver, which shows nothing";
+}
+
+SdlScreen::SdlScreen(ScreenOptions options) : options_(std::move(options)), pixelPerfect_(options_.pixelPerfect) {}
 
 SdlScreen::~SdlScreen() { Close(); }
 
@@ -155,13 +183,24 @@ void SdlScreen::Open() {
     window_ = SDL_CreateWindow(Caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ScreenWidth, ScreenHeight,
                                SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!window_) Fail(DisplayFailure, "cannot open the window");
-    if (!options_.windowed) SetFullScreen(true);
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
+    if (renderer_ && RasterisesOnTheProcessor(renderer_)) {
+        SDL_DestroyRenderer(renderer_);
+        renderer_ = nullptr;
+    }
+    if (!renderer_) {
+        // Straight into the window, not through OpenGL once more.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
+    }
     if (!renderer_) Fail(DisplayFailure, "cannot draw into the window");
+    // After the renderer: an OpenGL one makes the window anew, where it was first put.
+    if (!options_.windowed) SetFullScreen(true);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
     back_ = SDL_CreateRGBSurfaceWithFormat(0, ScreenWidth, ScreenHeight, 32, SDL_PIXELFORMAT_ARGB8888);
     if (!texture_ || !back_) Fail(DisplayFailure, "cannot create the back buffer");
+    // The picture is opaque: copied over the black, not blended with it.
+    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     // Keys are read as keys: text input cannot tell the system's repeats from presses.
     SDL_StopTextInput();
     // The game plays from the keyboard when controllers cannot be had.
@@ -191,6 +230,7 @@ void SdlScreen::Close() {
     if (upscaled_) SDL_DestroyTexture(upscaled_);
     upscaled_ = nullptr;
     upscaledFactor_ = 0;
+    upscaledFresh_ = false;
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = nullptr;
     flipped_ = false;
@@ -243,6 +283,7 @@ void SdlScreen::Text(const std::string& text, int x, int y, Colour colour) {
 void SdlScreen::Flip() {
     SDL_UpdateTexture(texture_, nullptr, back_->pixels, back_->pitch);
     flipped_ = true;
+    upscaledFresh_ = false;
     Present();
 }
 
@@ -253,33 +294,48 @@ void SdlScreen::Present() {
     SDL_RenderPresent(renderer_);
 }
 
-// Sharp bilinear: the whole-number part of the scale with nearest sampling keeps every
-// pixel the same size; only the rest is filtered, which blends just the pixels' edges.
 void SdlScreen::Render() {
     int width = 0, height = 0;
     SDL_GetRendererOutputSize(renderer_, &width, &height);
-    scale_ = SharpScaleFor(width, height);
-    if (scale_.factor != upscaledFactor_ && scale_.factor > 1) {
+    scale_ = SharpScaleFor(width, height, pixelPerfect_);
+    SDL_Texture* shown = Prescaled();
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, SDL_ALPHA_OPAQUE);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, shown, nullptr, &scale_.rect);
+}
+
+// Sharp bilinear: the back buffer blown up by a whole factor with nearest sampling keeps
+// every pixel the same size; the last pass smooths it down to the exact size, which
+// blends just the pixels' edges. A picture at a whole factor needs no second pass, and
+// the blown-up one is made once a flip, however often it is shown.
+SDL_Texture* SdlScreen::Prescaled() {
+    const bool whole = scale_.rect.w == ScreenWidth * scale_.factor && scale_.rect.h == ScreenHeight * scale_.factor;
+    if (whole || scale_.factor == 1) {
+        SDL_SetTextureScaleMode(texture_, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+        return texture_;
+    }
+    if (scale_.factor != upscaledFactor_) {
         if (upscaled_) SDL_DestroyTexture(upscaled_);
         upscaled_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
                                       ScreenWidth * scale_.factor, ScreenHeight * scale_.factor);
         upscaledFactor_ = upscaled_ ? scale_.factor : 0;
-        if (upscaled_) SDL_SetTextureScaleMode(upscaled_, SDL_ScaleModeLinear);
+        upscaledFresh_ = false;
+        if (upscaled_) {
+            SDL_SetTextureScaleMode(upscaled_, SDL_ScaleModeLinear);
+            SDL_SetTextureBlendMode(upscaled_, SDL_BLENDMODE_NONE);
+        }
     }
-    SDL_Texture* shown = texture_;
-    if (scale_.factor > 1 && upscaledFactor_ == scale_.factor && SDL_SetRenderTarget(renderer_, upscaled_) == 0) {
+    if (upscaled_ && !upscaledFresh_ && SDL_SetRenderTarget(renderer_, upscaled_) == 0) {
         SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
         SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
         SDL_SetRenderTarget(renderer_, nullptr);
-        shown = upscaled_;
-    } else {
-        // Too large a texture for the renderer, or a smaller output: plain smoothing.
-        scale_.factor = 1;
-        SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
+        upscaledFresh_ = true;
     }
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, SDL_ALPHA_OPAQUE);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, shown, nullptr, &scale_.rect);
+    if (upscaledFresh_) return upscaled_;
+    // Too large a texture for the renderer: plain smoothing.
+    scale_.factor = 1;
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
+    return texture_;
 }
 
 SDL_Surface* SdlScreen::ReadScreen() {
@@ -303,6 +359,12 @@ void SdlScreen::SetFullScreen(bool full) {
         windowedMaximised_ = (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0;
         SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
         SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+        // The position is the picture's, but a window manager puts its frame there.
+        int top = 0, left = 0;
+        if (SDL_GetWindowBordersSize(window_, &top, &left, nullptr, nullptr) == 0) {
+            windowed_.x -= left;
+            windowed_.y -= top;
+        }
         // Without a window manager nobody else makes the window cover the screen.
         SDL_Rect bounds;
         if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &bounds) == 0) {
@@ -321,8 +383,13 @@ void SdlScreen::SetFullScreen(bool full) {
     }
 }
 
+// What the player sees, at the window's size; the back buffer where the renderer
+// cannot read back.
 void SdlScreen::SaveScreenshot(const std::string& path) {
-    if (SDL_SaveBMP(back_, path.c_str()) != 0) Fail(FileNotFound, "cannot write the screenshot " + path);
+    SDL_Surface* shown = ReadScreen();
+    const int failed = SDL_SaveBMP(shown ? shown : back_, path.c_str());
+    SDL_FreeSurface(shown);
+    if (failed != 0) Fail(FileNotFound, "cannot write the screenshot " + path);
 }
 
 uint32_t SdlScreen::Ticks() { return SDL_GetTicks(); }
@@ -340,13 +407,17 @@ void SdlScreen::PumpEvents(EventQueue& queue) {
                 if (TogglesFullScreen(event.key.keysym)) {
                     SetFullScreen(!FullScreen());
                     Present();
-                } else if (const std::optional<WindowEvent> key = KeyEventOf(event.key.keysym)) {
-                    queue.push_back(*key);
+                } else if (event.key.keysym.sym == SDLK_F10) {
+                    pixelPerfect_ = !pixelPerfect_;
+                    Present();
+                } else if (const std::string name = SDL_GetKeyName(event.key.keysym.sym); !name.empty()) {
+                    const bool shifted = (event.key.keysym.mod & KMOD_SHIFT) != 0;
+                    queue.push_back({Kind::KeyDown, name, false, shifted, TypedCharacter(event.key.keysym)});
                 }
                 break;
             case SDL_KEYUP:
-                if (const std::optional<int16_t> arrow = ArrowOf(event.key.keysym.sym))
-                    queue.push_back({Kind::KeyReleased, *arrow});
+                if (const std::string name = SDL_GetKeyName(event.key.keysym.sym); !name.empty())
+                    queue.push_back({Kind::KeyReleased, name});
                 break;
             case SDL_WINDOWEVENT:
                 switch (event.window.event) {
@@ -357,6 +428,11 @@ void SdlScreen::PumpEvents(EventQueue& queue) {
                     case SDL_WINDOWEVENT_EXPOSED: Present(); break;
                     default: break;
                 }
+                break;
+            // Some renderers lose what was drawn into textures, the blown-up picture too.
+            case SDL_RENDER_TARGETS_RESET:
+                upscaledFresh_ = false;
+                Present();
                 break;
             case SDL_CONTROLLERDEVICEADDED: OpenPad(event.cdevice.which); break;
             case SDL_CONTROLLERDEVICEREMOVED: ClosePad(event.cdevice.which, queue); break;
@@ -413,8 +489,8 @@ void SdlScreen::PadButton(const SDL_ControllerButtonEvent& button, EventQueue& q
             }
         }
         PostPadArrow(*pad, queue);
-    } else if (const std::optional<int16_t> command = CommandOf(which); command && down) {
-        queue.push_back({Kind::KeyPress, *command});
+    } else if (const char* name = SDL_GameControllerGetStringForButton(which)) {
+        queue.push_back({down ? Kind::KeyDown : Kind::KeyReleased, name, true});
     }
 }
 
@@ -436,8 +512,8 @@ void SdlScreen::PadAxis(const SDL_ControllerAxisEvent& axis, EventQueue& queue) 
 void SdlScreen::PostPadArrow(Pad& pad, EventQueue& queue) {
     const int16_t arrow = pad.dpad ? pad.dpad : pad.stick;
     if (arrow == pad.held) return;
-    if (pad.held) queue.push_back({Kind::KeyReleased, pad.held});
-    if (arrow) queue.push_back({Kind::KeyDown, arrow});
+    if (pad.held) queue.push_back({Kind::KeyReleased, ButtonOfArrow(pad.held), true});
+    if (arrow) queue.push_back({Kind::KeyDown, ButtonOfArrow(arrow), true});
     pad.held = arrow;
 }
 

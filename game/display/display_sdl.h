@@ -1,12 +1,14 @@
 // The display on SDL2: a window (full screen unless asked otherwise) showing one
 // 800 x 600 back buffer in memory, scaled to fit with its aspect kept. F11 and Alt+Enter
-// switch between full screen and the window here; the game never sees them.
+// switch between full screen and the window, F10 between sharp and pixel-perfect
+// scaling, here; the game never sees them.
 #pragma once
 
 #include <SDL.h>
 #include <SDL_ttf.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,16 +16,24 @@
 
 struct ScreenOptions {
     bool windowed = false;
+    bool pixelPerfect = false;  // whole factors only, with black borders
 };
 
-// How the back buffer fills an output: blown up `factor` times with nearest sampling,
-// then smoothed onto `rect`, the largest 4:3 rectangle that fits, centred. Whole pixels
-// stay equal in size and only their edges are blended.
+// How the back buffer fills an output, centred. Sharp: `rect` is the largest 4:3
+// rectangle that fits; the picture is blown up with nearest sampling by `factor`, the
+// smallest whole factor that covers `rect`, then smoothed down onto it, so pixels stay
+// within a pixel of one size and only their edges blend. Pixel perfect: `factor` is the
+// largest whole factor that fits and `rect` the picture at exactly that size, unfiltered,
+// with black borders; an output smaller than the picture gets the sharp fit.
 struct SharpScale {
     int factor = 1;
     SDL_Rect rect{0, 0, ScreenWidth, ScreenHeight};
 };
-SharpScale SharpScaleFor(int outputWidth, int outputHeight);
+SharpScale SharpScaleFor(int outputWidth, int outputHeight, bool pixelPerfect = false);
+
+// Why the game cannot be seen, or nothing when it can: SDL opens no display, or only
+// one of its off-screen drivers that SDL_VIDEODRIVER did not ask for.
+std::optional<std::string> MissingDisplay();
 
 class SdlScreen : public DisplayDevice {
 public:
@@ -56,6 +66,7 @@ public:
     SDL_Surface* ReadScreen();
     // The scale of the picture last put on the output.
     SharpScale Scale() const { return scale_; }
+    bool PixelPerfect() const { return pixelPerfect_; }
     bool FullScreen() const;
     SDL_Window* Window() const { return window_; }
 
@@ -75,6 +86,7 @@ private:
     void SetFullScreen(bool full);
     void Present();
     void Render();
+    SDL_Texture* Prescaled();
     void OpenPad(int deviceIndex);
     void ClosePad(SDL_JoystickID id, EventQueue& queue);
     Pad* PadOf(SDL_JoystickID id);
@@ -88,7 +100,9 @@ private:
     SDL_Texture* texture_ = nullptr;
     SDL_Texture* upscaled_ = nullptr;  // the back buffer blown up by upscaledFactor_
     int upscaledFactor_ = 0;
+    bool upscaledFresh_ = false;  // upscaled_ holds the last flip
     SharpScale scale_;
+    bool pixelPerfect_ = false;
     bool flipped_ = false;
     SDL_Rect windowed_{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, ScreenWidth, ScreenHeight};
     bool windowedMaximised_ = false;

@@ -58,10 +58,15 @@ void SdlSound::Load(Sound sound, const std::string& path) {
 void SdlSound::Play(Sound sound, bool looping) {
     const int channel = ChannelOf(sound);
     if (!chunks_[sound]) return;
-    if (Mix_Paused(channel)) {
+    const bool paused = Mix_Paused(channel) != 0;
+    if (paused && looping_[sound] == looping) {
         Mix_Resume(channel);
-    } else if (!Mix_Playing(channel)) {
+    } else if (paused || !Mix_Playing(channel)) {
+        // A looping effect stopped and asked to play once (the pause jingle while the
+        // window is away) plays once from its start instead of looping on.
+        Mix_HaltChannel(channel);
         played_[sound] = 0;
+        looping_[sound] = looping;
         Mix_PlayChannel(channel, chunks_[sound], looping ? -1 : 0);
     }
 }

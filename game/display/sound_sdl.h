@@ -17,7 +17,8 @@ public:
     void Open() override;
     void Close() override;
     void Load(Sound sound, const std::string& path) override;
-    // A stopped effect goes on from where it stopped; one that is playing goes on playing.
+    // A stopped effect goes on from where it stopped (a looping one asked to play once
+    // plays once from its start); one that is playing goes on playing.
     void Play(Sound sound, bool looping) override;
     void Stop(Sound sound) override;
 
@@ -30,5 +31,6 @@ private:
 
     std::array<Mix_Chunk*, SoundCount> chunks_{};
     std::array<std::atomic<uint32_t>, SoundCount> played_{};  // bytes mixed, across loops
+    std::array<bool, SoundCount> looping_{};
     bool open_ = false;
 };

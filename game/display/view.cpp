@@ -18,6 +18,14 @@ const std::string PausedBanner = "             S P A C E B A R   T O   R E S U M
 const std::string GameOverBanner = "         G  A  M  E     O  V  E  R";
 const std::string OutOfTimeBanner = "        O  U  T     O  F     T  I  M  E";
 
+// The band below the cave view says what the player can do next, from its left edge on
+// as the status line above it.
+constexpr int HintLeft = 32;
+constexpr int HintTop = 572;
+constexpr Colour Grey = RGB(176, 176, 176);
+const std::string PausedKeys =
+    "Arrows dig   Space resumes   Enter starts the cave again   Esc: title   m: sound   F11: full screen";
+
 void DrawAnimated(int x, int y, Picture picture) { DrawCellPicture(picture, x, y); }
 
 void RedrawCell(int16_t x, int16_t y) {
@@ -42,10 +50,12 @@ void RedrawCell(int16_t x, int16_t y) {
     }
 }
 
-std::string Padded(long value, int digits) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%0*ld", digits, value);
-    return text;
+void DrawHint(const std::string& text, Colour colour) { DrawTextAt(text, HintLeft, HintTop, colour); }
+
+void DrawFinalScore() {
+    std::string text = "Final score " + Padded(Game.Score, 6);
+    if (Game.TablePlace > 0) text += ", " + Ordinal(Game.TablePlace) + " in the best ten";
+    DrawHint(text + "   -   Esc: back to the title", White);
 }
 
 void DrawFullStatusLine() {
@@ -80,4 +90,21 @@ void DrawStatusLine() {
         DrawTextAt(OutOfTimeBanner, 200, TextTop, White);
     else
         DrawFullStatusLine();
+    if (Game.Paused)
+        DrawHint(PausedKeys, Grey);
+    else if (Game.Lives == 0)
+        DrawFinalScore();
+    else if (Game.PlayerDead)
+        DrawHint(Game.BonusCave ? "Press Enter to go on" : "Press Enter to try again", White);
+}
+
+std::string Padded(long value, int digits) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%0*ld", digits, value);
+    return text;
+}
+
+std::string Ordinal(int place) {
+    const char* suffix = place == 1 ? "st" : place == 2 ? "nd" : place == 3 ? "rd" : "th";
+    return std::to_string(place) + suffix;
 }

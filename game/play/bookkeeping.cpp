@@ -66,6 +66,8 @@ void StartCave() {
     if (Game.BonusCave) ++Game.CaveNumber;
     LoadCave(Game.CaveNumber);
     PlaceView();
+    // A cave that needs no jewels has its exit open from the start.
+    if (Game.JewelsNeeded == 0) OpenExit();
     Game.BirthCounter = 0;
     Game.ClockRunning = True;
     Game.AmoebaTicks = 0;
@@ -131,6 +133,15 @@ void ExpireEnchantedWall() {
                 Game.Cave(x, y) = BrickWall;
                 DrawCell(x, y, BrickWall);
             }
+}
+
+void QuietWhileAway() {
+    if (!Game.InGame) return;
+    StopSound(SndBonus2);
+    if (Game.Paused) {
+        StopSound(SndInfo);
+        PlaySound(SndInfo);
+    }
 }
 
 void KeepHighScore() {

@@ -22,6 +22,10 @@ void ClockTick();
 // Every enchanted-wall cell becomes plain brick.
 void ExpireEnchantedWall();
 
+// The window went to the background: the bonus cave's music stops (a resume brings it
+// back) and the pause jingle sounds once instead of looping until the player is back.
+void QuietWhileAway();
+
 void KeepHighScore();
 
 // Every cell of the cave becomes empty.

@@ -1,7 +1,9 @@
 #include "play/cave_file.h"
 
 #include <array>
+#include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "cave/grid.h"
 #include "shell/parse.h"
@@ -24,6 +26,7 @@ struct Setting {
     int value;
     int low;
     int high;
+    bool given = false;  // once only: a second value would silently win over the first
 };
 
 using Settings = std::array<Setting, 6>;
@@ -41,6 +44,8 @@ std::optional<Fault> ParseNumbers(const std::string& text, int line, Settings& s
         const Word& name = words[i];
         Setting* setting = Named(settings, name.text);
         if (!setting) return Fault{line, name.column, "unknown setting " + Quoted(name.text)};
+        if (std::exchange(setting->given, true))
+            return Fault{line, name.column, "setting '" + name.text + "' is given twice"};
         if (i + 1 == words.size() || !IsDecimal(words[i + 1].text))
             return Fault{line, name.column, "setting '" + name.text + "' needs a whole number"};
         const Word& number = words[i + 1];
@@ -116,4 +121,17 @@ std::optional<CaveDefinition> ParseCaveFile(std::istream& in, const std::string&
     cave.CaveTime = ValueOf(settings, "time");
     cave.EnchantedWallTime = ValueOf(settings, "wall");
     return cave;
+}
+
+std::string CaveFingerprint(const CaveDefinition& cave) {
+    std::string content = std::to_string(cave.JewelsNeeded) + " " + std::to_string(cave.JewelValue) + " " +
+                          std::to_string(cave.ExtraJewelValue) + " " + std::to_string(cave.CaveTime) + " " +
+                          std::to_string(cave.EnchantedWallTime) + " " + (cave.bonus ? "1" : "0") + "\n";
+    for (const std::string& row : cave.rows) content += row + "\n";
+    // FNV-1a: small, and the same on every machine and in every build.
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : content) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
 }

@@ -14,3 +14,7 @@
 // Reads a cave, named after the file; on a fault returns nothing and sets `error` to a
 // one-line message naming the line and column.
 std::optional<CaveDefinition> ParseCaveFile(std::istream& in, const std::string& name, std::string& error);
+
+// A name for the cave's content (its numbers and rows, not its comments or its file's
+// name), the same on every machine: 16 hexadecimal digits. The cave's scores go by it.
+std::string CaveFingerprint(const CaveDefinition& cave);

@@ -22,6 +22,7 @@ struct GameState {
     int16_t Lives = 0;
     int32_t Score = 0;
     int32_t HighScore = 0;
+    int16_t TablePlace = 0;  // the place the game just ended took in the scores, 0: none
     int16_t CaveNumber = 0;
     int16_t StartLevel = 1;
     Flag ClockRunning = False;

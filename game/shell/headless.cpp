@@ -57,11 +57,12 @@ void PrintGrid(std::ostream& out) {
     }
 }
 
-void StartHeadlessGame(int16_t cave) {
+void StartHeadlessGame(int16_t cave, int16_t startLevel) {
     UseDisplayDevice(nullptr);
     UseSoundDevice(nullptr);
     Game = GameState{};
     Game.Running = True;
+    Game.StartLevel = startLevel;
     StartNewGame(cave);
 }
 
@@ -74,6 +75,20 @@ GameRun PlayHeadless(int frames, const Replay* replay, bool stopAtExit, Recordin
     run.stopAtExit = stopAtExit;
     MainLoop(run);
     return run;
+}
+
+Replay WithHeadlessClock(int16_t cave, int16_t startLevel, const Replay& replay) {
+    const GameState onScreen = Game;
+    DisplayDevice* display = UseDisplayDevice(nullptr);
+    SoundDevice* sound = UseSoundDevice(nullptr);
+    StartHeadlessGame(cave, startLevel);
+    Recording recording;
+    PlayHeadless(replay.steps.empty() ? 0 : replay.steps.back().frame + 1, &replay, false, &recording);
+    Game = onScreen;
+    UseDisplayDevice(display);
+    UseSoundDevice(sound);
+    recording.replay.listsTicks = true;
+    return recording.replay;
 }
 
 std::optional<RunInputs> ReadRunInputs(const HeadlessOptions& options, std::string& error) {
@@ -95,7 +110,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     const int frames = options.frames >= 0 ? options.frames : (replay.steps.empty() ? 0 : replay.steps.back().frame) + 1;
 
     UseCustomCave(cave ? &*cave : nullptr);
-    StartHeadlessGame(static_cast<int16_t>(cave ? 1 : options.cave));
+    StartHeadlessGame(static_cast<int16_t>(cave ? 1 : options.cave), static_cast<int16_t>(options.startLevel));
     const GameRun run = PlayHeadless(frames, &replay, !options.continueGame);
     UseCustomCave(nullptr);
 

@@ -14,6 +14,7 @@ struct HeadlessOptions {
     int cave = 0;            // a built-in cave, or
     std::string caveFile;    // a cave of one's own
     std::string replay;      // empty: no keys
+    int startLevel = 1;      // of the title, for a new game after Esc
     int frames = -1;         // -1: up to the replay's last frame, plus one
     bool printGrid = false;
     bool continueGame = false;  // go on into the following caves, with a line for each exit
@@ -34,13 +35,18 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
 
 // A new game at `cave` (or at the cave given to UseCustomCave) at virtual time 0, with
 // no screen or sound: how headless runs, and tools that drive the game, begin.
-void StartHeadlessGame(int16_t cave);
+void StartHeadlessGame(int16_t cave, int16_t startLevel = 1);
 
 // Runs the game in Game on at virtual time for `frames` frames (0: only what is due at
 // once), with the replay's events, into the recording if one is given; returns the run
 // with what came of it.
 GameRun PlayHeadless(int frames, const Replay* replay = nullptr, bool stopAtExit = false,
                      Recording* recording = nullptr);
+
+// The replay with the clock ticks a headless run of it from a new game at `cave` gets:
+// played with them on screen, where the clock runs in real time, it goes exactly as it
+// goes headless. Leaves the game, the screen and the sound as it found them.
+Replay WithHeadlessClock(int16_t cave, int16_t startLevel, const Replay& replay);
 
 // The grid as 25 lines of 40 characters: codes 0..9 as digits, F player, J falling
 // jewel, B falling boulder, E explosion, D open exit.

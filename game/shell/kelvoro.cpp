@@ -1,8 +1,10 @@
 // The kelvoro command line.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -17,31 +19,37 @@
 #include "display/pictures.h"
 #include "display/sound.h"
 #include "display/sound_sdl.h"
+#include "play/cave_file.h"
 #include "play/caves.h"
 #include "play/state.h"
 #include "shell/headless.h"
+#include "shell/keys.h"
 #include "shell/main.h"
 #include "shell/parse.h"
 #include "shell/replay.h"
+#include "shell/scores.h"
 
 namespace {
 
 constexpr std::string_view Usage =
-    "usage: kelvoro [--windowed] [--mute] [--cave N | --cave-file PATH] [--replay PATH] [--record PATH]\n"
-    "               [--frames F --screenshot PATH]\n"
+    "usage: kelvoro [--windowed] [--pixel-perfect] [--mute] [--cave N | --cave-file PATH] [--replay PATH] [--record PATH]\n"
+    "               [--start-level L] [--frames F --screenshot PATH]\n"
     "       kelvoro --print-cave N | --help | --version\n"
     "       kelvoro --headless (--cave N | --cave-file PATH) [--replay PATH] [--frames F] [--continue]\n"
-    "               [--print-grid]\n"
+    "               [--start-level L] [--print-grid]\n"
     "\n"
     "Without --headless the game runs on screen, full screen unless --windowed; with --cave or\n"
-    "--cave-file it starts a new game at once instead of showing the title.\n"
+    "--cave-file it starts a new game at once instead of showing the title. Its keys can be\n"
+    "changed in $XDG_CONFIG_HOME/kelvoro/keys.conf (see kelvoro(6)).\n"
     "\n"
     "  --windowed        run in an 800 x 600 window (F11 or Alt+Enter switch at any time)\n"
+    "  --pixel-perfect   scale the picture by whole factors only, with black borders, instead\n"
+    "                    of sharply to the largest size that fits (F10 switches at any time)\n"
     "  --mute            start without sound (m turns it on and off during play)\n"
     "  --record PATH     record the game played, from the first new game on, as a replay\n"
     "                    (with its clock ticks) that --headless plays to the same end\n"
-    "  --screenshot PATH with --frames F (1 or more): write the picture after frame F as a BMP\n"
-    "                    file and end\n"
+    "  --screenshot PATH with --frames F (1 or more): write the picture after frame F, as the\n"
+    "                    window shows it, to a BMP file and end\n"
     "  --print-cave N    print cave N (1 to 30): its numbers, its description and its 25 rows\n"
     "  --headless        play without a window or sound, a frame every 120 ms of virtual time,\n"
     "                    and print 'frames F outcome O cave C score S lives L jewels J time T'\n"
@@ -53,6 +61,8 @@ constexpr std::string_view Usage =
     "                    (0-9, F, X, Z) with one F, one X and steel (9) all round\n"
     "  --replay PATH     keys to play: lines '<frame> <event>', events left right up down esc\n"
     "                    enter space l tick (on screen: played in real time)\n"
+    "  --start-level L   the title's start level, 1, 5, 9, 13, 17 or 21 (by default 1), where\n"
+    "                    a new game after Esc begins; a recording names the one it had\n"
     "  --frames F        frames to run (headless default: the replay's last frame plus one)\n"
     "  --continue        go on into the following caves after an exit, with an outcome line\n"
     "                    for each exit, instead of stopping at the first\n"
@@ -92,13 +102,50 @@ struct ScreenRun {
     bool mute = false;
 };
 
-// The high score of earlier games, kept where the run keeps a new one.
-void ReadHighScore(GameRun& run) {
-    run.highScoreFile = HighScorePath();
-    if (run.highScoreFile.empty()) return;
-    std::string warning;
-    Game.HighScore = LoadHighScore(run.highScoreFile, warning);
-    if (!warning.empty()) std::cerr << "kelvoro: " << warning << "\n";
+// The scores of earlier games, into which this run's games go too: the built-in caves'
+// table, or a table of the cave file's own.
+void ReadScores(GameRun& run, const std::optional<CaveDefinition>& cave) {
+    const std::string folder = ScoresFolder();
+    if (folder.empty()) return;
+    KeepScoresIn(ScoresPath(folder, cave ? CaveFingerprint(*cave) : ""));
+    run.keepScores = true;
+}
+
+// The player's keys, if keys.conf gives any; its faults are told, and the keys it gives
+// in the lines without one are used.
+void ReadKeysFile() {
+    const std::string path = KeysFilePath();
+    std::error_code ignored;
+    if (path.empty() || !std::filesystem::exists(path, ignored)) return;
+    std::string error;
+    const std::optional<std::string> text = ReadTextFile(path, error);
+    if (!text) {
+        std::cerr << "kelvoro: " << error << "\n";
+        return;
+    }
+    const auto sdlName = [](const std::string& name) -> std::string {
+        const SDL_Keycode key = SDL_GetKeyFromName(name.c_str());
+        return key == SDLK_UNKNOWN ? "" : SDL_GetKeyName(key);
+    };
+    for (const std::string& fault : UseKeysFile(*text, path, sdlName)) std::cerr << "kelvoro: " << fault << "\n";
+}
+
+// MissingDisplay, with standard error shut meanwhile: libraries SDL tries on the way
+// (Wayland's client, for one) write complaints of their own, which the one line the
+// player gets says better.
+std::optional<std::string> MissingDisplayQuietly() {
+    std::fflush(stderr);
+    const int kept = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (kept >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+    std::optional<std::string> missing = MissingDisplay();
+    std::fflush(stderr);
+    if (kept >= 0) {
+        dup2(kept, STDERR_FILENO);
+        close(kept);
+    }
+    return missing;
 }
 
 // The game on screen: start-up, the title (or a new game at once), the main loop.
@@ -106,6 +153,11 @@ int RunOnScreen(const HeadlessOptions& options, const ScreenRun& screenRun) {
     std::string error;
     const std::optional<RunInputs> inputs = ReadRunInputs(options, error);
     if (!inputs) return Fail(error);
+    // Without a display there is no game: said in one line, before anything is read or kept.
+    if (const std::optional<std::string> missing = MissingDisplayQuietly()) {
+        std::cerr << "kelvoro: no display to show the game on: " << *missing << "\n";
+        return 1;
+    }
     if (inputs->cave) UseCustomCave(&*inputs->cave);
     Recording recording;
     recording.caveFile = options.caveFile;
@@ -115,15 +167,16 @@ int RunOnScreen(const HeadlessOptions& options, const ScreenRun& screenRun) {
     run.frames = options.frames;
     run.screenshot = screenRun.screenshot;
     // A replay or a screenshot run shows a game, and keeps no score of it.
-    if (!run.replay && run.screenshot.empty()) ReadHighScore(run);
+    if (!run.replay && run.screenshot.empty()) ReadScores(run, inputs->cave);
     SetSoundMuted(screenRun.mute);
+    ReadKeysFile();
 
     SdlScreen screen(screenRun.screen);
     SdlSound sound;
     UseDisplayDevice(&screen);
     UseSoundDevice(&sound);
     const int16_t startCave = inputs->cave ? int16_t{1} : static_cast<int16_t>(options.cave);
-    const int status = Main(run, startCave);
+    const int status = Main(run, startCave, static_cast<int16_t>(options.startLevel));
     UseSoundDevice(nullptr);
     UseDisplayDevice(nullptr);
     if (run.recording && !SaveRecording(recording, screenRun.record, error)) {
@@ -168,6 +221,10 @@ int main(int argc, char** argv) {
             int& number = option == "--cave" ? options.cave : printCave;
             if (!hasValue || !ParseWholeNumber(args[++i], number, 1, CaveCount))
                 return Fail(std::string(option) + " takes a cave number from 1 to 30");
+        } else if (option == "--start-level") {
+            int& level = options.startLevel;
+            if (!hasValue || !ParseWholeNumber(args[++i], level, 1, 21) || (level - 1) % 4 != 0)
+                return Fail("--start-level takes a start level: 1, 5, 9, 13, 17 or 21");
         } else if (option == "--frames") {
             if (!hasValue || !ParseWholeNumber(args[++i], options.frames, 0, MostFrames))
                 return Fail("--frames takes a number of frames from 0 to " + std::to_string(MostFrames));
@@ -181,6 +238,8 @@ int main(int argc, char** argv) {
             path = args[++i];
         } else if (option == "--windowed") {
             screenRun.screen.windowed = true;
+        } else if (option == "--pixel-perfect") {
+            screenRun.screen.pixelPerfect = true;
         } else if (option == "--mute") {
             screenRun.mute = true;
         } else {
@@ -196,8 +255,9 @@ int main(int argc, char** argv) {
     if (options.cave != 0 && !options.caveFile.empty()) return Fail("--cave and --cave-file go one at a time");
     if (headless) {
         if (options.cave == 0 && options.caveFile.empty()) return Fail("--headless needs --cave N or --cave-file PATH");
-        if (!screenRun.record.empty() || !screenRun.screenshot.empty() || screenRun.screen.windowed || screenRun.mute)
-            return Fail("--record, --screenshot, --windowed and --mute go with the game on screen");
+        if (!screenRun.record.empty() || !screenRun.screenshot.empty() || screenRun.screen.windowed ||
+            screenRun.screen.pixelPerfect || screenRun.mute)
+            return Fail("--record, --screenshot, --windowed, --pixel-perfect and --mute go with the game on screen");
         return RunHeadless(options, std::cout, std::cerr);
     }
     if (options.continueGame || options.printGrid) return Fail("--continue and --print-grid go with --headless");

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/game_error.h"
-#include "common/high_score.h"
 #include "display/display.h"
 #include "display/pictures.h"
 #include "display/sound.h"
@@ -17,7 +16,9 @@
 #include "play/state.h"
 #include "shell/demo.h"
 #include "shell/frame.h"
+#include "shell/headless.h"
 #include "shell/keys.h"
+#include "shell/scores.h"
 #include "shell/title.h"
 
 namespace {
@@ -31,6 +32,13 @@ struct Playback {
     size_t next = 0;
 };
 
+// A move key held down: the key or button, and the move it makes.
+struct HeldKey {
+    bool button;
+    std::string name;
+    ReplayEvent move;
+};
+
 // A run under way: the run and what the loop keeps of it between passes.
 struct Loop {
     explicit Loop(GameRun& played) : run(played), virtualNow(Game.LastFrameTick), replay{played.replay} {}
@@ -38,17 +46,17 @@ struct Loop {
     GameRun& run;
     uint32_t virtualNow;
     Playback replay;  // the run's, from its first game on
+    std::optional<Replay> timedReplay;  // the run's with the clock ticks of a headless run
     bool stopped = false;
-    // Arrows held down, the one pressed last at the back, and the frame it went down in.
-    std::vector<int16_t> held;
+    // Move keys held down, the one pressed last at the back, and the frame it went down in.
+    std::vector<HeldKey> held;
     int heldSince = 0;
     int idleFrames = 0;  // title frames without a key
     std::optional<Demo> demo;
     Playback demoPlayback;
     int demosShown = 0;
-    int32_t highScoreBeforeDemo = 0;
+    GameState beforeDemo;
     const CaveDefinition* ownCave = nullptr;  // the player's, set aside while the demo plays
-    int32_t highScoreKept = 0;
 };
 
 uint32_t Now(const Loop& loop) { return loop.run.clock == Clock::Real ? TickCount() : loop.virtualNow; }
@@ -61,9 +69,18 @@ bool ClockMayRun() { return Game.InGame && !Game.PlayerDead && Game.ClockRunning
 
 const Playback& PlaybackOf(const Loop& loop) { return loop.demo ? loop.demoPlayback : loop.replay; }
 
+// On screen the clock goes back to real time once a replay has played its last event, for
+// a player who plays on.
 bool ClockFollowsReplay(const Loop& loop) {
     const Playback& playback = PlaybackOf(loop);
-    return playback.replay && playback.replay->listsTicks;
+    if (!playback.replay || !playback.replay->listsTicks) return false;
+    return loop.run.clock == Clock::Virtual || playback.next < playback.replay->steps.size();
+}
+
+// A replay or the demo with events still to play.
+bool ReplayPlaying(const Loop& loop) {
+    const Playback& playback = PlaybackOf(loop);
+    return loop.demo || (playback.replay && playback.next < playback.replay->steps.size());
 }
 
 // A recording takes the run's own game, never the demo.
@@ -75,7 +92,17 @@ void Note(const Loop& loop, ReplayEvent event) {
 void NoteGameStart(Loop& loop) {
     if (loop.replay.start >= 0 || !Game.InGame || loop.demo) return;
     loop.replay.start = loop.run.drawn;
-    if (loop.run.recording) loop.run.recording->cave = Game.CaveNumber;
+    if (loop.run.recording) {
+        loop.run.recording->cave = Game.CaveNumber;
+        loop.run.recording->startLevel = Game.StartLevel;
+    }
+    // On screen a replay without clock ticks gets those of a headless run of it, so that it
+    // goes exactly as it goes there.
+    const Replay* replay = loop.replay.replay;
+    if (replay && !replay->listsTicks && loop.run.clock == Clock::Real) {
+        loop.timedReplay = WithHeadlessClock(Game.CaveNumber, Game.StartLevel, *replay);
+        loop.replay.replay = &*loop.timedReplay;
+    }
 }
 
 void TickClock(Loop& loop) {
@@ -125,19 +152,25 @@ void StartDemo(Loop& loop) {
         UseCustomCave(loop.ownCave);
         return;
     }
-    loop.highScoreBeforeDemo = Game.HighScore;
+    loop.beforeDemo = Game;
     loop.demoPlayback = Playback{&loop.demo->replay, loop.run.drawn};
     StartNewGame(loop.demo->cave);
 }
 
-// The demo leaves nothing behind: not its game, nor a high score, nor its cave.
+// The demo leaves nothing behind: not its game, nor a high score, nor its cave. The game
+// is as the title left it, as a recording of the player's games played again finds it.
 void EndDemo(Loop& loop) {
     UseCustomCave(loop.ownCave);
     loop.demo.reset();
     loop.demoPlayback = Playback{};
     Game.Paused = False;
     BackToTitle();
-    Game.HighScore = loop.highScoreBeforeDemo;
+    GameState title = loop.beforeDemo;
+    title.Running = Game.Running;
+    title.AnimFrame = Game.AnimFrame;
+    title.LastFrameTick = Game.LastFrameTick;
+    title.LastClockTick = Game.LastClockTick;
+    Game = std::move(title);
 }
 
 bool DemoOver(const Loop& loop) {
@@ -146,42 +179,59 @@ bool DemoOver(const Loop& loop) {
     return loop.run.drawn - loop.demoPlayback.start > last + DemoTailFrames || !Game.InGame;
 }
 
-// Held arrows move the player once a frame, from the frame after the press on; the
-// system's own key repeat never reaches the game.
-void PressArrow(Loop& loop, int16_t code) {
-    std::erase(loop.held, code);
-    loop.held.push_back(code);
+// A press moves at once. A key still down through the whole frame after that move moves
+// again with the frame after it, and from then on once a frame: a tap moves one cell
+// however it falls between two frames, and the system's own key repeat never reaches the
+// game. The key pressed last wins.
+constexpr int RepeatAfterFrames = 2;
+
+void LetGo(Loop& loop, const WindowEvent& key) {
+    std::erase_if(loop.held, [&key](const HeldKey& held) { return held.button == key.button && held.name == key.name; });
+}
+
+void PressArrow(Loop& loop, const WindowEvent& key, ReplayEvent move) {
+    LetGo(loop, key);
+    loop.held.push_back({key.button, key.name, move});
     loop.heldSince = loop.run.drawn;
 }
 
 void PlayHeldArrow(Loop& loop) {
-    if (loop.held.empty() || loop.heldSince >= loop.run.drawn) return;
-    if (const std::optional<ReplayEvent> move = EventOfKey({WindowEvent::Kind::KeyDown, loop.held.back()}))
-        Play(loop, *move);
+    if (!loop.held.empty() && loop.run.drawn - loop.heldSince >= RepeatAfterFrames) Play(loop, loop.held.back().move);
 }
 
-// Leaving the window pauses a running cave as Space would, so that it can be recorded
-// and played back like any other pause.
+// Leaving the window pauses the player's running cave as Space would, so that it can be
+// recorded and played back like any other pause. A replay or the demo plays on: its
+// events would go on into a paused cave.
 void PauseOnLeaving(Loop& loop) {
     loop.held.clear();
-    if (Game.InGame && !Game.PlayerDead && !Game.Paused && !loop.demo) Play(loop, ReplayEvent::Space);
+    if (ReplayPlaying(loop)) return;
+    if (Game.InGame && !Game.PlayerDead && !Game.Paused) Play(loop, ReplayEvent::Space);
+    QuietWhileAway();
 }
 
 void PlayWindowEvent(Loop& loop, const WindowEvent& event) {
     using Kind = WindowEvent::Kind;
     if (event.kind == Kind::Quit) Game.Running = False;
     if (event.kind == Kind::FocusLost) PauseOnLeaving(loop);
-    if (event.kind == Kind::KeyReleased) std::erase(loop.held, event.code);
-    if (event.kind != Kind::KeyDown && event.kind != Kind::KeyPress) return;
+    if (event.kind == Kind::KeyReleased) LetGo(loop, event);
+    if (event.kind != Kind::KeyDown) return;
     loop.idleFrames = 0;
     // Any key ends the demo, and does nothing else.
     if (loop.demo) {
         EndDemo(loop);
         return;
     }
-    if (event.kind == Kind::KeyPress && event.code == KeyMute) SetSoundMuted(!SoundMuted());
-    if (event.kind == Kind::KeyDown) PressArrow(loop, event.code);
-    if (const std::optional<ReplayEvent> key = EventOfKey(event)) Play(loop, *key);
+    if (TitleTakesKey(event)) return;
+    // In a cave F1 pauses and resumes as Space does; paused, the keys show below the cave.
+    if (IsHelpKey(event)) {
+        Play(loop, ReplayEvent::Space);
+        return;
+    }
+    const std::optional<ReplayEvent> key = EventOfKey(event);
+    if (key == ReplayEvent::Mute) SetSoundMuted(!SoundMuted());
+    if (!key || !IsPartOfGame(*key)) return;
+    if (IsMove(*key)) PressArrow(loop, event, *key);
+    Play(loop, *key);
 }
 
 // The window's keys first, then the held arrow once a frame, then the replay's events of
@@ -217,7 +267,7 @@ void DrawFrame(Loop& loop) {
         GameFrame();
     } else {
         StepCreditsFade();
-        DrawTitleScreen();
+        DrawTitleScreen(loop.idleFrames);
     }
     if (loop.demo) DrawDemoBanner();
     FlipScreen();
@@ -237,12 +287,9 @@ void TurnToTheDemo(Loop& loop) {
     if (++loop.idleFrames >= DemoIdleFrames) StartDemo(loop);
 }
 
-// A new high score is kept at once, so that no way of ending the program loses it.
-void KeepHighScoreFile(Loop& loop) {
-    if (loop.run.highScoreFile.empty() || loop.demo || Game.HighScore == loop.highScoreKept) return;
-    std::string error;
-    if (!SaveHighScore(loop.run.highScoreFile, Game.HighScore, error)) std::fprintf(stderr, "kelvoro: %s\n", error.c_str());
-    loop.highScoreKept = Game.HighScore;
+// A game counts as soon as it ends, so that no way of ending it or the program loses it.
+void KeepScores(const Loop& loop) {
+    if (loop.run.keepScores && !loop.demo) CountGame();
 }
 
 bool Finished(const Loop& loop) {
@@ -268,7 +315,6 @@ void WaitForNextDue(Loop& loop) {
 
 bool MainLoop(GameRun& run) {
     Loop loop(run);
-    loop.highScoreKept = Game.HighScore;
     NoteGameStart(loop);
     try {
         while (true) {
@@ -279,7 +325,7 @@ bool MainLoop(GameRun& run) {
             }
             PlayEvents(loop, drewFrame);
             TickClockIfDue(loop);
-            KeepHighScoreFile(loop);
+            KeepScores(loop);
             if (Finished(loop)) return true;
             WaitForNextDue(loop);
         }
@@ -300,12 +346,9 @@ void ShutDown() {
     ReleaseDisplay();
 }
 
-int Main(GameRun& run, int16_t startCave) {
-    if (!InitDisplay()) {
-        // The display routine has shown its own message; nothing is left to describe here.
-        ShowMessageBox(MainLoopFailure + ErrorText(0, ""));
-        return 1;
-    }
+int Main(GameRun& run, int16_t startCave, int16_t startLevel) {
+    // The display routine has shown its own message, the one a failure there gets.
+    if (!InitDisplay()) return 1;
     if (!InitSound()) return 1;
     ShowMousePointer(false);
     ClearRecordLists();
@@ -315,7 +358,7 @@ int Main(GameRun& run, int16_t startCave) {
         return 1;
     }
     Game.CreditLine = -1;
-    Game.StartLevel = 1;
+    Game.StartLevel = startLevel;
     PlayLooping(SndTheme);
     Game.Running = True;
     if (startCave != 0) StartNewGame(startCave);

@@ -38,7 +38,7 @@ struct GameRun {
     int frames = -1;                 // stop after this many frames; -1: only Esc or the window ends it
     std::string screenshot;          // the picture of the last of those frames, as a BMP file
     bool stopAtExit = false;
-    std::string highScoreFile;       // where a new high score is kept at once; empty: nowhere
+    bool keepScores = false;         // its games count in the table of scores (shell/scores.h)
 
     int drawn = 0;
     std::vector<CaveExit> exits;
@@ -46,8 +46,8 @@ struct GameRun {
 
 // Runs the whole program on the installed display and sound devices; returns the
 // process's exit status. With a start cave the game begins there at once instead of
-// waiting on the title screen.
-int Main(GameRun& run, int16_t startCave = 0);
+// waiting on the title screen; the title shows the start level given.
+int Main(GameRun& run, int16_t startCave = 0, int16_t startLevel = 1);
 
 // Draws a frame every 120 ms and ticks the cave clock every 1000 ms while it may run,
 // playing the window's keys and the replay's events in between, until the run ends.

@@ -1,15 +1,17 @@
 #include "shell/parse.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace {
 
-// Far more than any cave or recorded game; it keeps a device such as /dev/zero from
-// being read forever.
+// Far more than any cave or recorded game.
 constexpr size_t MostTextBytes = 16 << 20;
 
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
@@ -22,16 +24,34 @@ std::string Hex(unsigned char c) {
     return text;
 }
 
-// The file's bytes, up to one more than MostTextBytes.
+struct OpenFile {
+    int fd;
+    ~OpenFile() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// The file's bytes, up to one more than MostTextBytes. Only a plain file is read: a pipe
+// would hold the game up until someone writes to it, and a device never ends.
 std::optional<std::string> ReadBytes(const std::string& path, std::string& error) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    const OpenFile file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
+    const int fd = file.fd;
+    struct stat info {};
+    std::string problem = fd < 0 || ::fstat(fd, &info) != 0 ? std::strerror(errno)
+                          : S_ISDIR(info.st_mode)           ? "it is a folder"
+                          : !S_ISREG(info.st_mode)          ? "it is not a plain file (a pipe, device or socket)"
+                                                            : "";
     std::string bytes;
     char buffer[1 << 16];
-    size_t got = 0;
-    while (file && bytes.size() <= MostTextBytes && (got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        bytes.append(buffer, got);
-    if (!file || std::ferror(file.get())) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
+    while (problem.empty() && bytes.size() <= MostTextBytes) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) problem = std::strerror(errno);
+        if (got <= 0) break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    if (!problem.empty()) {
+        error = "cannot read " + path + ": " + problem;
         return std::nullopt;
     }
     return bytes;

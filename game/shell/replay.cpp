@@ -33,10 +33,15 @@ std::optional<Replay> ParseReplay(std::istream& in, const std::string& name, std
 
 bool SaveRecording(const Recording& recording, const std::string& path, std::string& error) {
     std::ofstream out(path);
-    const std::string cave = recording.caveFile.empty() ? "--cave " + std::to_string(recording.cave)
-                                                        : "--cave-file " + recording.caveFile;
-    out << "# A game of kelvoro, recorded on screen.\n"
-        << "# Play it again with: kelvoro --headless " << cave << " --replay " << path << "\n";
+    std::string cave = recording.caveFile.empty() ? "--cave " + std::to_string(recording.cave)
+                                                  : "--cave-file " + recording.caveFile;
+    if (recording.startLevel != 1) cave += " --start-level " + std::to_string(recording.startLevel);
+    // A session left on the title has no game, and nothing to play again.
+    if (recording.caveFile.empty() && recording.cave == 0)
+        out << "# A session of kelvoro, recorded on screen: no game was started in it.\n";
+    else
+        out << "# A game of kelvoro, recorded on screen.\n"
+            << "# Play it again with: kelvoro --headless " << cave << " --replay " << path << "\n";
     for (const ReplayStep& step : recording.replay.steps) out << step.frame << " " << NameOf(step.event) << "\n";
     out.close();
     if (!out) {

@@ -35,13 +35,15 @@ constexpr int LastReplayFrame = MostFrames - 1;
 std::optional<Replay> ParseReplay(std::istream& in, const std::string& name, std::string& error);
 
 // A game played on screen, written down as a replay: its first cave, the cave file it was
-// played in (if any) and every key event and clock tick from its start.
+// played in (if any), the start level the title had chosen for the games after it, and
+// every key event and clock tick from its start.
 struct Recording {
     std::string caveFile;
     int16_t cave = 0;
+    int16_t startLevel = 1;
     Replay replay;
 };
 
 // Writes the recording as a replay whose header says how to play it again: from the
-// first cave of the recorded game, or with the cave file.
+// first cave of the recorded game, or with the cave file, and with its start level.
 bool SaveRecording(const Recording& recording, const std::string& path, std::string& error);

@@ -170,6 +170,14 @@ TEST_F(BookkeepingTest, StartCaveResetsThePerStartState) {
     EXPECT_EQ(Fills(RGB(255, 255, 255)), 1);
 }
 
+TEST_F(BookkeepingTest, ACaveThatNeedsNoJewelsStartsWithItsExitOpen) {
+    LoadMap({"9999", "9F09", "9X09", "9999"}, {.need = 0});
+    UseCustomCave(&LoadedMap());
+    StartCave();
+    EXPECT_EQ(Region(4, 4), (Rows{"9999", "9F09", "9D09", "9999"}));
+    EXPECT_EQ(Game.JewelsNeeded, -1);
+}
+
 TEST_F(BookkeepingTest, DyingInABonusCaveCostsNoLifeAndMovesOn) {
     Game.CaveNumber = 5;
     StartCave();

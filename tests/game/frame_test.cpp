@@ -1,21 +1,30 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "cave_builder.h"
 #include "display/view.h"
 #include "play/state.h"
 #include "shell/frame.h"
 #include "shell/keys.h"
+#include "shell/scores.h"
+#include "shell/title.h"
 
 namespace {
 
-// The texts of the last frame, as "text x,y colour".
-std::vector<std::string> Texts() {
+// The texts of the last frame, as "text x,y colour"; with a y, only those at that height.
+std::vector<std::string> Texts(int y = -1) {
     std::vector<std::string> texts;
     for (const std::string& call : TestDisplay().log)
-        if (call.rfind("Text ", 0) == 0) texts.push_back(call.substr(5));
+        if (call.rfind("Text ", 0) == 0 && (y < 0 || call.find("," + std::to_string(y) + " ") != std::string::npos))
+            texts.push_back(call.substr(5));
     return texts;
+}
+
+// Whether a text of the last frame begins so.
+bool Shows(const std::string& start) {
+    return std::ranges::any_of(Texts(), [&](const std::string& text) { return text.starts_with(start); });
 }
 
 std::string White(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 16777215"; }
@@ -65,7 +74,7 @@ TEST(FrameTest, OneBannerReplacesTheStatusLineInOrder) {
     Game.BirthCounter = 2;
     Game.CaveTime = 0;
     GameFrame();
-    EXPECT_EQ(Texts(), (std::vector<std::string>{White("             S P A C E B A R   T O   R E S U M E", 200)}));
+    EXPECT_EQ(Texts(5), (std::vector<std::string>{White("             S P A C E B A R   T O   R E S U M E", 200)}));
 
     const std::vector<std::string> banners{White("         G  A  M  E     O  V  E  R", 200), Red("a test cave", 32),
                                            White("        O  U  T     O  F     T  I  M  E", 200)};
@@ -73,12 +82,72 @@ TEST(FrameTest, OneBannerReplacesTheStatusLineInOrder) {
     for (const std::string& banner : banners) {
         TestDisplay().log.clear();
         GameFrame();
-        EXPECT_EQ(Texts(), std::vector<std::string>{banner});
+        EXPECT_EQ(Texts(5), std::vector<std::string>{banner});
         if (Game.Lives == 0)
             Game.Lives = 1;
         else
             Game.BirthCounter = -1;
     }
+}
+
+// Under the cave the game says what the player can do next.
+TEST(FrameTest, UnderTheCaveTheGameSaysWhatToDoNext) {
+    const std::tuple<Flag, Flag, int16_t, int16_t, bool, std::string> cases[] = {  // paused, dead, lives, place, bonus
+        {True, False, 3, 0, false, "Arrows dig   Space resumes"},
+        {False, True, 2, 0, false, "Press Enter to try again"},
+        {False, True, 2, 0, true, "Press Enter to go on"},
+        {False, True, 0, 3, false, "Final score 001234, 3rd in the best ten   -   Esc: back to the title"},
+        {False, True, 0, 0, false, "Final score 001234   -   Esc: back to the title"},
+        {False, False, 3, 0, false, ""},
+    };
+    for (const auto& [paused, dead, lives, place, bonus, says] : cases) {
+        LoadMap(Room, {.bonus = bonus});
+        Game.Paused = paused;
+        Game.PlayerDead = dead;
+        Game.Lives = lives;
+        Game.TablePlace = place;
+        Game.Score = 1234;
+        GameFrame();
+        const std::vector<std::string> below = Texts(572);
+        EXPECT_EQ(below.size(), says.empty() ? 0u : 1u) << says;
+        for (const std::string& text : below) EXPECT_EQ(text.rfind(says + " ", 0), 0u) << text;
+    }
+}
+
+// The title says how to start, asks the name of a player who made the best ten, and
+// shows the table; without sound it says so first.
+TEST(TitleTest, TheTitleSaysWhatToDo) {
+    LoadMap(Room);
+    Game = GameState{};
+    Scores = ScoreBook{};
+    Game.StartLevel = 5;
+    DrawTitleScreen();
+    EXPECT_TRUE(Shows("Press Enter to start at level 5 "));
+
+    Scores.table = {{1234, 7, "2026-05-01", "ada"}};
+    Scores.entered = Scores.table[0];
+    Scores.askingName = true;
+    Scores.name = "bo";
+    Game.TablePlace = 1;
+    TestDisplay().log.clear();
+    DrawTitleScreen();
+    for (const char* shown : {"0001234 points: 1st place in the best ten! ", "Your name: bo_ "}) EXPECT_TRUE(Shows(shown)) << shown;
+    EXPECT_FALSE(Shows("Press Enter"));
+
+    Scores.askingName = false;
+    Scores.file = "kept";
+    TestDisplay().log.clear();
+    DrawTitleScreen(TableIdleFrames);
+    for (const char* shown : {"The best ten ", "ada ", "0001234 ", "cave 7 ", "2026-05-01 "}) EXPECT_TRUE(Shows(shown)) << shown;
+    Scores = ScoreBook{};
+
+    TestSound().failingOpen = "no device";
+    InitSound();
+    Game.CreditLine = -1;
+    TestDisplay().log.clear();
+    DrawTitleScreen();
+    EXPECT_TRUE(Shows("No sound device could be opened"));
+    ReleaseSound();
 }
 
 TEST(FrameTest, WhilePausedTheCaveStandsStillAndThePlayerCyclesHisPoses) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "play/cave_file.h"
@@ -114,6 +115,7 @@ TEST_F(HeadlessTest, FaultsInACaveFileNameTheirLineAndColumn) {
         std::string error;
     } cases[] = {
         {CaveText("need 3 speed 4", Corridor), ":2:8: unknown setting 'speed'"},
+        {CaveText("need 3 time 9 need 4", Corridor), ":2:15: setting 'need' is given twice"},
         {CaveText("need many", Corridor), ":2:1: setting 'need' needs a whole number"},
         {CaveText("need -1", Corridor), ":2:6: need -1 is outside 0 to 999"},
         {CaveText("value 5 time 0", Corridor), ":2:14: time 0 is outside 1 to 999"},
@@ -163,10 +165,14 @@ TEST_F(HeadlessTest, AByteOrderMarkAndCrlfLineEndsAreAccepted) {
 TEST_F(HeadlessTest, WhatIsNoTextFileIsRefusedWithoutEchoingItsBytes) {
     const std::string cave = Write("corridor.cave", CaveText("", Corridor));
     const std::string binary = Write("binary.replay", std::string("36 right\n37 r\0ght\n", 19));
+    const std::string fifo = (folder / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::pair<std::string, std::string> cases[] = {
         {binary, binary + ":2:5: binary data (byte \\x00), not a text file"},
-        {folder.string(), "cannot read " + folder.string() + ": Is a directory"},
-        {"/dev/zero", "/dev/zero:1:1: binary data (byte \\x00), not a text file"},
+        {folder.string(), "cannot read " + folder.string() + ": it is a folder"},
+        {"/dev/zero", "cannot read /dev/zero: it is not a plain file (a pipe, device or socket)"},
+        // Refused at once: a pipe would wait for a writer.
+        {fifo, "cannot read " + fifo + ": it is not a plain file (a pipe, device or socket)"},
     };
     for (const auto& [path, message] : cases) {
         EXPECT_EQ(Run(FromFile(cave, path), 2), "kelvoro: " + message + "\n");

@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/high_score.h"
@@ -66,85 +68,103 @@ std::string ReadAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-TEST_F(HighScoreTest, ASavedScoreLoadsBack) {
-    const std::string path = (folder / "highscore").string();
-    std::string error;
-    ASSERT_TRUE(SaveHighScore(path, 1234, error)) << error;
-    ASSERT_TRUE(SaveHighScore(path, 999999999, error)) << error;  // replaces the first
-    EXPECT_EQ(ReadAll(path), "999999999\n");
-    std::string warning = "stale";
-    EXPECT_EQ(LoadHighScore(path, warning), 999999999);
+ScoreEntry Entry(int32_t score, const std::string& name = "nuvo") { return {score, 3, "2026-05-01", name}; }
+
+std::vector<int32_t> ScoresOf(const ScoreTable& table) {
+    std::vector<int32_t> scores;
+    for (const ScoreEntry& entry : table) scores.push_back(entry.score);
+    return scores;
+}
+
+// Two games entering their scores at the same time both count, and the table stays in order.
+TEST_F(HighScoreTest, TwoWritersAtOnceKeepEveryScoreInOrder) {
+    const std::string path = ScoresPath((folder / "state").string());
+    auto enter = [&path](int32_t first) {
+        for (int32_t score = first; score <= 10; score += 2) {
+            ScoreTable table;
+            std::string error;
+            EXPECT_GT(EnterScore(path, Entry(score * 100), table, error), 0) << error;
+        }
+    };
+    { std::jthread odd(enter, 1), even(enter, 2); }
+    std::string warning;
+    EXPECT_EQ(ScoresOf(LoadScores(path, warning)),
+              (std::vector<int32_t>{1000, 900, 800, 700, 600, 500, 400, 300, 200, 100}));
     EXPECT_EQ(warning, "");
-}
-
-TEST_F(HighScoreTest, SavingLeavesNoTemporaryFileBehind) {
+    ScoreTable table;
     std::string error;
-    ASSERT_TRUE(SaveHighScore((folder / "highscore").string(), 7, error)) << error;
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-    EXPECT_EQ(names, std::vector<std::string>{"highscore"});
+    EXPECT_EQ(EnterScore(path, Entry(50), table, error), 0);  // too low for the best ten
+    EXPECT_EQ(EnterScore(path, Entry(500, "later"), table, error), 7);  // after the equal score
+    EXPECT_EQ(table[6].name, "later");
+    EXPECT_EQ(ScoresOf(table).back(), 200);
 }
 
-TEST_F(HighScoreTest, SavingMakesTheMissingFoldersForTheOwnerOnly) {
+TEST_F(HighScoreTest, TheOldHighScoreIsCarriedOverOnce) {
+    Write("highscore", "4321\n");
+    const std::string path = (folder / "scores").string();
+    std::string warning;
+    EXPECT_EQ(ScoresOf(LoadScores(path, warning)), std::vector<int32_t>{4321});
+    Write("highscore", "99\n");
+    EXPECT_EQ(ScoresOf(LoadScores(path, warning)), std::vector<int32_t>{4321});
+    // A cave file's table starts empty.
+    EXPECT_TRUE(LoadScores(ScoresPath(folder.string(), "0123456789abcdef"), warning).empty());
+}
+
+TEST_F(HighScoreTest, LinesThatAreNoEntryAreLeftOutWithAOneLineWarning) {
+    const std::string path = Write("scores", "# comment\n700 3 2026-05-01 ada\n12 x 2026-05-01 bob\n5 1 May cy\n"
+                                             "9 1 2026-05-01 \n1000000000 1 2026-05-01 big\n800 30 2026-05-02 two words\n");
+    std::string warning;
+    const ScoreTable table = LoadScores(path, warning);
+    EXPECT_EQ(ScoresOf(table), (std::vector<int32_t>{800, 700}));
+    EXPECT_EQ(table[0].name, "two words");
+    EXPECT_EQ(warning, "ignoring part of the scores in " + path + ": line 3 is not '<score> <cave> <date> <name>'");
+    EXPECT_TRUE(LoadScores(folder.string(), warning).empty());
+    EXPECT_EQ(warning, "ignoring the scores in " + folder.string() + ": it is a folder");
+}
+
+TEST_F(HighScoreTest, WritingMakesTheMissingFoldersForTheOwnerOnlyAndLeavesNoTemporaryFile) {
     const fs::path state = folder / "state";
+    ScoreTable table;
     std::string error;
-    ASSERT_TRUE(SaveHighScore((state / "kelvoro" / "highscore").string(), 50, error)) << error;
+    ASSERT_EQ(EnterScore(ScoresPath((state / "kelvoro").string()), Entry(50), table, error), 1) << error;
     for (const fs::path& made : {state, state / "kelvoro"}) {
         struct stat info {};
         ASSERT_EQ(::stat(made.c_str(), &info), 0) << made;
         EXPECT_EQ(info.st_mode & 0777, 0700u) << made;
     }
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(state / "kelvoro")) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"scores", "scores.lock"}));
 }
 
-TEST_F(HighScoreTest, AMissingFileIsZeroWithoutAWarning) {
-    std::string warning = "stale";
-    EXPECT_EQ(LoadHighScore((folder / "none" / "highscore").string(), warning), 0);
-    EXPECT_EQ(warning, "");
-}
-
-TEST_F(HighScoreTest, ADamagedFileIsZeroWithAOneLineWarningNamingIt) {
-    const std::string damaged[] = {
-        "",     "abc\n", "12 3\n", "-5\n", "+5\n", " 5\n", "5\n\n", "5\r\n", "1000000000\n",
-        std::string("1\0", 2), "\x7f" "ELF\x02\x01", std::string(100000, '1'),
-    };
-    for (const std::string& bytes : damaged) {
-        const std::string path = Write("highscore", bytes);
-        std::string warning;
-        EXPECT_EQ(LoadHighScore(path, warning), 0) << bytes.substr(0, 20);
-        EXPECT_NE(warning.find(path), std::string::npos) << warning;
-        EXPECT_EQ(warning.find('\n'), std::string::npos) << warning;
-    }
-    std::string warning;
-    EXPECT_EQ(LoadHighScore(folder.string(), warning), 0);
-    EXPECT_EQ(warning, "ignoring the high score in " + folder.string() + ": it is a folder");
-}
-
-TEST_F(HighScoreTest, SavingIntoAFolderThatIsAFileFails) {
+TEST_F(HighScoreTest, WritingIntoAFolderThatIsAFileFails) {
     const std::string file = Write("plain", "not a folder");
+    ScoreTable table;
     std::string error;
-    EXPECT_FALSE(SaveHighScore(file + "/kelvoro/highscore", 10, error));
-    EXPECT_EQ(error, "cannot keep the high score in " + file + "/kelvoro/highscore: " + file + " is not a folder");
+    EXPECT_EQ(EnterScore(file + "/kelvoro/scores", Entry(10), table, error), -1);
+    EXPECT_EQ(error, "cannot keep the scores in " + file + "/kelvoro/scores: " + file + " is not a folder");
     EXPECT_EQ(ReadAll(file), "not a folder");
 }
 
-TEST(HighScorePathTest, LivesInXdgStateHome) {
+TEST(ScoresFolderTest, LivesInXdgStateHome) {
     ScopedEnv state("XDG_STATE_HOME", "/tmp/state");
     ScopedEnv home("HOME", "/home/player");
-    EXPECT_EQ(HighScorePath(), "/tmp/state/kelvoro/highscore");
+    EXPECT_EQ(ScoresFolder(), "/tmp/state/kelvoro");
 }
 
-TEST(HighScorePathTest, FallsBackToHomeWhenXdgStateHomeIsUnsetEmptyOrRelative) {
+TEST(ScoresFolderTest, FallsBackToHomeWhenXdgStateHomeIsUnsetEmptyOrRelative) {
     ScopedEnv home("HOME", "/home/player");
     for (const char* value : {static_cast<const char*>(nullptr), "", "state"}) {
         ScopedEnv state("XDG_STATE_HOME", value);
-        EXPECT_EQ(HighScorePath(), "/home/player/.local/state/kelvoro/highscore") << (value ? value : "unset");
+        EXPECT_EQ(ScoresFolder(), "/home/player/.local/state/kelvoro") << (value ? value : "unset");
     }
 }
 
-TEST(HighScorePathTest, WithoutAHomeNothingIsKept) {
+TEST(ScoresFolderTest, WithoutAHomeNothingIsKept) {
     ScopedEnv state("XDG_STATE_HOME", nullptr);
     ScopedEnv home("HOME", nullptr);
-    EXPECT_EQ(HighScorePath(), "");
+    EXPECT_EQ(ScoresFolder(), "");
 }
 
 }  // namespace
