@@ -22,7 +22,8 @@ constexpr const char* Devices[] = {"open failed",          "close failed",      
                                    "write failed",         "permission denied",      "no such device",
                                    "ioctl failed",         "plugin module not found", "unsupported input type",
                                    "unsupported output type", "unsupported format",  "device busy",
-                                   "no such device",       "no such file",           "input end"};
+                                   "no such device",       "no such file",           "input end",
+                                   "need more input"};
 constexpr const char* Frames[] = {"invalid frame"};
 constexpr const char* Libraries[] = {"library not found", "symbol not found"};
 constexpr const char* Variables[] = {"no such environment variable", "invalid environment variable type"};
@@ -48,5 +49,5 @@ extern "C" const char* error_name(int32_t code) {
     const int32_t index = -(code % 100);
     if (group < -static_cast<int32_t>(Groups.size()) || group == 0) return "unknown error";
     const Group& texts = Groups[static_cast<size_t>(-group - 1)];
-    return index < texts.count ? texts.texts[index] : "";
+    return index < texts.count ? texts.texts[index] : "unknown error";
 }

@@ -3,10 +3,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <span>
+#include <type_traits>
 
 #include "decode.h"
+#include "feed.h"
 #include "id3v2.h"
 #include "layer12.h"
 #include "mulaw.h"
@@ -93,11 +96,7 @@ void CloseInstance(EngineContext* context, bool input) {
 }
 
 template <typename Side>
-int32_t Select(EngineContext* context, Side& side, const char* name, int32_t id, bool input) {
-    if (!name) name = "";
-    const ModuleRecord* module =
-        FindModule(input ? context->state->inputModules : context->state->outputModules, name, id, input);
-    if (!module) return id == -1 ? (input ? VORTAX_UNSUPPORTED_INPUT : VORTAX_UNSUPPORTED_OUTPUT) : VORTAX_MODULE_NOT_FOUND;
+int32_t Attach(EngineContext* context, Side& side, const ModuleRecord* module, const char* name, bool input) {
     if (side.instance && side.module == module && side.name && std::strcmp(side.name, name) == 0) return VORTAX_OK;
     CloseInstance(context, input);
     delete[] side.name;
@@ -110,6 +109,15 @@ int32_t Select(EngineContext* context, Side& side, const char* name, int32_t id,
     side.instance = instance;
     if constexpr (requires { side.flags; }) side.flags = 0;
     return VORTAX_OK;
+}
+
+template <typename Side>
+int32_t Select(EngineContext* context, Side& side, const char* name, int32_t id, bool input) {
+    if (!name) name = "";
+    const ModuleRecord* module =
+        FindModule(input ? context->state->inputModules : context->state->outputModules, name, id, input);
+    if (!module) return id == -1 ? (input ? VORTAX_UNSUPPORTED_INPUT : VORTAX_UNSUPPORTED_OUTPUT) : VORTAX_MODULE_NOT_FOUND;
+    return Attach(context, side, module, name, input);
 }
 
 // The bytes of the input that hold MPEG audio: in a program stream they are not known
@@ -198,39 +206,67 @@ int32_t PrimeStream(EngineContext* context) {
     if (xing.has_table) std::memcpy(state.xing.data(), xing.table, 100);
     state.encoderTag = xing.encoder;
     state.tagFrames = xing.frames;
+    state.tagSamples = int64_t{xing.frames} * SamplesPerFrame(header);
+    if (xing.encoder) OfferReplayGain(xing, state.tags);
     state.encoderDelay = xing.encoder_delay;
     state.encoderPadding = xing.encoder_padding;
     return VORTAX_OK;
 }
 
 constexpr int32_t DecoderDelay = 529;  // samples the synthesis and hybrid filterbanks add
+constexpr int32_t FloatWidth = sizeof(float);  // bytes of a vortax_read sample in VORTAX_ENC_F32
+
+// Samples per channel gapless decoding drops: the delays at the start, the padding less
+// the decoder's delay at the end.
+int32_t Lead(const EngineState& state) { return state.encoderDelay + DecoderDelay; }
+int32_t Tail(const EngineState& state) { return std::max(0, state.encoderPadding - DecoderDelay); }
 
 // Gapless decoding trims a joined stream (files put one after another) as mpg123 does: the
 // first file's tag decides, its delay dropped at the start of the whole stream and its
 // padding at the very end. The later files' tag frames give no samples, where mpg123
 // decodes each as a frame of silence: the output is a frame a file shorter than mpg123's.
 void StartTrimming(EngineState& state, bool atStart) {
-    state.trimStart = atStart && state.encoderTag ? state.encoderDelay + DecoderDelay : 0;
+    state.trimStart = atStart && state.encoderTag ? Lead(state) : 0;
+    state.skipSamples = 0;
+    state.position = atStart ? 0 : -1;  // a seek to a byte lands on a sample not known
     state.heldSamples = 0;
+}
+
+bool Trimming(const EngineState& state) { return state.gapless && state.encoderTag; }
+
+// Samples held back are floats in 16-bit units, which hold those of either encoding (a
+// float one given as 16 bits, once the encoding changed, is cut to an integer).
+float Held(int16_t sample) { return sample; }
+float Held(float sample) { return sample * 32768; }
+template <typename T>
+T Unheld(float value) {
+    if constexpr (std::is_same_v<T, float>) {
+        return value / 32768;
+    } else {
+        return static_cast<int16_t>(std::clamp(value, -32768.0f, 32767.0f));
+    }
 }
 
 // Cuts the stream down to the samples the encoder was given. Only the end of the input
 // shows where the padding is, so near it the last samples decoded are held back, and those
 // held when the input ends are never given. The tag's frame count tells when the end is
 // near; before it, and there is most of a stream, blocks pass without that extra copy.
+template <typename T>
 void TrimForGapless(EngineContext* context, int shift) {
     EngineState& state = *context->state;
-    if (!state.gapless || !state.encoderTag) return;
+    const bool trimming = Trimming(state);
+    if (!trimming && state.skipSamples == 0) return;
     PcmBlock& pcm = context->pcm;
     const int channels = pcm.stereo ? 2 : 1;
-    auto* samples = static_cast<int16_t*>(pcm.buffer);
-    const int drop = std::min(state.trimStart >> shift, pcm.size / channels);
-    state.trimStart -= drop << shift;
+    auto* samples = static_cast<T*>(pcm.buffer);
+    int32_t& start = state.skipSamples > 0 || !trimming ? state.skipSamples : state.trimStart;
+    const int drop = std::min(start >> shift, pcm.size / channels);
+    start -= drop << shift;
     const int perFrame = pcm.size / channels;
     const uint32_t nearEnd = static_cast<uint32_t>((state.encoderPadding >> shift) / std::max(1, perFrame) + 2);
-    if (state.heldSamples == 0 && context->stream.frames + nearEnd < state.tagFrames) {
+    if (!trimming || (state.heldSamples == 0 && context->stream.frames + nearEnd < state.tagFrames)) {
         if (drop > 0) {
-            std::memmove(samples, samples + drop * channels, static_cast<size_t>(pcm.size - drop * channels) * sizeof(int16_t));
+            std::memmove(samples, samples + drop * channels, static_cast<size_t>(pcm.size - drop * channels) * sizeof(T));
             pcm.size -= drop * channels;
         }
         return;
@@ -240,12 +276,12 @@ void TrimForGapless(EngineContext* context, int shift) {
         state.heldSamples = 0;
         state.heldChannels = channels;
     }
-    int16_t* held = state.held.data();
-    std::copy(samples + drop * channels, samples + pcm.size, held + state.heldSamples);
+    float* held = state.held.data();
+    std::transform(samples + drop * channels, samples + pcm.size, held + state.heldSamples, [](T s) { return Held(s); });
     state.heldSamples += pcm.size - drop * channels;
-    const int tail = (std::max(0, state.encoderPadding - DecoderDelay) >> shift) * channels;
+    const int tail = (Tail(state) >> shift) * channels;
     const int given = std::max(0, state.heldSamples - tail);
-    std::copy(held, held + given, samples);
+    std::transform(held, held + given, samples, Unheld<T>);
     std::copy(held + given, held + state.heldSamples, held);
     state.heldSamples -= given;
     pcm.size = given;
@@ -304,8 +340,16 @@ int ReductionShift(int32_t option, int frequency) {
     return 0;
 }
 
+// Points an area at a block's samples from `offset` on, of the type the block's width tells.
+void Aim(SynthesisArea& area, void* pcm, int32_t width, int offset, int stride) {
+    const bool floats = width == FloatWidth;
+    area.out = floats ? nullptr : static_cast<int16_t*>(pcm) + offset;
+    area.out_float = floats ? static_cast<float*>(pcm) + offset : nullptr;
+    area.stride = stride;
+}
+
 // Routes the stream's channels to the synthesis areas and runs the frame's layer decoder.
-void DispatchFrame(EngineContext* context, const FrameHeader& header, int16_t* pcm) {
+void DispatchFrame(EngineContext* context, const FrameHeader& header, void* pcm) {
     EngineState& state = *context->state;
     const int shift = ReductionShift(state.reduction, header.frequency);
     context->pcm.frequency = header.frequency >> shift;
@@ -315,8 +359,7 @@ void DispatchFrame(EngineContext* context, const FrameHeader& header, int16_t* p
         SynthesisArea& area = state.synthesis[static_cast<size_t>(i)];
         area.reduction = shift;
         area.gains = state.hasGains[static_cast<size_t>(i)] ? state.gains[static_cast<size_t>(i)].data() : nullptr;
-        area.out = pcm;
-        area.stride = 1;
+        Aim(area, pcm, context->pcm.width, 0, 1);
     }
     SynthesisArea* first = &state.synthesis[0];
     const bool twoChannels = header.channels() == 2;
@@ -330,8 +373,8 @@ void DispatchFrame(EngineContext* context, const FrameHeader& header, int16_t* p
         routing.average = true;
     } else {
         SynthesisArea* second = &state.synthesis[1];
-        first->stride = second->stride = 2;
-        second->out = pcm + 1;
+        Aim(*first, pcm, context->pcm.width, 0, 2);
+        Aim(*second, pcm, context->pcm.width, 1, 2);
         routing.target[0] = first;
         routing.target[1] = second;
         context->pcm.stereo = 1;
@@ -345,7 +388,12 @@ void DispatchFrame(EngineContext* context, const FrameHeader& header, int16_t* p
     }
     const int perChannel = SamplesPerFrame(header) >> shift;
     context->pcm.size = perChannel * (context->pcm.stereo ? 2 : 1);
-    TrimForGapless(context, shift);
+    if (context->pcm.width == FloatWidth) {
+        TrimForGapless<float>(context, shift);
+    } else {
+        TrimForGapless<int16_t>(context, shift);
+    }
+    if (state.position >= 0) state.position += context->pcm.size / (context->pcm.stereo ? 2 : 1);
 }
 
 const char* ChannelsName(int channels) { return channels == 2 ? "stereo" : "mono"; }
@@ -400,13 +448,16 @@ void Adapt(EngineContext* context) {
         bytes[i] = mulaw ? MulawOf(samples[i]) : static_cast<uint8_t>(samples[i] / 256 + 128);
 }
 
-int32_t DecodeInto(EngineContext* context, int16_t* buffer) {
+// Decodes the next frame into buffer: 16-bit samples adapted to the output or, `pulled`,
+// samples of vortax_read's encoding as they are, `size` then counting their bytes.
+int32_t DecodeInto(EngineContext* context, void* buffer, bool pulled = false) {
     if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    if (const int32_t code = PrimeFeed(context); code < 0) return code;
     PcmBlock& pcm = context->pcm;
     const int32_t width = pcm.width;
     const int32_t stereo = pcm.stereo;
     const int32_t frequency = pcm.frequency;
-    pcm.width = 2;
+    pcm.width = pulled && context->state->encoding == VORTAX_ENC_F32 ? FloatWidth : 2;
     pcm.buffer = buffer;
     FrameHeader header;
     if (const int32_t code = ReadNextFrame(context, context->state->reader, header); code < 0) return code;
@@ -418,8 +469,12 @@ int32_t DecodeInto(EngineContext* context, int16_t* buffer) {
         pcm.frequency = frequency;
         return VORTAX_INVALID_FRAME;
     }
-    if (const int32_t code = KeepFormat(context); code < 0) return code;
-    Adapt(context);
+    if (pulled) {
+        pcm.size *= pcm.width;
+    } else {
+        if (const int32_t code = KeepFormat(context); code < 0) return code;
+        Adapt(context);
+    }
     pcm.changes = (pcm.width != width ? VORTAX_PCM_WIDTH_CHANGED : 0) |
                   (pcm.stereo != stereo ? VORTAX_PCM_STEREO_CHANGED | VORTAX_PCM_FORMAT_CHANGED : 0) |
                   (pcm.frequency != frequency ? VORTAX_PCM_FORMAT_CHANGED : 0);
@@ -427,7 +482,10 @@ int32_t DecodeInto(EngineContext* context, int16_t* buffer) {
     return VORTAX_OK;
 }
 
-// Writes the block through the output chain, announcing a change of format first.
+// Writes the block through the output chain, announcing a change of format first. An
+// output may take part of a block, as write(2) may: it is given the rest. A block it takes
+// nothing of or fails (a full disk), or a format it cannot take, is a failure, not a frame
+// decoded.
 int32_t WriteBlock(EngineContext* context) {
     PcmBlock& pcm = context->pcm;
     if (pcm.changes != 0) {
@@ -435,11 +493,16 @@ int32_t WriteBlock(EngineContext* context) {
         control.width = pcm.width;
         control.frequency = pcm.frequency;
         control.stereo = pcm.stereo;
-        output_set_control(context, &control, pcm.changes);
+        if (const int32_t code = output_set_control(context, &control, pcm.changes); code < 0) return code;
     }
-    // A block the output could not take (a full disk) is a failure, not a frame decoded.
-    const int32_t written = output_write(context, pcm.buffer, pcm.size, pcm.width, pcm.stereo, pcm.frequency);
-    return written == 0 && pcm.size > 0 ? VORTAX_WRITE_FAILED : VORTAX_OK;
+    const auto* bytes = static_cast<const uint8_t*>(pcm.buffer);
+    for (int32_t done = 0; done < pcm.size;) {
+        const int32_t written = output_write(context, bytes + done, pcm.size - done, pcm.width, pcm.stereo, pcm.frequency);
+        if (written < 0) return written;
+        if (written == 0) return VORTAX_WRITE_FAILED;
+        done += std::min(written, pcm.size - done);
+    }
+    return VORTAX_OK;
 }
 
 // At the end of the input, what the resampler of a changed format still holds goes out
@@ -461,7 +524,7 @@ int32_t WriteKeptTail(EngineContext* context) {
 
 int32_t Seek(EngineContext* context, int64_t offset) {
     if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
-    if (!(context->input.flags & VORTAX_INPUT_CAN_SEEK) || context->input.size == 0) return -1;
+    if (!(context->input.flags & VORTAX_INPUT_CAN_SEEK) || context->input.size == 0) return VORTAX_UNSUPPORTED_INPUT;
     offset = std::clamp<int64_t>(offset, 0, context->input.size);
     context->input.position = offset;
     context->stream.fraction = static_cast<float>(static_cast<double>(offset) / static_cast<double>(context->input.size));
@@ -471,6 +534,76 @@ int32_t Seek(EngineContext* context, int64_t offset) {
     ResetSource(context->state->source, context->state->source.container, static_cast<uint64_t>(offset));
     StartTrimming(*context->state, offset == 0);
     return InSeek(context, offset);
+}
+
+// The samples of the stream's first rate that give one of the client's: 1 << shift.
+int StreamShift(EngineContext* context) { return ReductionShift(context->state->reduction, context->stream.frequency); }
+
+// The samples per channel the client gets of the whole stream, as TrimForGapless cuts
+// them: from the frame index, else from the tag's frame count; -1 when neither tells.
+int64_t Length(EngineContext* context) {
+    const EngineState& state = *context->state;
+    const int64_t samples = state.index.built ? state.index.samples : state.tagSamples > 0 ? state.tagSamples : -1;
+    if (samples < 0) return -1;
+    const int shift = StreamShift(context);
+    const int64_t cut = Trimming(state) ? (Lead(state) >> shift) + (Tail(state) >> shift) : 0;
+    return std::max<int64_t>(0, (samples >> shift) - cut);
+}
+
+// Builds the frame index once, reading the whole stream from its start through a frame
+// reader of its own, and puts the input back where it was: decoding goes on as before.
+// A program stream's frames have no offsets in the input to seek to.
+int32_t BuildIndex(EngineContext* context) {
+    EngineState& state = *context->state;
+    if (state.index.built) return VORTAX_OK;
+    if (!InputOpen(context)) return VORTAX_INTERNAL_ERROR;
+    if (!(context->input.flags & VORTAX_INPUT_CAN_SEEK) || context->input.size == 0 ||
+        state.source.container.kind == ContainerKind::ProgramStream)
+        return VORTAX_UNSUPPORTED_INPUT;
+    // Reading goes on from the probe's bytes kept, which end where the input stands, else
+    // from where the input stands.
+    const int64_t back = state.ahead.empty() ? context->input.position : static_cast<int64_t>(state.ahead.size());
+    const int64_t position = context->input.position;
+    const size_t aheadRead = state.aheadRead;
+    std::vector<uint8_t> ahead;
+    ahead.swap(state.ahead);
+    state.aheadRead = 0;
+    int32_t code = VORTAX_OK;
+    try {
+        const Source source = state.source;
+        const auto reader = std::make_unique<FrameReader>();
+        ResetSource(state.source, source.container, 0);
+        code = InSeek(context, 0);
+        if (code >= 0) code = IndexFrames(context, *reader, state.index);
+        state.source = source;
+    } catch (const std::bad_alloc&) {
+        code = VORTAX_OUT_OF_MEMORY;
+    }
+    state.ahead.swap(ahead);
+    state.aheadRead = aheadRead;
+    context->input.position = position;
+    if (InSeek(context, back) < 0) return VORTAX_READ_FAILED;
+    return code < 0 ? code : VORTAX_OK;
+}
+
+// Decoding starts a few frames before the one holding the sample, for the reservoir and
+// the filterbanks' history to be what they are there from the start; TrimForGapless drops
+// all it gives before the sample (the encoder's delay with it), and the padding still goes
+// at the end, the frame count telling the end is near.
+int32_t SeekSample(EngineContext* context, int64_t sample) {
+    if (const int32_t code = BuildIndex(context); code < 0) return code;
+    EngineState& state = *context->state;
+    const FrameIndex& index = state.index;
+    sample = std::min(sample, Length(context));
+    const int64_t wanted = (sample << StreamShift(context)) + (Trimming(state) ? Lead(state) : 0);
+    const size_t first = index.frames.empty() ? 0 : WarmUpStart(index, FrameHolding(index, wanted));
+    const IndexedFrame start = index.frames.empty() ? IndexedFrame{} : index.frames[first];
+    if (const int32_t code = Seek(context, start.offset); code < 0) return code;
+    state.trimStart = 0;
+    state.skipSamples = static_cast<int32_t>(wanted - start.sample);
+    state.position = sample;
+    context->stream.frames = static_cast<uint32_t>(first);
+    return VORTAX_OK;
 }
 
 }  // namespace
@@ -483,7 +616,14 @@ void ResetDecoder(EngineContext* context) {
     ResetFrameReader(context->state->reader);
     ResetLayer3(context->state->layer3);
     for (SynthesisArea& area : context->state->synthesis) ResetSynthesis(area);
+    context->state->blockBytes = context->state->blockGiven = 0;
 }
+
+int32_t SelectInputModule(EngineContext* context, const ModuleRecord* module, const char* name) {
+    return Attach(context, context->input, module, name, true);
+}
+
+int32_t DecodePulled(EngineContext* context) { return DecodeInto(context, context->state->block.data(), true); }
 
 int32_t ReadInput(EngineContext* context, uint8_t* buffer, int32_t length) {
     EngineState& state = *context->state;
@@ -540,6 +680,7 @@ int32_t engine_create(EngineContext** context) {
     created->pcm.stereo = -1;
     created->get_pointer = variable_get_pointer;
     created->get_string = variable_get_string;
+    created->get_string_sized = variable_get_string_sized;
     created->add_watcher = watcher_add;
     created->remove_watcher = watcher_remove;
     ResetDecoder(created);
@@ -563,11 +704,16 @@ int32_t engine_destroy(EngineContext* context) {
     return VORTAX_OK;
 }
 
+// The header's numbers as text, made once by the preprocessor.
+#define VORTAX_TEXT(number) #number
+#define VORTAX_NUMBER_TEXT(number) VORTAX_TEXT(number)
+
 const char* engine_get_version(const char** major, const char** minor, const char** patch) {
-    if (major) *major = VORTAX_VERSION_MAJOR;
-    if (minor) *minor = VORTAX_VERSION_MINOR;
-    if (patch) *patch = VORTAX_VERSION_PATCH;
-    return VORTAX_VERSION_MAJOR "." VORTAX_VERSION_MINOR "." VORTAX_VERSION_PATCH;
+    if (major) *major = VORTAX_NUMBER_TEXT(VORTAX_VERSION_MAJOR);
+    if (minor) *minor = VORTAX_NUMBER_TEXT(VORTAX_VERSION_MINOR);
+    if (patch) *patch = VORTAX_NUMBER_TEXT(VORTAX_VERSION_PATCH);
+    return VORTAX_NUMBER_TEXT(VORTAX_VERSION_MAJOR) "." VORTAX_NUMBER_TEXT(VORTAX_VERSION_MINOR) "." VORTAX_NUMBER_TEXT(
+        VORTAX_VERSION_PATCH);
 }
 
 int32_t input_select(EngineContext* context, const char* name, int32_t id) {
@@ -591,6 +737,8 @@ int32_t input_open(EngineContext* context) {
     context->state->hasXing = false;
     context->state->encoderTag = false;
     context->state->tags = StreamTags{};
+    context->state->index = FrameIndex{};
+    context->state->tagSamples = 0;
     context->input.state = StateOpen;
     context->input.flags = InFlags(context);
     ForgetAhead(*context->state);
@@ -633,12 +781,12 @@ int32_t input_read(EngineContext* context, void* buffer, int32_t length) {
 }
 
 int32_t input_seek_bytes(EngineContext* context, int32_t offset) {
-    return context ? Seek(context, offset) : VORTAX_INVALID_PARAMETERS;
+    return context && offset >= 0 ? Seek(context, offset) : VORTAX_INVALID_PARAMETERS;
 }
 
+// Written so that a fraction that is not a number fails too, before it indexes the table.
 int32_t input_seek_fraction(EngineContext* context, float fraction) {
-    if (!context) return VORTAX_INVALID_PARAMETERS;
-    fraction = std::clamp(fraction, 0.0f, 1.0f);
+    if (!context || !(fraction >= 0.0f && fraction <= 1.0f)) return VORTAX_INVALID_PARAMETERS;
     if (context->state->hasXing) {
         // The table maps each percent of the playing time to a 256th of the file.
         const auto& table = context->state->xing;
@@ -653,16 +801,17 @@ int32_t input_seek_fraction(EngineContext* context, float fraction) {
 }
 
 int32_t input_seek_seconds(EngineContext* context, float seconds) {
-    if (!context) return VORTAX_INVALID_PARAMETERS;
-    if (seconds < 0) seconds = 0;
+    if (!context || !std::isfinite(seconds) || seconds < 0) return VORTAX_INVALID_PARAMETERS;
     const int32_t duration = context->input.duration;
-    return input_seek_fraction(context, duration > 0 ? seconds / static_cast<float>(duration) : 0.0f);
+    return input_seek_fraction(context, duration > 0 ? std::min(1.0f, seconds / static_cast<float>(duration)) : 0.0f);
 }
 
+// Summed in double: hours of any size are a time past the end, not an overflow.
 int32_t input_seek_time(EngineContext* context, const TimeRecord* time) {
-    if (!context || !time) return VORTAX_INVALID_PARAMETERS;
-    return input_seek_seconds(context, static_cast<float>(time->hours * 3600 + time->minutes * 60 + time->seconds) +
-                                           static_cast<float>(time->hundredths) * 0.01f);
+    if (!context || !time || std::min({time->hours, time->minutes, time->seconds, time->hundredths}) < 0)
+        return VORTAX_INVALID_PARAMETERS;
+    const double seconds = time->hours * 3600.0 + time->minutes * 60.0 + time->seconds + time->hundredths / 100.0;
+    return input_seek_seconds(context, static_cast<float>(seconds));
 }
 
 int32_t input_control(EngineContext* context, int32_t a, int32_t b, int32_t c) {
@@ -698,13 +847,14 @@ int32_t output_close(EngineContext* context) {
 
 int32_t output_write(EngineContext* context, const void* buffer, int32_t size, int32_t width, int32_t stereo,
                      int32_t frequency) {
-    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!context || !buffer || size < 0) return VORTAX_INVALID_PARAMETERS;
     if (context->output.state != StateOpen || !context->output.instance) return VORTAX_INTERNAL_ERROR;
     return Out(context)->output.write(Out(context), Out(context)->instance, buffer, size, width, stereo, frequency);
 }
 
+// The fields' bits are those below the first command's.
 int32_t output_set_control(EngineContext* context, const OutputControl* control, int32_t mask) {
-    if (!context) return VORTAX_INVALID_PARAMETERS;
+    if (!context || (!control && (mask & (VORTAX_COMMAND_MUTE - 1)))) return VORTAX_INVALID_PARAMETERS;
     if (!OutputOpen(context)) return VORTAX_INTERNAL_ERROR;
     return Out(context)->output.set_control(Out(context), Out(context)->instance, control, mask);
 }
@@ -773,7 +923,7 @@ int32_t engine_get_equalizer(EngineContext* context, int8_t* steps) {
             const float step = g >= 1.0f ? (g - 1.0f) * 32.0f : (1.0f - 1.0f / g) * 32.0f;
             steps[channel * 32 + band] = !state.hasGains[channel] ? 0 : static_cast<int8_t>(std::lround(step));
         }
-        if (!state.hasGains[channel]) code = -1;
+        if (!state.hasGains[channel]) code = VORTAX_NO_SUCH_VARIABLE;
     }
     return code;
 }
@@ -806,20 +956,22 @@ int vortax_get_tag(EngineContext* context, const char* key, char* buffer, size_t
     if (!context || !key || (!buffer && size > 0)) return VORTAX_INVALID_PARAMETERS;
     TagField field{};
     if (!TagFieldOf(key, field) || context->state->tags[field].empty()) return VORTAX_NO_SUCH_VARIABLE;
-    const std::string& value = context->state->tags[field];
-    if (size > 0) {
-        size_t count = std::min(value.size(), size - 1);
-        // A character that does not fit whole is left out whole.
-        while (count > 0 && count < value.size() && (value[count] & 0xC0) == 0x80) --count;
-        std::memcpy(buffer, value.data(), count);
-        buffer[count] = '\0';
-    }
-    return static_cast<int>(std::min<size_t>(value.size(), INT_MAX));
+    return CopyCut(context->state->tags[field], buffer, size);
+}
+
+int vortax_get_picture(EngineContext* context, const void** data, size_t* size, const char** mime) {
+    if (!context || !data || !size || !mime) return VORTAX_INVALID_PARAMETERS;
+    const Picture& picture = context->state->tags.picture;
+    if (picture.type < 0) return VORTAX_NO_SUCH_VARIABLE;
+    *data = picture.data.data();
+    *size = picture.data.size();
+    *mime = picture.mime.c_str();
+    return VORTAX_OK;
 }
 
 int32_t engine_get_encoder_tag(EngineContext* context, int32_t* delay, int32_t* padding) {
     if (!context || !delay || !padding) return VORTAX_INVALID_PARAMETERS;
-    if (!context->state->encoderTag) return -1;
+    if (!context->state->encoderTag) return VORTAX_NO_SUCH_VARIABLE;
     *delay = context->state->encoderDelay;
     *padding = context->state->encoderPadding;
     return VORTAX_OK;
@@ -834,5 +986,26 @@ int32_t engine_decode_frame(EngineContext* context) {
     if (code == VORTAX_INPUT_END) return WriteKeptTail(context);
     if (code < 0) return code;
     return WriteBlock(context);
+}
+
+int64_t vortax_length(EngineContext* context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    return context->input.state == StateOpen ? Length(context) : -1;
+}
+
+int vortax_scan(EngineContext* context) { return context ? BuildIndex(context) : VORTAX_INVALID_PARAMETERS; }
+
+// What vortax_read decoded and has not given yet comes next, a sample given in part too.
+int64_t vortax_tell(EngineContext* context) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    const EngineState& state = *context->state;
+    if (context->input.state != StateOpen) return -1;
+    const int32_t frameBytes = state.given.width * (state.given.stereo ? 2 : 1);
+    const auto kept = static_cast<int64_t>(state.blockBytes - state.blockGiven);
+    return state.position < 0 || kept == 0 ? state.position : state.position - (kept + frameBytes - 1) / frameBytes;
+}
+
+int vortax_seek(EngineContext* context, int64_t sample) {
+    return context && sample >= 0 ? SeekSample(context, sample) : VORTAX_INVALID_PARAMETERS;
 }
 }

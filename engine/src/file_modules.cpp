@@ -153,7 +153,7 @@ int32_t InputRead(void* instance, void* buffer, int32_t length) {
 
 int32_t InputSeek64(void* instance, int64_t offset) {
     auto* input = static_cast<FileInput*>(instance);
-    return input->file && fseeko(input->file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : -1;
+    return input->file && fseeko(input->file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : VORTAX_READ_FAILED;
 }
 
 int32_t InputSeek(void* instance, int32_t offset) { return InputSeek64(instance, offset); }

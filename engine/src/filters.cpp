@@ -33,15 +33,15 @@ void* OutputInstance(FilterNode* self) { return self->context->output.instance; 
 int32_t ModuleOpen(void* self, void*) { CALL_INPUT(open, VORTAX_INTERNAL_ERROR); }
 int32_t ModuleClose(void* self, void*) { CALL_INPUT(close, VORTAX_INTERNAL_ERROR); }
 int32_t ModuleRead(void* self, void*, void* buffer, int32_t length) { CALL_INPUT(read, VORTAX_INTERNAL_ERROR, buffer, length); }
-int32_t ModuleSeek(void* self, void*, int32_t offset) { CALL_INPUT(seek, -1, offset); }
+int32_t ModuleSeek(void* self, void*, int32_t offset) { CALL_INPUT(seek, VORTAX_UNSUPPORTED_INPUT, offset); }
 int32_t ModuleFlags(void* self, void*) { CALL_INPUT(get_flags, 0); }
 int32_t ModuleSize(void* self, void*) { CALL_INPUT(get_size, 0); }
-int32_t ModuleControl(void* self, void*, int32_t a, int32_t b, int32_t c) { CALL_INPUT(control, -1, a, b, c); }
+int32_t ModuleControl(void* self, void*, int32_t a, int32_t b, int32_t c) { CALL_INPUT(control, VORTAX_UNSUPPORTED_INPUT, a, b, c); }
 // A module without the 64-bit companions reaches and counts what 32 bits can.
 int32_t ModuleSeek64(void* self, void* instance, int64_t offset) {
     const InputMethods* module = InputModule(static_cast<FilterNode*>(self));
     if (module && module->seek64) return module->seek64(InputInstance(static_cast<FilterNode*>(self)), offset);
-    return offset <= INT32_MAX ? ModuleSeek(self, instance, static_cast<int32_t>(offset)) : -1;
+    return offset <= INT32_MAX ? ModuleSeek(self, instance, static_cast<int32_t>(offset)) : VORTAX_UNSUPPORTED_INPUT;
 }
 int64_t ModuleSize64(void* self, void* instance) {
     const InputMethods* module = InputModule(static_cast<FilterNode*>(self));
@@ -69,9 +69,9 @@ int32_t ModuleGetControl(void* self, void*, OutputControl* control, int32_t mask
     control->ports = 1;
     return VORTAX_OK;
 }
-int32_t ModuleDelay(void* self, void*, int32_t* value) { CALL_OUTPUT(delay, -1, value); }
+int32_t ModuleDelay(void* self, void*, int32_t* value) { CALL_OUTPUT(delay, VORTAX_UNSUPPORTED_OUTPUT, value); }
 int32_t ModuleCaps(void* self, void*) { CALL_OUTPUT(caps, VORTAX_CAPS_DEFAULT); }
-int32_t ModuleCommand(void* self, void*, int32_t a, int32_t b, int32_t c) { CALL_OUTPUT(command, -1, a, b, c); }
+int32_t ModuleCommand(void* self, void*, int32_t a, int32_t b, int32_t c) { CALL_OUTPUT(command, VORTAX_UNSUPPORTED_OUTPUT, a, b, c); }
 
 #undef CALL_INPUT
 #undef CALL_OUTPUT
@@ -124,11 +124,12 @@ int32_t vortax_output_command(FilterNode* self, int32_t a, int32_t b, int32_t c)
     return Next(self)->output.command(Next(self), Next(self)->instance, a, b, c);
 }
 
-int32_t filter_node_id(const FilterNode* node) { return node ? node->id : -1; }
+int32_t filter_node_id(const FilterNode* node) { return node ? node->id : VORTAX_INVALID_PARAMETERS; }
 const char* filter_node_name(const FilterNode* node) {
     if (!node) return "";
     const auto name = node->input.get_name ? node->input.get_name : node->output.get_name;
-    return name ? name() : "";
+    const char* text = name ? name() : nullptr;
+    return text ? text : "";
 }
 void* filter_node_instance(const FilterNode* node) { return node ? node->instance : nullptr; }
 }
@@ -158,7 +159,8 @@ void FillInput(InputFilterMethods& m) {
     // A filter that seeks or sizes in 32 bits only is asked those for the 64-bit calls too.
     if (!m.seek64 && ownSeek)
         m.seek64 = [](void* self, void* instance, int64_t offset) {
-            return offset <= INT32_MAX ? static_cast<Self>(self)->input.seek(self, instance, static_cast<int32_t>(offset)) : -1;
+            return offset <= INT32_MAX ? static_cast<Self>(self)->input.seek(self, instance, static_cast<int32_t>(offset))
+                                       : VORTAX_UNSUPPORTED_INPUT;
         };
     if (!m.seek64)
         m.seek64 = [](void* self, void*, int64_t offset) { return vortax_input_seek64(static_cast<Self>(self), offset); };
@@ -263,7 +265,7 @@ int32_t AddFilter(EngineContext* context, FilterNode*& front, const Methods* met
 
 int32_t RemoveFilter(FilterNode*& front, const char* name, int32_t selector, bool input) {
     FilterNode* node = Find(front, name, selector);
-    if (!node || node->id == 0) return -1;
+    if (!node || node->id == 0) return VORTAX_MODULE_NOT_FOUND;
     if (node->previous)
         node->previous->next = node->next;
     else
@@ -324,10 +326,10 @@ int32_t output_filter_add(EngineContext* context, const OutputFilterMethods* met
                    : VORTAX_INVALID_PARAMETERS;
 }
 int32_t input_filter_remove(EngineContext* context, const char* name, int32_t selector) {
-    return context ? RemoveFilter(context->state->inputChain, name, selector, true) : -1;
+    return context ? RemoveFilter(context->state->inputChain, name, selector, true) : VORTAX_INVALID_PARAMETERS;
 }
 int32_t output_filter_remove(EngineContext* context, const char* name, int32_t selector) {
-    return context ? RemoveFilter(context->state->outputChain, name, selector, false) : -1;
+    return context ? RemoveFilter(context->state->outputChain, name, selector, false) : VORTAX_INVALID_PARAMETERS;
 }
 int32_t input_filter_enumerate(EngineContext* context, uint32_t user, FilterCallback callback) {
     return context ? Enumerate(context->state->inputChain, user, callback) : VORTAX_INVALID_PARAMETERS;

@@ -264,6 +264,8 @@ int32_t ReadNextFrame(EngineContext* context, FrameReader& reader, FrameHeader& 
     }
 }
 
+int UnreadBytes(const FrameReader& reader) { return Available(reader); }
+
 void FrameBits(const FrameReader& reader, BitReader& bits) {
     const int crcBytes = reader.header.crc ? CrcBytes : 0;
     ResetBits(bits, reader.frame + crcBytes, static_cast<size_t>(reader.frame_bytes - crcBytes));

@@ -66,6 +66,10 @@ const uint8_t* FoundFrame(const FrameReader& reader);
 // the end of the input, or the input's code.
 int32_t ReadNextFrame(EngineContext* context, FrameReader& reader, FrameHeader& header);
 
+// Bytes read from the source and not yet taken: the frame ReadNextFrame just gave ended
+// this many bytes before the end of what was read.
+int UnreadBytes(const FrameReader& reader);
+
 // The bits of the frame buffer: after the header and its CRC, the layer I or II body or
 // the layer III side information.
 void FrameBits(const FrameReader& reader, BitReader& bits);

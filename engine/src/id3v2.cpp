@@ -100,16 +100,56 @@ std::string DecodeText(uint8_t encoding, Span bytes) {
     return Utf16ToUtf8(text);
 }
 
+// ASCII letters in lower case, the rest as it is.
+std::string Lower(std::string text) {
+    for (char& c : text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+}
+
+// What follows the first string of `bytes` and its terminator.
+Span AfterString(uint8_t encoding, Span bytes) {
+    return Skip(bytes, StringEnd(bytes, UnitBytes(encoding)) + UnitBytes(encoding));
+}
+
 // A text frame's value, or a comment's text after its language and description.
 std::string FrameValue(TagField field, Span data) {
     if (data.empty() || data[0] > Utf8) return {};
     const uint8_t encoding = data[0];
     Span text = data.subspan(1);
-    if (field == TagField::Comment) {
-        text = Skip(text, 3);
-        text = Skip(text, StringEnd(text, UnitBytes(encoding)) + UnitBytes(encoding));
-    }
+    if (field == TagField::Comment) text = AfterString(encoding, Skip(text, 3));
     return DecodeText(encoding, text);
+}
+
+// A text of the user's (TXXX, TXX): a description naming it, then its value. Those named
+// as ReplayGain's are read, in any case.
+void ReadUserText(Span data, StreamTags& tags) {
+    if (data.empty() || data[0] > Utf8) return;
+    const uint8_t encoding = data[0];
+    const Span text = data.subspan(1);
+    const std::string name = Lower(DecodeText(encoding, text));
+    TagField field{};
+    if (TagFieldOf(name, field) && field >= TagField::TrackGain) tags.Offer(field, DecodeText(encoding, AfterString(encoding, text)));
+}
+
+// APIC: the text encoding, a MIME type in Latin-1 ended by a zero, the picture type, a
+// description in the encoding, the picture. 2.2's PIC has a three-letter image format for
+// the MIME type. A MIME type "-->" links to a picture elsewhere, which is none.
+void ReadPicture(bool pic, Span data, StreamTags& tags) {
+    if (data.empty() || data[0] > Utf8) return;
+    const uint8_t encoding = data[0];
+    Span rest = data.subspan(1);
+    std::string mime;
+    if (pic) {
+        if (rest.size() < 3) return;
+        const std::string format = Lower(std::string(Chars(rest.first(3))));
+        mime = "image/" + (format == "jpg" ? "jpeg" : format);
+        rest = rest.subspan(3);
+    } else {
+        mime = Chars(rest.first(StringEnd(rest, 1)));
+        rest = Skip(rest, mime.size() + 1);
+    }
+    if (rest.empty() || mime == "-->") return;
+    tags.OfferPicture(rest[0], mime, AfterString(encoding, rest.subspan(1)));
 }
 
 // Passes what a 2.3 or 2.4 frame's flags put before its data and undoes a 2.4 frame's
@@ -139,6 +179,19 @@ bool FieldOf(std::string_view id, TagField& field) {
     return false;
 }
 
+// What a frame says, by its id.
+void ReadFrame(std::string_view id, Span data, StreamTags& tags) {
+    TagField field{};
+    if (FieldOf(id, field)) {
+        const std::string value = FrameValue(field, data);
+        tags.Offer(field, field == TagField::Genre ? GenreName(value) : value);
+    } else if (id == "TXXX" || id == "TXX") {
+        ReadUserText(data, tags);
+    } else if (id == "APIC" || id == "PIC") {
+        ReadPicture(id == "PIC", data, tags);
+    }
+}
+
 // The frames up to the end of the body or its padding; a frame longer than what is left
 // ends them.
 void ReadFrames(int version, bool unsynchronised, Span body, StreamTags& tags) {
@@ -152,13 +205,9 @@ void ReadFrames(int version, bool unsynchronised, Span body, StreamTags& tags) {
         if (size > body.size() - headerBytes) return;
         Span data = body.subspan(headerBytes, size);
         body = body.subspan(headerBytes + size);
-        TagField field{};
         std::vector<uint8_t> plain;
-        if (!FieldOf(Chars(header.first(idBytes)), field) ||
-            !Unwrap(version, version == 2 ? 0 : header[9], unsynchronised, data, plain))
-            continue;
-        const std::string value = FrameValue(field, data);
-        tags.Offer(field, field == TagField::Genre ? GenreName(value) : value);
+        if (Unwrap(version, version == 2 ? 0 : header[9], unsynchronised, data, plain))
+            ReadFrame(Chars(header.first(idBytes)), data, tags);
     }
 }
 

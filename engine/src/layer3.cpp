@@ -266,11 +266,17 @@ ChannelSide ReadChannelSide(BitReader& bits, bool lsf) {
     return side;
 }
 
+}  // namespace
+
+int ReadMainDataBegin(BitReader& bits, const FrameHeader& header) { return ReadBits(bits, header.lsf() ? 8 : 9); }
+
+namespace {
+
 SideInfo ReadSideInfo(BitReader& bits, const FrameHeader& header) {
     SideInfo info;
     const int channels = header.channels();
     const bool lsf = header.lsf();
-    info.main_data_begin = ReadBits(bits, lsf ? 8 : 9);
+    info.main_data_begin = ReadMainDataBegin(bits, header);
     ReadBits(bits, lsf ? channels : (channels == 1 ? 5 : 3));  // private bits
     if (!lsf) {
         for (int ch = 0; ch < channels; ++ch) {

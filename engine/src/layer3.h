@@ -26,6 +26,10 @@ void DecodeLayer3(Layer3State& state, FrameReader& reader, const FrameHeader& he
 
 // The pieces the decoder is built from.
 
+// The side information's first field: how many bytes before the frame's own main data
+// its main data begins, in the reservoir the frames before it filled.
+int ReadMainDataBegin(BitReader& bits, const FrameHeader& header);
+
 // Reads one big-value pair with the code table of table_select (its linbits and the
 // signs included) into values[0] (x) and values[1] (y).
 void ReadPair(BitReader& bits, int table_select, int values[2]);

@@ -11,7 +11,11 @@ namespace vortax {
 
 namespace {
 
-constexpr std::string_view Keys[TagFieldCount] = {"title", "artist", "album", "track", "date", "genre", "comment"};
+constexpr std::string_view Keys[TagFieldCount] = {
+    "title",   "artist", "album", "track", "date", "genre", "comment", "replaygain_track_gain", "replaygain_track_peak",
+    "replaygain_album_gain", "replaygain_album_peak"};
+
+constexpr int FrontCover = 3;
 
 constexpr size_t Id3v1Bytes = 128;
 constexpr size_t ApeFooterBytes = 32;
@@ -98,13 +102,19 @@ void ReadApe(const ReadAt& read, uint64_t end, StreamTags& tags) {
 }  // namespace
 
 bool StreamTags::Empty() const {
-    return id3v2.empty() && std::all_of(fields.begin(), fields.end(), [](const std::string& field) { return field.empty(); });
+    return id3v2.empty() &&
+           std::all_of(fields.begin(), fields.begin() + TextFieldCount, [](const std::string& field) { return field.empty(); });
 }
 
 void StreamTags::Offer(TagField field, std::string_view value) {
     std::string& kept = fields[static_cast<size_t>(field)];
     const size_t last = value.find_last_not_of(std::string_view("\0 ", 2));
     if (kept.empty() && last != std::string_view::npos) kept.assign(value.substr(0, last + 1));
+}
+
+void StreamTags::OfferPicture(int type, std::string_view mime, std::span<const uint8_t> data) {
+    if (picture.type == FrontCover || (picture.type >= 0 && type != FrontCover)) return;
+    picture = Picture{type, std::string(mime), std::vector<uint8_t>(data.begin(), data.end())};
 }
 
 bool TagFieldOf(std::string_view key, TagField& field) {

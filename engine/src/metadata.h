@@ -7,27 +7,41 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vortax {
 
-enum class TagField { Title, Artist, Album, Track, Date, Genre, Comment };
-constexpr size_t TagFieldCount = 7;
+// The text fields come first: a WAV file's INFO list carries them, not the ReplayGain ones.
+enum class TagField { Title, Artist, Album, Track, Date, Genre, Comment, TrackGain, TrackPeak, AlbumGain, AlbumPeak };
+constexpr size_t TextFieldCount = 7;
+constexpr size_t TagFieldCount = 11;
+
+// A picture of an ID3v2 tag: its type (3 the front cover) and MIME type, and its bytes.
+struct Picture {
+    int type = -1;  // -1: none
+    std::string mime;
+    std::vector<uint8_t> data;
+};
 
 struct StreamTags {
     std::array<std::string, TagFieldCount> fields;  // empty where no tag gives one
     std::vector<uint8_t> id3v2;                      // the first leading ID3v2 tag as it is, or empty
+    Picture picture;                                 // the front cover, else the first picture
 
     const std::string& operator[](TagField field) const { return fields[static_cast<size_t>(field)]; }
     bool Empty() const;
     // Sets a field no tag has given yet; trailing zeros and spaces are dropped.
     void Offer(TagField field, std::string_view value);
+    // Keeps the first picture, or the first front cover after one that is not.
+    void OfferPicture(int type, std::string_view mime, std::span<const uint8_t> data);
 };
 
-// The field a key ("title", "artist", "album", "track", "date", "genre", "comment") names;
-// false for any other.
+// The field a key ("title", "artist", "album", "track", "date", "genre", "comment",
+// "replaygain_track_gain", "replaygain_track_peak", "replaygain_album_gain",
+// "replaygain_album_peak") names; false for any other.
 bool TagFieldOf(std::string_view key, TagField& field);
 
 // Appends a character in UTF-8; a lone surrogate, or a code past Unicode, as U+FFFD.

@@ -45,7 +45,7 @@ struct Fields {
 
 std::string_view Chars(const std::vector<uint8_t>& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
 
-constexpr const char* InfoIds[TagFieldCount] = {"INAM", "IART", "IPRD", "ITRK", "ICRD", "IGNR", "ICMT"};
+constexpr const char* InfoIds[TextFieldCount] = {"INAM", "IART", "IPRD", "ITRK", "ICRD", "IGNR", "ICMT"};
 
 void WavFields(Fields& fields, uint64_t dataBytes, int channels, int frequency, const std::vector<uint8_t>& tagChunks,
                uint64_t riffLimit) {
@@ -147,7 +147,7 @@ std::endian ByteOrder(PcmFormat format) {
 std::vector<uint8_t> WavTagChunks(const StreamTags& tags, std::string_view software) {
     Fields info{std::endian::little};
     info.Tag("INFO");
-    for (size_t field = 0; field < TagFieldCount; ++field)
+    for (size_t field = 0; field < TextFieldCount; ++field)
         if (!tags.fields[field].empty()) info.Item(InfoIds[field], tags.fields[field]);
     info.Item("ISFT", software);
     Fields chunks{std::endian::little};

@@ -96,12 +96,12 @@ using namespace vortax;
 extern "C" {
 int32_t register_input_module(EngineContext* context, const InputMethods* methods) {
     return context ? Register(context, context->state->inputModules, context->input_modules, methods, nullptr)
-                   : VORTAX_INTERNAL_ERROR;
+                   : VORTAX_INVALID_PARAMETERS;
 }
 
 int32_t register_output_module(EngineContext* context, const OutputMethods* methods) {
     return context ? Register(context, context->state->outputModules, context->output_modules, nullptr, methods)
-                   : VORTAX_INTERNAL_ERROR;
+                   : VORTAX_INVALID_PARAMETERS;
 }
 
 int32_t input_module_info(EngineContext* context, int32_t id, ModuleInfo* info, int32_t flags) {

@@ -177,7 +177,7 @@ int32_t Query(ModuleInfo* info, int32_t flags) {
     if (!(flags & VORTAX_MODULE_INFO_NAME) && (flags & VORTAX_MODULE_INFO_DEVICE)) {
         if (asked < 0 || asked > layer.Count()) return VORTAX_INVALID_PARAMETERS;
         std::string description;
-        if (!layer.Describe(asked == 0 ? DefaultDevice : asked - 1, description)) return -1;
+        if (!layer.Describe(asked == 0 ? DefaultDevice : asked - 1, description)) return VORTAX_NO_SUCH_DEVICE;
         std::snprintf(info->name, sizeof info->name, "%s%d", Prefix, asked);
         std::snprintf(info->description, sizeof info->description, "%s", description.c_str());
         info->device_flags = asked == 0 ? VORTAX_DEVICE_DEFAULT : 0;
@@ -271,7 +271,7 @@ void* GetBuffer(void* instance, int32_t size) {
 // Format changes come through set control, so width, stereo flag and frequency go unused.
 int32_t Write(void* instance, const void* buffer, int32_t size, int32_t, int32_t, int32_t) {
     auto& output = *static_cast<SoundOutput*>(instance);
-    if (!output.handle || !buffer || size < 0 || size > SlotBytes) return -1;
+    if (!output.handle || !buffer || size < 0 || size > SlotBytes) return VORTAX_WRITE_FAILED;
     if (size == 0) return 0;  // a frame cut away whole leaves nothing to play
     const int32_t index = output.current;
     Slot& slot = output.slots[static_cast<size_t>(index)];
@@ -286,7 +286,7 @@ int32_t Write(void* instance, const void* buffer, int32_t size, int32_t, int32_t
     output.queued.fetch_add(1);
     if (!output.handle->Queue(index, slot.buffer.get(), size)) {
         output.queued.fetch_sub(1);
-        return -1;
+        return VORTAX_WRITE_FAILED;
     }
     slot.queued = true;
     return size;
@@ -302,7 +302,9 @@ int32_t SetControl(void* instance, const OutputControl* record, int32_t mask) {
     if (mask & VORTAX_COMMAND_DRAIN) Drain(output);
     if ((mask & VORTAX_COMMAND_PAUSE) && output.handle) output.handle->Pause();
     if ((mask & VORTAX_COMMAND_RESTART) && output.handle) output.handle->Restart();
-    if (mask & (VORTAX_CONTROL_FREQUENCY | VORTAX_CONTROL_STEREO)) OpenDevice(output, record->frequency, record->stereo);
+    if (mask & (VORTAX_CONTROL_FREQUENCY | VORTAX_CONTROL_STEREO)) {
+        if (const int32_t code = OpenDevice(output, record->frequency, record->stereo); code < 0) return code;
+    }
     if (mask & VORTAX_COMMAND_MUTE) {
         output.muted = true;
         SetDeviceVolume(output, 0);

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <type_traits>
 
 #include "kernels.h"
 #include "tables/synth_window.h"
@@ -172,13 +173,45 @@ typedef int16_t Shorts __attribute__((vector_size(32)));
 typedef int16_t Samples __attribute__((vector_size(16)));
 static_assert(std::endian::native == std::endian::little);
 
+// Sums rounded to the nearest integer, ties to even, and clipped to 16 bits. Clipped
+// first, a sum plus 1.5 x 2^52 is rounded to an integer in the default rounding mode,
+// which the low 16 bits of the double hold.
+template <int Vectors>
+[[gnu::always_inline]] inline void Store(const Doubles* sums, int16_t* pcm) {
+    constexpr double Rounder = 6755399441055744.0;
+    const Doubles low = {-32768.0, -32768.0, -32768.0, -32768.0};
+    const Doubles high = {32767.0, 32767.0, 32767.0, 32767.0};
+    const Doubles rounder = {Rounder, Rounder, Rounder, Rounder};
+    for (int v = 0; v < Vectors; v += 2) {
+        Shorts words[2];
+        for (int i = 0; i < 2; ++i) {
+            Doubles sum = sums[v + i];
+            sum = sum < low ? low : sum;
+            sum = sum > high ? high : sum;
+            words[i] = __builtin_bit_cast(Shorts, sum + rounder);
+        }
+        const Samples samples = __builtin_shufflevector(words[0], words[1], 0, 4, 8, 12, 16, 20, 24, 28);
+        std::memcpy(pcm + 4 * v, &samples, sizeof samples);
+    }
+}
+
+// Sums as floats, 1.0 for the 16-bit full scale 32768: what 16 bits would round and clip
+// is kept, for clients that mix or process further.
+template <int Vectors>
+[[gnu::always_inline]] inline void Store(const Doubles* sums, float* pcm) {
+    constexpr double Scale = 1.0 / 32768;
+    const Doubles scale = {Scale, Scale, Scale, Scale};
+    for (int v = 0; v < Vectors; ++v) {
+        const Floats values = __builtin_convertvector(sums[v] * scale, Floats);
+        std::memcpy(pcm + 4 * v, &values, sizeof values);
+    }
+}
+
 // Every Step-th output sample of one or two channels (sharing the window's loads): each a
 // sum of 16 products accumulated in double, in the order of the ages, from the rows of
-// ages 0 to 15 (rows slot to slot + 15); then rounded to the nearest integer, ties to
-// even, and clipped to 16 bits. Clipped first, a sum plus 1.5 x 2^52 is rounded to an
-// integer in the default rounding mode, which the low 16 bits of the double hold.
-template <int Step, int Channels>
-[[gnu::always_inline]] inline void WindowSums(SynthesisArea* const* areas, int16_t (*pcm)[Outputs]) {
+// ages 0 to 15 (rows slot to slot + 15), stored as samples of type T.
+template <int Step, int Channels, typename T>
+[[gnu::always_inline]] inline void WindowSums(SynthesisArea* const* areas, T (*pcm)[Outputs]) {
     constexpr int Count = Outputs / Step;
     // As many vectors of sums at a time as registers hold along with what goes into them:
     // eight for one channel, two for each of two.
@@ -196,10 +229,6 @@ template <int Step, int Channels>
     // The row of age n is rows[ch][n].
     const double (*rows[Channels])[Outputs];
     for (int ch = 0; ch < Channels; ++ch) rows[ch] = areas[ch]->buffers[areas[ch]->current] + areas[ch]->slot;
-    constexpr double Rounder = 6755399441055744.0;
-    const Doubles low = {-32768.0, -32768.0, -32768.0, -32768.0};
-    const Doubles high = {32767.0, 32767.0, 32767.0, 32767.0};
-    const Doubles rounder = {Rounder, Rounder, Rounder, Rounder};
     for (int first = 0; first < Count; first += 4 * Vectors) {
         Doubles sums[Channels][Vectors] = {};
         for (int n = 0; n < Taps; ++n) {
@@ -214,19 +243,7 @@ template <int Step, int Channels>
                 }
             }
         }
-        for (int ch = 0; ch < Channels; ++ch) {
-            for (int v = 0; v < Vectors; v += 2) {
-                Shorts words[2];
-                for (int i = 0; i < 2; ++i) {
-                    Doubles sum = sums[ch][v + i];
-                    sum = sum < low ? low : sum;
-                    sum = sum > high ? high : sum;
-                    words[i] = __builtin_bit_cast(Shorts, sum + rounder);
-                }
-                const Samples samples = __builtin_shufflevector(words[0], words[1], 0, 4, 8, 12, 16, 20, 24, 28);
-                std::memcpy(pcm[ch] + first + 4 * v, &samples, sizeof samples);
-            }
-        }
+        for (int ch = 0; ch < Channels; ++ch) Store<Vectors>(sums[ch], pcm[ch] + first);
     }
 }
 
@@ -257,9 +274,8 @@ template <int Step, int Channels>
 }
 
 // The blocks of one or two channels, which share the reduction, into pcm.
-template <int Channels>
-[[gnu::always_inline]] inline void Blocks(SynthesisArea* const* areas, const float* const* samples,
-                                          int16_t (*pcm)[Outputs]) {
+template <int Channels, typename T>
+[[gnu::always_inline]] inline void Blocks(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
     for (int ch = 0; ch < Channels; ++ch) Matrix(*areas[ch], samples[ch]);
     switch (areas[0]->reduction) {
         case 0: WindowSums<1, Channels>(areas, pcm); break;
@@ -268,21 +284,31 @@ template <int Channels>
     }
 }
 
-template <int Channels>
-void BlocksPlain(SynthesisArea* const* areas, const float* const* samples, int16_t (*pcm)[Outputs]) {
+template <int Channels, typename T>
+void BlocksPlain(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
     Blocks<Channels>(areas, samples, pcm);
 }
 
 #ifdef VORTAX_AVX2_KERNELS
-template <int Channels>
-[[VORTAX_AVX2]] void BlocksAvx2(SynthesisArea* const* areas, const float* const* samples, int16_t (*pcm)[Outputs]) {
+template <int Channels, typename T>
+[[VORTAX_AVX2]] void BlocksAvx2(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
     Blocks<Channels>(areas, samples, pcm);
 }
 #endif
 
-template <int Channels>
+// Where an area's samples of type T go.
+template <typename T>
+T*& Target(SynthesisArea& area) {
+    if constexpr (std::is_same_v<T, float>) {
+        return area.out_float;
+    } else {
+        return area.out;
+    }
+}
+
+template <int Channels, typename T>
 void Run(SynthesisArea* const* areas, const float* const* samples) {
-    int16_t pcm[Channels][Outputs];
+    T pcm[Channels][Outputs];
 #ifdef VORTAX_AVX2_KERNELS
     if (Avx2Kernels()) {
         BlocksAvx2<Channels>(areas, samples, pcm);
@@ -293,28 +319,40 @@ void Run(SynthesisArea* const* areas, const float* const* samples) {
     BlocksPlain<Channels>(areas, samples, pcm);
 #endif
     const int count = Outputs >> areas[0]->reduction;
-    if (Channels == 2 && areas[0]->stride == 2 && areas[1]->stride == 2 && areas[1]->out == areas[0]->out + 1) {
+    T*& first = Target<T>(*areas[0]);
+    T*& last = Target<T>(*areas[Channels - 1]);
+    if (Channels == 2 && areas[0]->stride == 2 && areas[1]->stride == 2 && last == first + 1) {
         // Interleaved stereo: both channels' samples go out together.
-        int16_t* out = areas[0]->out;
+        T* out = first;
         for (int k = 0; k < count; ++k) {
             out[2 * k] = pcm[0][k];
             out[2 * k + 1] = pcm[Channels - 1][k];
         }
-        areas[0]->out += 2 * count;
-        areas[Channels - 1]->out += 2 * count;
+        first += 2 * count;
+        last += 2 * count;
     } else {
         for (int ch = 0; ch < Channels; ++ch) {
-            int16_t* out = areas[ch]->out;
+            T*& target = Target<T>(*areas[ch]);
+            T* out = target;
             for (int k = 0; k < count; ++k) {
                 *out = pcm[ch][k];
                 out += areas[ch]->stride;
             }
-            areas[ch]->out = out;
+            target = out;
         }
     }
     for (int ch = 0; ch < Channels; ++ch) {
         areas[ch]->slot = (areas[ch]->slot - 1) & 15;
         areas[ch]->current ^= 1;
+    }
+}
+
+template <typename T>
+void Silence(SynthesisArea& area) {
+    T*& out = Target<T>(area);
+    for (int i = 0; i < Outputs >> area.reduction; ++i) {
+        *out = 0;
+        out += area.stride;
     }
 }
 
@@ -333,7 +371,11 @@ void ResetSynthesis(SynthesisArea& area) {
 void Synthesize(SynthesisArea& area, const float samples[32]) {
     SynthesisArea* const areas[1] = {&area};
     const float* const blocks[1] = {samples};
-    Run<1>(areas, blocks);
+    if (area.out_float) {
+        Run<1, float>(areas, blocks);
+    } else {
+        Run<1, int16_t>(areas, blocks);
+    }
 }
 
 void SynthesizePair(SynthesisArea& first, SynthesisArea& second, const float firstSamples[32],
@@ -345,14 +387,18 @@ void SynthesizePair(SynthesisArea& first, SynthesisArea& second, const float fir
     }
     SynthesisArea* const areas[2] = {&first, &second};
     const float* const blocks[2] = {firstSamples, secondSamples};
-    Run<2>(areas, blocks);
+    if (first.out_float) {
+        Run<2, float>(areas, blocks);
+    } else {
+        Run<2, int16_t>(areas, blocks);
+    }
 }
 
 void SynthesizeSilence(SynthesisArea& area) {
-    const int count = 32 >> area.reduction;
-    for (int i = 0; i < count; ++i) {
-        *area.out = 0;
-        area.out += area.stride;
+    if (area.out_float) {
+        Silence<float>(area);
+    } else {
+        Silence<int16_t>(area);
     }
 }
 

@@ -1,5 +1,5 @@
 // The polyphase synthesis filterbank: 32 subband samples of one channel in, 32 PCM
-// samples out (fewer with frequency reduction), as 16-bit integers.
+// samples out (fewer with frequency reduction), as 16-bit integers or as floats.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,7 @@ struct SynthesisArea {
     const float* gains = nullptr;  // the equalizer's 32 gains, or none
     int reduction = 0;           // 0, 1 or 2: keep every 2^reduction-th output sample
     int16_t* out = nullptr;      // where the next PCM sample goes
+    float* out_float = nullptr;  // when set, where it goes instead: unrounded, unclipped, full scale 1.0
     int stride = 1;              // 2 for interleaved stereo
 };
 

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -13,11 +15,20 @@ EngineVariable* Find(EngineContext* context, const char* name) {
     return nullptr;
 }
 
+void SweepWatchers(EngineState& state) {
+    state.watchers.remove_if([](const Watcher& watcher) { return watcher.removed; });
+}
+
 // Tells every watcher of the variable's name: the text of a string, the address of the
-// stored pointer of a pointer, or null when the variable goes.
+// stored pointer of a pointer, or null when the variable goes. A callback may change the
+// variables and the watchers: `name` and `value` are the caller's copies, and a watcher
+// removed meanwhile is only marked, erased when the outermost telling ends.
 void Tell(EngineContext* context, const std::string& name, const void* value) {
-    for (const Watcher& watcher : context->state->watchers)
-        if (watcher.name == name) watcher.callback(watcher.user, name.c_str(), value);
+    EngineState& state = *context->state;
+    ++state.telling;
+    for (const Watcher& watcher : state.watchers)
+        if (!watcher.removed && watcher.name == name) watcher.callback(watcher.user, name.c_str(), value);
+    if (--state.telling == 0) SweepWatchers(state);
 }
 
 const void* ValueOf(const EngineVariable& variable) {
@@ -36,21 +47,20 @@ int32_t Set(EngineContext* context, const char* name, bool pointer, Change chang
             variable->pointer = pointer;
         }
         change(*variable);
-        Tell(context, variable->name, ValueOf(*variable));
+        const EngineVariable told = *variable;
+        Tell(context, told.name, ValueOf(told));
         return VORTAX_OK;
     } catch (const std::bad_alloc&) {
         return VORTAX_OUT_OF_MEMORY;
     }
 }
 
-template <typename Read>
-int32_t Get(EngineContext* context, const char* name, const void* destination, bool pointer, Read read) {
-    if (!context || !name || !destination) return VORTAX_INVALID_PARAMETERS;
-    const EngineVariable* variable = Find(context, name);
+// The variable of the name and kind, or the code why there is none.
+int32_t Lookup(EngineContext* context, const char* name, bool pointer, const EngineVariable*& variable) {
+    if (!context || !name) return VORTAX_INVALID_PARAMETERS;
+    variable = Find(context, name);
     if (!variable) return VORTAX_NO_SUCH_VARIABLE;
-    if (variable->pointer != pointer) return VORTAX_INVALID_VARIABLE_TYPE;
-    read(*variable);
-    return VORTAX_OK;
+    return variable->pointer != pointer ? VORTAX_INVALID_VARIABLE_TYPE : VORTAX_OK;
 }
 
 }  // namespace
@@ -58,6 +68,17 @@ int32_t Get(EngineContext* context, const char* name, const void* destination, b
 const std::string* StringVariable(EngineContext* context, const char* name) {
     const EngineVariable* variable = Find(context, name);
     return variable && !variable->pointer ? &variable->text : nullptr;
+}
+
+int32_t CopyCut(const std::string& value, char* buffer, size_t size) {
+    if (size > 0) {
+        size_t count = std::min(value.size(), size - 1);
+        // A character that does not fit whole is left out whole.
+        while (count > 0 && count < value.size() && (value[count] & 0xC0) == 0x80) --count;
+        std::memcpy(buffer, value.data(), count);
+        buffer[count] = '\0';
+    }
+    return static_cast<int32_t>(std::min<size_t>(value.size(), INT32_MAX));
 }
 
 }  // namespace vortax
@@ -73,26 +94,42 @@ int32_t variable_set_pointer(EngineContext* context, const char* name, void* poi
     return Set(context, name, true, [pointer](EngineVariable& variable) { variable.value = pointer; });
 }
 
+// The variable is gone before its watchers hear of it: they may look, or set it anew.
 int32_t variable_remove(EngineContext* context, const char* name) {
     if (!context || !name) return VORTAX_INVALID_PARAMETERS;
     auto& variables = context->state->variables;
     for (auto it = variables.begin(); it != variables.end(); ++it) {
         if (it->name != name) continue;
-        Tell(context, it->name, nullptr);
+        const std::string gone = std::move(it->name);
         variables.erase(it);
+        Tell(context, gone, nullptr);
         return VORTAX_OK;
     }
     return VORTAX_NO_SUCH_VARIABLE;
 }
 
 int32_t variable_get_string(EngineContext* context, const char* name, char* destination) {
-    return Get(context, name, destination, false, [destination](const EngineVariable& variable) {
-        std::memcpy(destination, variable.text.c_str(), variable.text.size() + 1);
-    });
+    const EngineVariable* variable = nullptr;
+    if (!destination) return VORTAX_INVALID_PARAMETERS;
+    if (const int32_t code = Lookup(context, name, false, variable); code < 0) return code;
+    if (variable->text.size() >= VORTAX_STRING_MAX) return VORTAX_INVALID_PARAMETERS;
+    std::memcpy(destination, variable->text.c_str(), variable->text.size() + 1);
+    return VORTAX_OK;
+}
+
+int32_t variable_get_string_sized(EngineContext* context, const char* name, char* destination, size_t size) {
+    const EngineVariable* variable = nullptr;
+    if (!destination && size > 0) return VORTAX_INVALID_PARAMETERS;
+    if (const int32_t code = Lookup(context, name, false, variable); code < 0) return code;
+    return CopyCut(variable->text, destination, size);
 }
 
 int32_t variable_get_pointer(EngineContext* context, const char* name, void** pointer) {
-    return Get(context, name, pointer, true, [pointer](const EngineVariable& variable) { *pointer = variable.value; });
+    const EngineVariable* variable = nullptr;
+    if (!pointer) return VORTAX_INVALID_PARAMETERS;
+    if (const int32_t code = Lookup(context, name, true, variable); code < 0) return code;
+    *pointer = variable->value;
+    return VORTAX_OK;
 }
 
 int32_t watcher_add(EngineContext* context, const char* name, uint32_t user, WatcherCallback callback, void** handle) {
@@ -108,12 +145,13 @@ int32_t watcher_add(EngineContext* context, const char* name, uint32_t user, Wat
 
 int32_t watcher_remove(EngineContext* context, void* handle) {
     if (!context || !handle) return VORTAX_INVALID_PARAMETERS;
-    auto& watchers = context->state->watchers;
-    for (auto it = watchers.begin(); it != watchers.end(); ++it) {
-        if (&*it != handle) continue;
-        watchers.erase(it);
+    EngineState& state = *context->state;
+    for (Watcher& watcher : state.watchers) {
+        if (&watcher != handle || watcher.removed) continue;
+        watcher.removed = true;
+        if (state.telling == 0) SweepWatchers(state);
         return VORTAX_OK;
     }
-    return -1;
+    return VORTAX_INVALID_PARAMETERS;
 }
 }

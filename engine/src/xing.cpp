@@ -1,6 +1,8 @@
 #include "xing.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string_view>
@@ -24,12 +26,25 @@ uint16_t Checksum(const uint8_t* bytes, int length) {
     return crc;
 }
 
+// A ReplayGain field: 3 bits naming it (1 the track's, 2 the album's, 0 none), 3 saying who
+// set it, a sign and 9 bits of tenths of a dB.
+void ReadGain(const uint8_t* field, XingFrame& xing) {
+    const int bits = field[0] << 8 | field[1];
+    const int name = bits >> 13;
+    if (name != 1 && name != 2) return;
+    xing.has_gain[name - 1] = true;
+    xing.gains[name - 1] = (bits & 0x200 ? -1 : 1) * (bits & 0x1FF);
+}
+
 // The encoder's extension: 36 bytes after the Xing fields, the encoder's name first, the
-// delay and padding (12 bits each) at byte 21, and at byte 34 a checksum of the frame up
-// to there. FFmpeg's checksum covers other bytes, so an extension is also believed when it
-// plainly is one: a known encoder's name, and a delay and padding an encoder could add.
+// peak amplitude at byte 11, two ReplayGain fields at 15 and 17, the delay and padding (12
+// bits each) at byte 21, and at byte 34 a checksum of the frame up to there. FFmpeg's
+// checksum covers other bytes, so an extension is also believed when it plainly is one: a
+// known encoder's name, and a delay and padding an encoder could add.
 void ReadEncoderExtension(const uint8_t* frame, int at, int end, XingFrame& xing) {
     constexpr int Length = 36;
+    constexpr int PeakAt = 11;
+    constexpr int GainAt = 15;
     constexpr int DelayAt = 21;
     constexpr int ChecksumAt = 34;
     constexpr int MostAdded = 3 * 1152;
@@ -46,6 +61,8 @@ void ReadEncoderExtension(const uint8_t* frame, int at, int end, XingFrame& xing
     xing.encoder = true;
     xing.encoder_delay = delay;
     xing.encoder_padding = padding;
+    xing.peak = WordAt(frame + at + PeakAt);
+    for (const int offset : {at + GainAt, at + GainAt + 2}) ReadGain(frame + offset, xing);
 }
 
 }  // namespace
@@ -84,6 +101,20 @@ XingFrame ReadXingFrame(const uint8_t* frame, const FrameHeader& header) {
     if (flags & 8) offset += 4;
     ReadEncoderExtension(frame, offset, end, xing);
     return xing;
+}
+
+void OfferReplayGain(const XingFrame& xing, StreamTags& tags) {
+    constexpr TagField Gains[] = {TagField::TrackGain, TagField::AlbumGain};
+    char text[32];
+    for (size_t i = 0; i < 2; ++i) {
+        if (!xing.has_gain[i]) continue;
+        const int tenths = std::abs(xing.gains[i]);
+        std::snprintf(text, sizeof text, "%s%d.%d dB", xing.gains[i] < 0 ? "-" : "+", tenths / 10, tenths % 10);
+        tags.Offer(Gains[i], text);
+    }
+    if (xing.peak == 0) return;
+    std::snprintf(text, sizeof text, "%.6f", xing.peak / 8388608.0);
+    tags.Offer(TagField::TrackPeak, text);
 }
 
 }  // namespace vortax

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "frame_header.h"
+#include "metadata.h"
 
 namespace vortax {
 
@@ -19,6 +20,11 @@ struct XingFrame {
     bool encoder = false;
     int encoder_delay = 0;    // samples per channel
     int encoder_padding = 0;  // samples per channel
+    // ReplayGain, from the encoder's extension too: the track's (radio) and the album's
+    // (audiophile) gains in tenths of a dB, and the peak amplitude with 1.0 as 1 << 23.
+    int gains[2] = {};
+    bool has_gain[2] = {};
+    uint32_t peak = 0;  // 0 when not measured
 };
 
 // True when the frame (header first, all of it at hand) is a Xing or Info frame.
@@ -26,5 +32,8 @@ bool IsXingFrame(const uint8_t* frame, const FrameHeader& header);
 
 // What a Xing or Info frame says.
 XingFrame ReadXingFrame(const uint8_t* frame, const FrameHeader& header);
+
+// Offers the extension's ReplayGain to the tags, as "-6.5 dB" and "0.987654".
+void OfferReplayGain(const XingFrame& xing, StreamTags& tags);
 
 }  // namespace vortax

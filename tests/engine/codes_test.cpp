@@ -19,9 +19,13 @@ TEST(ErrorNameTest, EveryGroupGivesItsTexts) {
     for (const auto& [code, text] : known) EXPECT_EQ(error_name(code), text) << code;
 }
 
-TEST(ErrorNameTest, PastTheEndOfAGroupIsEmptyAndOutsideTheGroupsUnknown) {
-    for (int32_t code : {-104, -215, -309, -402, -515, -601, -702, -802, 0, 5}) EXPECT_STREQ(error_name(code), "") << code;
-    for (int32_t code : {-99, -50, -1, -900, -950, -1000}) EXPECT_STREQ(error_name(code), "unknown error") << code;
+TEST(ErrorNameTest, EveryNegativeCodeHasAText) {
+    for (const auto& [first, last] : {std::pair{VORTAX_TIMEOUT, VORTAX_OUT_OF_MEMORY}, {VORTAX_NEED_MORE, VORTAX_OPEN_FAILED},
+                                      {VORTAX_INVALID_FRAME, VORTAX_INVALID_FRAME}, {VORTAX_INVALID_VARIABLE_TYPE, VORTAX_NO_SUCH_VARIABLE}})
+        for (int32_t code = first; code <= last; ++code) EXPECT_TRUE(*error_name(code) && error_name(code) != std::string("unknown error")) << code;
+    for (const int32_t code : {-104, -215, -309, -402, -516, -599, -601, -702, -802, -99, -1, -900, INT32_MIN})
+        EXPECT_STREQ(error_name(code), "unknown error") << code;
+    for (const int32_t code : {0, 5}) EXPECT_STREQ(error_name(code), "") << code;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <string>
 
 #include "engine_fixture.h"
 #include "state.h"
@@ -24,9 +25,12 @@ TEST(EngineLifeTest, ANewContextStartsEmptyAndSaysItsVersion) {
     EXPECT_EQ(engine_destroy(context), 0);
     const char* major = nullptr;
     const char* patch = nullptr;
-    EXPECT_STREQ(engine_get_version(&major, nullptr, &patch), "1.3.1");
-    EXPECT_STREQ(major, "1");
-    EXPECT_STREQ(patch, "1");
+    // The library says the version its header says.
+    const std::string version = std::to_string(VORTAX_VERSION_MAJOR) + "." + std::to_string(VORTAX_VERSION_MINOR) +
+                                "." + std::to_string(VORTAX_VERSION_PATCH);
+    EXPECT_EQ(engine_get_version(&major, nullptr, &patch), version);
+    EXPECT_EQ(major, std::to_string(VORTAX_VERSION_MAJOR));
+    EXPECT_EQ(patch, std::to_string(VORTAX_VERSION_PATCH));
     EXPECT_EQ(engine_create(nullptr), VORTAX_INVALID_PARAMETERS);
 }
 
@@ -47,6 +51,7 @@ TEST_F(ContextTest, EachSideChecksItsStateAndSaysWhatIsWrong) {
     ASSERT_EQ(output_open(context), 0);
     EXPECT_EQ(output_get_control(context, nullptr, 0), VORTAX_INTERNAL_ERROR);
     EXPECT_EQ(notes.back(), "internal error: null control block");
+    EXPECT_EQ(output_write(context, nullptr, 4, 2, 1, 44100), VORTAX_INVALID_PARAMETERS);
     EXPECT_EQ(input_close(context), 0);
     EXPECT_EQ(engine_decode_frame(context), VORTAX_INTERNAL_ERROR);
     EXPECT_EQ(notes.back(), "internal error: input not open");
@@ -80,7 +85,7 @@ TEST_F(ContextTest, OptionsReadBackWhatWasSet) {
     EXPECT_EQ(engine_set_reduction(nullptr, 1), VORTAX_INVALID_PARAMETERS);
 
     int8_t steps[64] = {};
-    EXPECT_EQ(engine_get_equalizer(context, steps), -1);  // no gains yet: all zero
+    EXPECT_EQ(engine_get_equalizer(context, steps), VORTAX_NO_SUCH_VARIABLE);  // no gains yet: all zero
     for (int i = 0; i < 64; ++i) steps[i] = static_cast<int8_t>(i - 32);
     ASSERT_EQ(engine_set_equalizer(context, steps), 0);
     EXPECT_FLOAT_EQ(context->state->gains[0][0], 0.5f);          // -32 steps
@@ -88,7 +93,7 @@ TEST_F(ContextTest, OptionsReadBackWhatWasSet) {
     EXPECT_FLOAT_EQ(context->state->gains[1][16], 1.5f);         // +16 steps
     int8_t back[64] = {};
     ASSERT_EQ(engine_set_equalizer(context, nullptr), 0);
-    EXPECT_EQ(engine_get_equalizer(context, back), -1);
+    EXPECT_EQ(engine_get_equalizer(context, back), VORTAX_NO_SUCH_VARIABLE);
     EXPECT_EQ(engine_get_equalizer(context, nullptr), VORTAX_INVALID_PARAMETERS);
 }
 
@@ -159,8 +164,36 @@ TEST_F(ContextTest, SeekingNeedsAKnownSizeAndClampsToIt) {
     const TimeRecord zero{};
     EXPECT_EQ(input_seek_time(context, &zero), 0);
     EXPECT_EQ(context->input.position, 0);
-    EXPECT_EQ(input_seek_seconds(context, -5), 0);
-    EXPECT_EQ(context->input.position, 0);
+}
+
+TEST_F(ContextTest, SeekingRefusesWhatLandsNowhereAndTakesAnyTimePastTheEnd) {
+    ASSERT_EQ(OpenInput(Write("table.mp3", XingStream(1, 400, true))), 0);
+    const TimeRecord negative{0, -1, 0, 0};
+    for (const int32_t code : {input_seek_fraction(context, NAN), input_seek_fraction(context, -0.1f), input_seek_fraction(context, 1.5f),
+                               input_seek_seconds(context, NAN), input_seek_seconds(context, -5), input_seek_seconds(context, INFINITY),
+                               input_seek_time(context, &negative), input_seek_bytes(context, -1)})
+        EXPECT_EQ(code, VORTAX_INVALID_PARAMETERS);
+    const TimeRecord late{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+    EXPECT_TRUE(input_seek_time(context, &late) == 0 && context->input.position == context->input.size);
+}
+
+TEST_F(ContextTest, AFailingOutputStopsDecodingWithItsCodeAndAPartialOneLosesNothing) {
+    const std::string stream = CONFORMANCE_DIR "/l2-fl10.bit";
+    if (!std::filesystem::exists(stream)) GTEST_SKIP() << "no conformance stream " << stream;
+    // What a write takes (or gives), what a change of format gives, the code decoding ends with.
+    const int32_t outputs[][3] = {{VORTAX_WRITE_FAILED, 0, VORTAX_WRITE_FAILED}, {0, 0, VORTAX_WRITE_FAILED},
+                                  {4608, VORTAX_DEVICE_BUSY, VORTAX_DEVICE_BUSY}, {1000, 0, VORTAX_INPUT_END}};
+    ASSERT_GE(register_output_module(context, &MemoryOutput), 0);
+    for (const auto& [take, control, expected] : outputs) {
+        memory = {{}, take, control};
+        ASSERT_TRUE(output_select(context, "", -1) == 0 && output_open(context) == 0 && OpenInput(stream) == 0);
+        int32_t code = 0, frames = 0;
+        while ((code = engine_decode_frame(context)) == 0) ++frames;
+        EXPECT_TRUE(code == expected && (frames == 0) == (code != VORTAX_INPUT_END)) << take << ": " << error_name(code) << " after " << frames;
+        EXPECT_TRUE(input_close(context) == 0 && output_close(context) == 0);
+    }
+    const std::vector<int16_t> taken = memory.kept;
+    EXPECT_EQ(taken, DecodeFile(stream));
 }
 
 }  // namespace

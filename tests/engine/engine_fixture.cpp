@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -100,42 +101,48 @@ void WriteClick(const std::string& path, int rate, int channels, int length, int
 
 namespace {
 
-std::vector<int16_t> written;
 int32_t AnyName(const char*) { return 0; }
 int32_t NewOutput(void** instance, const char*, const ModuleRecord*, EngineContext*) {
-    *instance = &written;
+    *instance = &memory;
     return 0;
 }
 int32_t Nothing(void*) { return 0; }
 int32_t Keep(void*, const void* buffer, int32_t size, int32_t, int32_t, int32_t) {
     const auto* samples = static_cast<const int16_t*>(buffer);
-    written.insert(written.end(), samples, samples + size / 2);
-    return size;
+    const int32_t taken = std::min(size, memory.take);
+    return memory.kept.insert(memory.kept.end(), samples, samples + std::max(0, taken) / 2), taken;
 }
 // Takes every change of format, so that every block arrives as the stream decoded it.
-int32_t Follow(void*, const OutputControl*, int32_t) { return 0; }
+int32_t Follow(void*, const OutputControl*, int32_t) { return memory.control; }
 
 }  // namespace
 
+Memory memory;
+const OutputMethods MemoryOutput = {AnyName, nullptr, NewOutput, Nothing, Nothing, Nothing, Keep,
+                                    nullptr, Follow,  nullptr,   nullptr, nullptr, nullptr};
+
+std::vector<int16_t> Rest(EngineContext* context) {
+    memory.kept.clear();
+    int32_t code = 0;
+    while ((code = engine_decode_frame(context)) == 0) {}
+    EXPECT_EQ(code, VORTAX_INPUT_END) << error_name(code);
+    return memory.kept;
+}
+
 std::vector<int16_t> DecodeFile(const std::string& path, const std::function<void(EngineContext*)>& configure) {
-    written.clear();
+    memory = {};
     EngineContext* context = nullptr;
     EXPECT_EQ(engine_create(&context), 0);
-    const OutputMethods memory = {AnyName, nullptr, NewOutput, Nothing, Nothing, Nothing, Keep,
-                                  nullptr, Follow,  nullptr,   nullptr, nullptr, nullptr};
     register_input_module(context, &FileInputModule);
-    register_output_module(context, &memory);
+    register_output_module(context, &MemoryOutput);
     if (configure) configure(context);
     EXPECT_EQ(input_select(context, path.c_str(), -1), 0);
     EXPECT_EQ(input_open(context), 0);
     EXPECT_EQ(output_select(context, "", -1), 0);
     EXPECT_EQ(output_open(context), 0);
-    int32_t code = 0;
-    while ((code = engine_decode_frame(context)) == 0) {
-    }
-    EXPECT_EQ(code, VORTAX_INPUT_END) << error_name(code);
+    const std::vector<int16_t> pcm = Rest(context);
     engine_destroy(context);
-    return written;
+    return pcm;
 }
 
 void EngineTest::SetUp() {

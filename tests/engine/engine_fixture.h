@@ -20,6 +20,14 @@
 // `configure` sets options before the input opens.
 std::vector<int16_t> DecodeFile(const std::string& path, const std::function<void(EngineContext*)>& configure = {});
 
+// An output keeping in `memory.kept` what it takes: at most `take` bytes a write (a code
+// when it is one), answering a change of format `control`. DecodeFile resets it.
+struct Memory { std::vector<int16_t> kept; int32_t take = INT32_MAX, control = 0; };
+extern Memory memory;
+extern const OutputMethods MemoryOutput;
+// The open input's rest, decoded into MemoryOutput.
+std::vector<int16_t> Rest(EngineContext* context);
+
 // The parts one after another.
 Bytes Joined(const std::vector<Bytes>& parts);
 

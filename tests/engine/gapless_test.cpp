@@ -74,7 +74,7 @@ TEST_F(GaplessTest, ATagFrameWithoutABelievableExtensionIsStillNoAudio) {
     ASSERT_EQ(OpenInput(damaged), 0);
     int32_t delay = 0;
     int32_t padding = 0;
-    EXPECT_EQ(engine_get_encoder_tag(context, &delay, &padding), -1);
+    EXPECT_EQ(engine_get_encoder_tag(context, &delay, &padding), VORTAX_NO_SUCH_VARIABLE);
     const std::vector<int16_t> whole = DecodeFile(damaged);
     EXPECT_EQ(DecodeFile(damaged, Gapless), whole);
     EXPECT_EQ(whole.size(), DecodeFile(mp3).size());

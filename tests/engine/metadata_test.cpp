@@ -119,4 +119,24 @@ TEST_F(MetadataTest, AValueCutToFitEndsBeforeACharacterThatDoesNotFitWhole) {
     EXPECT_EQ(vortax_get_tag(context, "year", value, sizeof value), VORTAX_NO_SUCH_VARIABLE);
 }
 
+TEST_F(MetadataTest, TheFrontCoverOrElseTheFirstPictureIsGivenWhole) {
+    const Bytes png = {0x89, 'P', 'N', 'G', 0, 0, 0xFF, 0}, jpeg = {0xFF, 0xD8, 0, 0, 0xFF, 0xE0};
+    const struct { int version; Bytes frames; const char* mime; Bytes picture; } tags[] = {
+        {3, Joined({Id3Frame(3, "APIC", Joined({{0}, Text("image/png"), {0, 0}, Text("x"), {0}, png})),
+                    Id3Frame(3, "APIC", Joined({{1}, Text("image/jpeg"), {0, 3, 0xFF, 0xFE, 'C', 0, 0, 0}, jpeg}))}), "image/jpeg", jpeg},
+        {2, Id3Frame(2, "PIC", Joined({{0}, Text("PNG"), {4}, Text("back"), {0}, png})), "image/png", png},
+        {4, Id3Frame(4, "APIC", Joined({{3}, Text("image/png"), {0, 5}, Text("\xC3\xA9"), {0}, png})), "image/png", png},
+        {4, Id3Frame(4, "TIT2", Joined({{3}, Text("no picture")})), nullptr, {}}};
+    for (const auto& t : tags) {
+        ASSERT_EQ(OpenInput(Write("pictured.mp3", Joined({Id3Tag(t.version, 0, t.frames), Frames({}, 4)}))), 0);
+        const void* data = nullptr;
+        size_t size = 0;
+        const char* mime = nullptr;
+        const int code = vortax_get_picture(context, &data, &size, &mime);
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        EXPECT_TRUE(t.mime ? code == 0 && mime == std::string(t.mime) && Bytes(bytes, bytes + size) == t.picture : code == VORTAX_NO_SUCH_VARIABLE) << t.version;
+        input_close(context);
+    }
+}
+
 }  // namespace

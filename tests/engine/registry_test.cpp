@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -44,6 +45,7 @@ TEST_F(RegistryTest, ModulesGetIdsInOrderAndTheNewestIsAskedFirst) {
     ASSERT_EQ(output_select(context, "x", 0), 0);
     EXPECT_EQ(context->output.module->id, 0);
     EXPECT_EQ(output_select(context, "x", 7), VORTAX_MODULE_NOT_FOUND);
+    EXPECT_EQ(register_output_module(nullptr, &plain), VORTAX_INVALID_PARAMETERS);
 }
 
 TEST_F(RegistryTest, AModuleWithoutAnEssentialMethodIsRefusedAndReported) {
@@ -172,16 +174,19 @@ TEST_F(RegistryTest, FiltersAreRemovedByNameFrontBackOrIdButNeverTheModule) {
     EXPECT_EQ(output_filter_remove(context, nullptr, -1), 3);  // the front
     EXPECT_EQ(output_filter_remove(context, nullptr, 0), 3);   // the one next to the module
     EXPECT_EQ(Ids(context), (std::vector<int32_t>{3}));
-    EXPECT_EQ(output_filter_remove(context, "", -2), -1);
-    EXPECT_EQ(output_filter_remove(context, nullptr, 9), -1);
+    EXPECT_EQ(output_filter_remove(context, "", -2), VORTAX_MODULE_NOT_FOUND);
+    EXPECT_EQ(output_filter_remove(context, nullptr, 9), VORTAX_MODULE_NOT_FOUND);
     EXPECT_EQ(output_filter_remove(context, nullptr, 3), 0);
-    EXPECT_EQ(output_filter_remove(context, nullptr, 0), -1);
-    EXPECT_EQ(output_filter_remove(context, nullptr, -1), -1);
+    EXPECT_EQ(output_filter_remove(context, nullptr, 0), VORTAX_MODULE_NOT_FOUND);
+    EXPECT_EQ(output_filter_remove(context, nullptr, -1), VORTAX_MODULE_NOT_FOUND);
     EXPECT_EQ(deleted, 4);
 
     OutputFilterMethods nameless{};
     EXPECT_EQ(output_filter_add(context, &nameless, 0), VORTAX_INVALID_PARAMETERS);
     EXPECT_EQ(output_filter_add(context, &a, -2), VORTAX_INVALID_PARAMETERS);
+    nameless.get_name = []() -> const char* { return nullptr; };  // looked for by name, it is ""
+    ASSERT_GT(output_filter_add(context, &nameless, 0), 0);
+    EXPECT_EQ(output_filter_remove(context, "a", -2), VORTAX_MODULE_NOT_FOUND);
 }
 
 // Variables and watchers.
@@ -207,7 +212,7 @@ TEST_F(RegistryTest, VariablesKeepOneValueAndTellTheirWatchersOncePerChange) {
 
     // The older watcher goes; the newer still hears.
     ASSERT_EQ(watcher_remove(context, first), 0);
-    EXPECT_EQ(watcher_remove(context, first), -1);
+    EXPECT_EQ(watcher_remove(context, first), VORTAX_INVALID_PARAMETERS);
     told.clear();
     ASSERT_EQ(variable_remove(context, "rate"), 0);
     EXPECT_EQ(told, (std::vector<std::string>{"2 rate=(gone)"}));
@@ -231,6 +236,46 @@ TEST_F(RegistryTest, PointerAndStringVariablesDoNotMix) {
     EXPECT_EQ(variable_set_string(nullptr, "x", "x"), VORTAX_INVALID_PARAMETERS);
     EXPECT_EQ(watcher_add(context, "x", 0, nullptr, nullptr), VORTAX_INVALID_PARAMETERS);
     EXPECT_EQ(variable_get_pointer(context, "nothing", &got), VORTAX_NO_SUCH_VARIABLE);
+}
+
+TEST_F(RegistryTest, AStringIsCopiedOnlyIntoRoomForIt) {
+    for (const int32_t length : {VORTAX_STRING_MAX - 1, VORTAX_STRING_MAX + 0}) {
+        std::vector<char> room(VORTAX_STRING_MAX, '#');  // exactly: the sanitizer sees a byte past it
+        ASSERT_EQ(variable_set_string(context, "s", std::string(size_t(length), 'x').c_str()), 0);
+        EXPECT_EQ(variable_get_string(context, "s", room.data()), length < VORTAX_STRING_MAX ? 0 : VORTAX_INVALID_PARAMETERS);
+        EXPECT_EQ(room[0], length < VORTAX_STRING_MAX ? 'x' : '#');
+    }
+    for (const size_t size : {0, 1, 16}) {
+        std::vector<char> room(size);
+        for (auto get : {variable_get_string_sized, context->get_string_sized})
+            EXPECT_EQ(get(context, "s", room.data(), size), VORTAX_STRING_MAX) << size;
+        EXPECT_TRUE(size == 0 || std::string(room.data()) == std::string(size - 1, 'x')) << size;
+    }
+}
+
+// Watchers 'a' and 'b' (told first) of "v"; b makes one change from its callback.
+std::function<void()> change;
+void* handles[2];
+EngineContext* watched;
+void Hear(uint32_t user, const char*, const void* value) {
+    told.push_back(std::string(1, char(user)) + "=" + (value ? static_cast<const char*>(value) : "-"));
+    if (user == 'b' && change) std::exchange(change, nullptr)();
+}
+
+TEST_F(RegistryTest, AWatcherMayChangeWatchersAndVariablesFromItsCallback) {
+    const std::pair<std::function<void()>, std::vector<std::string>> cases[] = {
+        {[] { watcher_remove(watched, handles[1]); }, {"b=1", "a=1", "a=2"}},
+        {[] { watcher_remove(watched, handles[0]); }, {"b=1", "b=2"}},
+        {[] { variable_remove(watched, "v"); }, {"b=1", "b=-", "a=-", "a=1", "b=2", "a=2"}},
+        {[] { watcher_add(watched, "v", 'c', Hear, nullptr), variable_set_string(watched, "w", ""); }, {"b=1", "a=1", "c=2", "b=2", "a=2"}}};
+    for (const auto& [which, expected] : cases) {
+        ASSERT_TRUE(engine_destroy(context) == 0 && engine_create(&context) == 0);
+        for (uint32_t i = 0; i < 2; ++i) ASSERT_EQ(watcher_add(watched = context, "v", 'a' + i, Hear, &handles[i]), 0);
+        told.clear();
+        change = which;
+        for (const char* value : {"1", "2"}) ASSERT_EQ(variable_set_string(context, "v", value), 0);
+        EXPECT_EQ(told, expected);
+    }
 }
 
 }  // namespace

@@ -250,7 +250,7 @@ TEST_F(SoundDeviceTest, DescribesItselfAndEachDevice) {
     EXPECT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), VORTAX_INVALID_PARAMETERS);
     fake.describeFails = true;
     info.index = 1;
-    EXPECT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), -1);
+    EXPECT_EQ(output_module_info(context, module, &info, VORTAX_MODULE_INFO_DEVICE), VORTAX_NO_SUCH_DEVICE);
 }
 
 TEST_F(SoundDeviceTest, TakesTheEmptyNameAndDeviceNamesOnly) {
@@ -569,7 +569,7 @@ TEST_F(SoundDeviceTest, ADeletedInstanceNoLongerWatchesTheRate) {
 TEST_F(SoundDeviceTest, ABlockTheDeviceRefusesIsNotCounted) {
     ASSERT_EQ(Open(""), 0);
     fake.queueRefused = true;
-    EXPECT_EQ(WriteBlock(), -1);
+    EXPECT_EQ(WriteBlock(), VORTAX_WRITE_FAILED);
     EXPECT_EQ(QueuedBlocks(Instance()), 0);
     fake.queueRefused = false;
     EXPECT_EQ(WriteBlock(), SlotBytes);
@@ -594,7 +594,7 @@ TEST_F(SoundDeviceTest, ABlockFromElsewhereIsCopiedIntoTheSlot) {
     EXPECT_NE(fake.queued[0].data, own.data());
     EXPECT_EQ(fake.queued[0].bytes, own);
     const Bytes tooLong(SlotBytes + 1);
-    EXPECT_EQ(output_write(context, tooLong.data(), SlotBytes + 1, 2, 1, 44100), -1);
+    EXPECT_EQ(output_write(context, tooLong.data(), SlotBytes + 1, 2, 1, 44100), VORTAX_WRITE_FAILED);
 }
 
 TEST_F(SoundDeviceTest, CloseDrainsResetsAndClosesTheDevice) {

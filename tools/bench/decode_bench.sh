@@ -2,7 +2,8 @@
 # Times vortax-decode against mpg123 on the same files in the same run: a five-minute
 # stereo signal encoded as 128 kbit/s joint-stereo MP3, VBR quality 2 MP3, 22.05 kHz
 # MPEG-2 MP3 and 192 kbit/s layer II. Prints wall time (the best of three runs), the ratio,
-# times real time and peak memory of both.
+# times real time and peak memory of both; then, when built, vortax_read into a 64 KiB
+# buffer (vortax-pull-bench) on the 128 kbit/s file, to set against the WAV path above.
 #   tools/bench/decode_bench.sh [BUILD]      (default BUILD: build/release)
 # Needs the Debian packages sox, lame, twolame, mpg123 and time.
 set -eu
@@ -43,4 +44,11 @@ for file in cbr128.mp3 vbr2.mp3 mpeg2.mp3 layer2.mp2; do
     theirs=$1 theirMemory=$2
     awk -v f="$file" -v a="$ours" -v b="$theirs" -v s=$seconds -v am="$ourMemory" -v bm="$theirMemory" 'BEGIN {
         printf "%-12s %9.3fs %9.3fs %7.2f %9.0fx %10d %10d\n", f, a, b, (b > 0 ? a / b : 0), (a > 0 ? s / a : 0), am, bm }'
+done
+
+puller=$(cd "$build/bin" && pwd)/vortax-pull-bench
+[ -x "$puller" ] || exit 0
+for encoding in s16 f32; do
+    set -- $(measure "$puller" "$work/cbr128.mp3" $encoding)
+    echo "vortax_read $encoding into 64 KiB, cbr128.mp3: ${1}s ${2} KiB"
 done
