@@ -5,15 +5,13 @@
 #include <QHash>
 #include <QSet>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
+#include "mpeg_names.h"
 #include "native_path.h"
+#include "part_file.h"
 
 namespace fs = std::filesystem;
 
@@ -75,7 +73,11 @@ void collectMpegFiles(const QString& folder, const QString& tree, QList<SourceFi
 
 }  // namespace
 
-const QStringList MpegExtensions{"mp1", "mp2", "mp3", "mpa", "mpg"};
+const QStringList MpegExtensions = [] {
+    QStringList extensions;
+    for (const std::string_view extension : vortax::MpegExtensions) extensions << QString::fromLatin1(extension);
+    return extensions;
+}();
 
 bool hasMpegExtension(const QString& path) {
     const qsizetype dot = path.lastIndexOf(u'.');
@@ -121,14 +123,8 @@ std::optional<QString> prepareOutputFolder(const QString& folder) {
     if (error) return QStringLiteral("Cannot create the output folder %1: %2").arg(path, reason(error.value()));
 
     // Tried for real: permission bits say nothing for root or on a read-only mount.
-    QByteArray probe = nativePath(path + QStringLiteral("/.tunepress-XXXXXX"));
-    const int descriptor = ::mkstemp(probe.data());
-    if (descriptor < 0) {
-        const int failure = errno;
+    if (const int failure = tryPartFile(path))
         return QStringLiteral("Cannot write in the output folder %1: %2").arg(path, reason(failure));
-    }
-    ::close(descriptor);
-    ::unlink(probe.constData());
     return std::nullopt;
 }
 

@@ -1,7 +1,6 @@
 #include "part_file.h"
 
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,11 +15,11 @@
 
 #include "native_path.h"
 #include "outputs.h"
+#include "part_files.h"
 
 namespace {
 
-const QString PartPrefix = QStringLiteral(".tunepress-");
-const QString PartSuffix = QStringLiteral(".part");
+constexpr std::string_view PartPrefix = ".tunepress-";
 
 // The part files open now, for an exit that does not wait for a stuck job. Never
 // destroyed: such a job may still hold an entry as the program ends.
@@ -31,13 +30,6 @@ struct OpenParts {
 OpenParts& openParts() {
     static auto* parts = new OpenParts;
     return *parts;
-}
-
-QString randomLetters() {
-    static constexpr char16_t Letters[] = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QString letters(6, Qt::Uninitialized);
-    for (QChar& letter : letters) letter = Letters[QRandomGenerator::global()->bounded(62)];
-    return letters;
 }
 
 // A signal that interrupts the wait is no reason to give up the lock.
@@ -65,30 +57,14 @@ FolderLock::~FolderLock() {
 PartFile::PartFile(const QString& target)
     : m_lock(QFileInfo(target).absolutePath(), FolderLock::Shared), m_target(target) {
     const QString folder = target.left(target.lastIndexOf(u'/') + 1);
-    // A name where no file is, in a folder that takes files: made here to be sure of both,
-    // then removed for the engine to make again. Opening the file made here would empty
-    // it, and ext4 writes a file emptied on opening out to the disk as it closes (its
-    // guard for files rewritten in place): every job would wait on the disk at its end.
-    for (;;) {
-        const QString candidate = folder + PartPrefix + randomLetters() + PartSuffix;
-        const QByteArray name = nativePath(candidate);
-        const int descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0) {
-            ::close(descriptor);
-            m_path = candidate;
-            {
-                const std::lock_guard locker(openParts().lock);
-                openParts().paths.insert(name.toStdString());
-            }
-            ::unlink(name.constData());
-            return;
-        }
-        // Only a name that is taken is worth another try.
-        if (errno != EEXIST) {
-            m_error = lowerFirst(QString::fromLocal8Bit(std::strerror(errno)));
-            return;
-        }
+    std::filesystem::path path;
+    if (const int error = vortax::ClaimPartName(filesystemPath(folder), PartPrefix, path)) {
+        m_error = lowerFirst(QString::fromLocal8Bit(std::strerror(error)));
+        return;
     }
+    m_path = pathFromNative(QByteArrayView(path.native()));
+    const std::lock_guard locker(openParts().lock);
+    openParts().paths.insert(path.native());
 }
 
 PartFile::~PartFile() {
@@ -98,8 +74,7 @@ PartFile::~PartFile() {
 }
 
 QString PartFile::complete() {
-    std::error_code error;
-    std::filesystem::rename(filesystemPath(m_path), filesystemPath(m_target), error);
+    const std::error_code error = vortax::CompletePart(filesystemPath(m_path), filesystemPath(m_target));
     if (error) return lowerFirst(QString::fromStdString(error.message()));
     forget();
     return {};
@@ -118,17 +93,20 @@ void PartFile::forget() {
     m_path.clear();
 }
 
+int tryPartFile(const QString& folder) {
+    std::filesystem::path probe;
+    return vortax::ClaimPartName(filesystemPath(folder), PartPrefix, probe);
+}
+
 void removeLeftoverParts(const QString& folder) {
     const FolderLock alone(folder, FolderLock::Exclusive);
     if (!alone.held()) return;
-    const std::string prefix = PartPrefix.toStdString();
-    const std::string suffix = PartSuffix.toStdString();
     std::error_code error;
     for (std::filesystem::directory_iterator entry(filesystemPath(folder), error), end; !error && entry != end;
          entry.increment(error)) {
         const std::string name = entry->path().filename().native();
         std::error_code ignored;
-        if (name.starts_with(prefix) && name.ends_with(suffix) && entry->is_regular_file(ignored))
+        if (name.starts_with(PartPrefix) && name.ends_with(vortax::PartSuffix) && entry->is_regular_file(ignored))
             std::filesystem::remove(entry->path(), ignored);
     }
 }

@@ -28,7 +28,7 @@ private:
 };
 
 // A WAV file while it is written: a file of its own in the WAV file's folder, under a short
-// name (".tunepress-XXXXXX.part") that fits wherever the WAV name does, which takes the WAV
+// name (".tunepress-PID-N.part") that fits wherever the WAV name does, which takes the WAV
 // file's place only once complete. Until then a WAV file of an earlier run stays as it was;
 // a file that is never completed goes away with this object.
 class PartFile {
@@ -57,6 +57,10 @@ private:
     QString m_path;
     QString m_error;
 };
+
+// Makes a part file in `folder` and removes it again, as a job would make one: 0, or the
+// errno that stops it.
+int tryPartFile(const QString& folder);
 
 // Removes the part files in `folder` that no running Tunepress is writing. While another
 // Tunepress writes there, every part file stays: a later run removes those left.

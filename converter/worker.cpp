@@ -23,6 +23,7 @@
 #include "outputs.h"
 #include "part_file.h"
 #include "run_clock.h"
+#include "stream_line.h"
 #include "vortax.h"
 
 // How often the GUI thread takes what the jobs told: often enough for the progress shown to
@@ -96,14 +97,8 @@ QString lengthText(const Written& written) {
 }
 
 QString streamText(const EngineContext* context) {
-    static const char* const Layers[] = {"invalid", "I", "II", "III"};
-    static const char* const Modes[] = {"Stereo", "Jnt-Stereo", "2-Channel", "Mono"};
-    const StreamInfo& stream = context->stream;
-    // The engine gives MPEG 2.5 as version 0.
-    const QByteArray version = stream.version == 0 ? QByteArray("2.5") : QByteArray::number(stream.version);
-    return QString::asprintf("MPEG %s, layer %s, %d kbps, %d Hz, %s, %ld sec", version.constData(),
-                             Layers[stream.layer & 3], stream.bitrate, stream.frequency, Modes[stream.mode & 3],
-                             static_cast<long>(context->input.duration));
+    return QString::fromStdString(vortax::StreamLine(context->stream, vortax::StreamWords::Short)) +
+           QString::asprintf(", %ld sec", static_cast<long>(context->input.duration));
 }
 
 struct Result {

@@ -306,9 +306,14 @@ int32_t output_close(EngineContext* context);
 int32_t output_write(EngineContext* context, const void* buffer, int32_t size, int32_t width, int32_t stereo,
                      int32_t frequency);
 /* A null control is taken with command bits only; with a field bit it is
- * VORTAX_INVALID_PARAMETERS. */
+ * VORTAX_INVALID_PARAMETERS. The VORTAX_COMMAND_* bits act here and only here: draining is
+ * output_set_control(context, NULL, VORTAX_COMMAND_DRAIN), which waits until a sound
+ * device has played every block it holds (a file output has nothing to wait for). */
 int32_t output_set_control(EngineContext* context, const OutputControl* control, int32_t mask);
 int32_t output_get_control(EngineContext* context, OutputControl* control, int32_t mask);
+/* Passes a, b and c to the output's own command method (VORTAX_UNSUPPORTED_OUTPUT without
+ * one, as for the engine's modules), for commands a client's module defines; the
+ * VORTAX_COMMAND_* bits go to output_set_control. */
 int32_t output_command(EngineContext* context, int32_t a, int32_t b, int32_t c);
 
 /* Options. Channels: 0 both, 1 first only, 2 second only, 3 both averaged into one.

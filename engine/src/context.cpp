@@ -852,9 +852,8 @@ int32_t output_write(EngineContext* context, const void* buffer, int32_t size, i
     return Out(context)->output.write(Out(context), Out(context)->instance, buffer, size, width, stereo, frequency);
 }
 
-// The fields' bits are those below the first command's.
 int32_t output_set_control(EngineContext* context, const OutputControl* control, int32_t mask) {
-    if (!context || (!control && (mask & (VORTAX_COMMAND_MUTE - 1)))) return VORTAX_INVALID_PARAMETERS;
+    if (!context || (!control && (mask & ControlFieldBits))) return VORTAX_INVALID_PARAMETERS;
     if (!OutputOpen(context)) return VORTAX_INTERNAL_ERROR;
     return Out(context)->output.set_control(Out(context), Out(context)->instance, control, mask);
 }

@@ -294,7 +294,7 @@ int32_t Write(void* instance, const void* buffer, int32_t size, int32_t, int32_t
 
 int32_t SetControl(void* instance, const OutputControl* record, int32_t mask) {
     auto& output = *static_cast<SoundOutput*>(instance);
-    if (!record) return VORTAX_INVALID_PARAMETERS;
+    if (!record && (mask & ControlFieldBits)) return VORTAX_INVALID_PARAMETERS;
     if (mask & VORTAX_COMMAND_RESET) {
         if (output.handle) output.handle->Reset();
         Drain(output);

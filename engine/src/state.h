@@ -120,6 +120,10 @@ const std::string* StringVariable(EngineContext* context, const char* name);
 // of a UTF-8 character (nothing for size 0); gives the whole length, for a caller to retry.
 int32_t CopyCut(const std::string& value, char* buffer, size_t size);
 
+// The OutputControl fields' mask bits, those below the first command's: a control block is
+// read for them alone, so a mask of command bits may come without one.
+constexpr int32_t ControlFieldBits = VORTAX_COMMAND_MUTE - 1;
+
 // The module for a name (id -1: the newest whose probe takes the name) or with an id.
 const ModuleRecord* FindModule(const ModuleRecord* list, const char* name, int32_t id, bool input);
 void DeleteModules(ModuleRecord* list);

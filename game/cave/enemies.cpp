@@ -26,7 +26,7 @@ int16_t RightOf(int16_t d) { return static_cast<int16_t>(d == DirUp ? DirRight :
 int16_t LeftOf(int16_t d) { return static_cast<int16_t>(d == DirRight ? DirUp : d + 1); }
 int16_t BackOf(int16_t d) { return LeftOf(LeftOf(d)); }
 
-int16_t CellTowards(const QFClass& enemy, int16_t direction) {
+int16_t CellTowards(const ObjectRecord& enemy, int16_t direction) {
     const Step step = StepOf(direction);
     return Game.Cave(enemy.X + step.dx, enemy.Y + step.dy);
 }
@@ -34,30 +34,28 @@ int16_t CellTowards(const QFClass& enemy, int16_t direction) {
 bool FreeFor(int16_t code) { return code == Empty || code == Player; }
 
 // Right, ahead, left, back: the first free side wins; with none free the heading stays.
-int16_t Turn(const QFClass& enemy) {
+int16_t Turn(const ObjectRecord& enemy) {
     const int16_t d = enemy.Direction;
     for (int16_t candidate : {RightOf(d), d, LeftOf(d), BackOf(d)})
         if (FreeFor(CellTowards(enemy, candidate))) return candidate;
     return d;
 }
 
-int16_t ExplosionKindOf(const QFClass& enemy) { return enemy.What == Firefly ? int16_t{Firefly} : int16_t{Jewel}; }
+int16_t ExplosionKindOf(const ObjectRecord& enemy) { return enemy.What == Firefly ? int16_t{Firefly} : int16_t{Jewel}; }
 
 bool FallingObject(int16_t code) { return code == FallingJewel || code == FallingBoulder; }
 
 // Moves one enemy; returns false when it set off an explosion, which ends the pass.
-bool MoveEnemy(int32_t position, int16_t frame) {
-    QFClass& enemy = Game.Enemies.Item(position);
+bool MoveEnemy(size_t index, int16_t frame) {
+    ObjectRecord& enemy = Game.Enemies[index];
     const int16_t x = enemy.X;
     const int16_t y = enemy.Y;
     if (FallingObject(Game.Cave(x, y - 1))) {
-        Game.ExplosionTimer = 0;
-        Explode(x, y, ExplosionKindOf(enemy), False);
+        Explode(x, y, ExplosionKindOf(enemy), false);
         return false;
     }
     if (AmoebaAdjacent(x, y)) {
-        Game.ExplosionTimer = 0;
-        Explode(x, y, ExplosionKindOf(enemy), True);
+        Explode(x, y, ExplosionKindOf(enemy), true);
         return false;
     }
     if (enemy.Direction == DirNone) enemy.Direction = DirUp;
@@ -65,10 +63,8 @@ bool MoveEnemy(int32_t position, int16_t frame) {
 
     const int16_t ahead = CellTowards(enemy, enemy.Direction);
     if (ahead == Player) {
-        Game.Enemies.Remove(position);
-        Explode(Game.PlayerX, Game.PlayerY, Player, False);
-        Game.PlayerDead = True;
-        Game.ExplosionTimer = 0;
+        RemoveRecord(Game.Enemies, index);
+        KillPlayer();
         return false;
     }
     if (ahead == Empty) {
@@ -86,13 +82,13 @@ bool MoveEnemy(int32_t position, int16_t frame) {
 
 }  // namespace
 
-Flag AmoebaAdjacent(int16_t x, int16_t y) {
-    return AsFlag(Game.Cave(x, y - 1) == Amoeba || Game.Cave(x + 1, y) == Amoeba || Game.Cave(x, y + 1) == Amoeba ||
-                  Game.Cave(x - 1, y) == Amoeba);
+bool AmoebaAdjacent(int16_t x, int16_t y) {
+    return Game.Cave(x, y - 1) == Amoeba || Game.Cave(x + 1, y) == Amoeba || Game.Cave(x, y + 1) == Amoeba ||
+           Game.Cave(x - 1, y) == Amoeba;
 }
 
 void MoveEnemies(int16_t frame) {
-    const int32_t count = Game.Enemies.Count();
-    for (int32_t i = 1; i <= count; ++i)
+    const size_t count = Game.Enemies.size();
+    for (size_t i = 0; i < count; ++i)
         if (!MoveEnemy(i, frame)) return;
 }

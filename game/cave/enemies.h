@@ -20,4 +20,4 @@ enum Direction : int16_t {
 void MoveEnemies(int16_t frame);
 
 // Does any of the four side neighbours of (x, y) hold amoeba?
-Flag AmoebaAdjacent(int16_t x, int16_t y);
+bool AmoebaAdjacent(int16_t x, int16_t y);

@@ -1,5 +1,7 @@
 #include "cave/explode.h"
 
+#include <algorithm>
+
 #include "cave/growth.h"
 #include "display/sound.h"
 #include "play/bookkeeping.h"
@@ -8,8 +10,6 @@ namespace {
 
 // The neighbours of the centre, in the order the block is filled.
 constexpr int Neighbours[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1}, {1, -1}, {1, 0}, {0, 1}, {1, 1}};
-
-bool InsideCave(int x, int y) { return x >= 1 && x <= CaveWidth && y >= 1 && y <= CaveHeight; }
 
 int16_t FillFor(int16_t kind) {
     switch (kind) {
@@ -24,7 +24,7 @@ void SoundAndLifeFor(int16_t kind) {
     switch (kind) {
         case Player:
             PlaySound(SndExplo);
-            Game.PlayerDead = True;
+            Game.PlayerDead = true;
             if (!Game.BonusCave) {
                 --Game.Lives;
                 if (Game.Lives == 0) KeepHighScore();
@@ -37,7 +37,7 @@ void SoundAndLifeFor(int16_t kind) {
 }
 
 // Fills the block and tells whether the player, alive until now, stood inside it.
-bool FillBlock(int16_t x, int16_t y, int16_t kind, Flag alsoAmoeba) {
+bool FillBlock(int16_t x, int16_t y, int16_t kind, bool alsoAmoeba) {
     const int16_t fill = FillFor(kind);
     SoundAndLifeFor(kind);
     Game.Cave(x, y) = fill;
@@ -52,7 +52,9 @@ bool FillBlock(int16_t x, int16_t y, int16_t kind, Flag alsoAmoeba) {
 
 }  // namespace
 
-void Explode(int16_t x, int16_t y, int16_t kind, Flag alsoAmoeba) {
+void Explode(int16_t x, int16_t y, int16_t kind, bool alsoAmoeba) {
+    // The one timer animates every explosion in the cave: the newest starts it again.
+    Game.ExplosionTimer = 0;
     // A player caught in the block turns it into his own explosion: the jewels are lost.
     if (FillBlock(x, y, kind, alsoAmoeba)) FillBlock(x, y, Player, alsoAmoeba);
     for (const auto& [dx, dy] : Neighbours) {
@@ -62,21 +64,14 @@ void Explode(int16_t x, int16_t y, int16_t kind, Flag alsoAmoeba) {
     }
 }
 
-void RemoveRecordsAt(int16_t x, int16_t y, Flag alsoAmoeba) {
-    const int32_t enemies = Game.Enemies.Count();
-    for (int32_t i = 1; i <= enemies; ++i) {
-        const QFClass& enemy = Game.Enemies.Item(i);
-        if (enemy.X == x && enemy.Y == y) {
-            Game.Enemies.Remove(i);
-            break;
-        }
-    }
+void KillPlayer() { Explode(Game.PlayerX, Game.PlayerY, Player, false); }
+
+void RemoveRecordsAt(int16_t x, int16_t y, bool alsoAmoeba) {
+    const auto at = [x, y](const ObjectRecord& record) { return record.X == x && record.Y == y; };
+    // One enemy to a cell: the first found is the one.
+    const auto enemy = std::find_if(Game.Enemies.begin(), Game.Enemies.end(), at);
+    if (enemy != Game.Enemies.end()) Game.Enemies.erase(enemy);
     if (!alsoAmoeba) return;
-    for (int32_t i = Game.Amoebas.Count(); i >= 1; --i) {
-        QFClass& cell = Game.Amoebas.Item(i);
-        if (cell.X == x && cell.Y == y)
-            Game.Amoebas.Remove(i);
-        else
-            cell.Direction = AmoebaNew;
-    }
+    std::erase_if(Game.Amoebas, at);
+    for (ObjectRecord& cell : Game.Amoebas) cell.Direction = AmoebaNew;
 }

@@ -61,22 +61,16 @@ Next AfterCrush(Crush crush) {
     }
 }
 
-void ExplodeEnemy(int16_t x, int16_t y, int16_t kind) {
-    Game.ExplosionTimer = 0;
-    RemoveRecordsAt(x, y, False);
-    Explode(x, y, kind, False);
-}
-
 // A falling object reaching an enemy below it sets it off. Returns whether it did.
 bool StrikeEnemy(int16_t code, int16_t x, int16_t y, const FallingKind& kind) {
     if (code != kind.falling) return false;
     const int16_t target = Game.Cave(x, y);
     if (target == Firefly) {
-        ExplodeEnemy(x, y, Firefly);
+        Explode(x, y, Firefly, false);
         return true;
     }
     if (target == Butterfly) {
-        ExplodeEnemy(x, y, Jewel);
+        Explode(x, y, Jewel, false);
         return true;
     }
     return false;
@@ -85,7 +79,7 @@ bool StrikeEnemy(int16_t code, int16_t x, int16_t y, const FallingKind& kind) {
 void PassThroughEnchantedWall(const FallingKind& kind, int16_t x, int16_t y) {
     Game.Cave(x, y) = Empty;
     DrawCell(x, y, Empty);
-    Game.EnchantedWallActive = True;
+    Game.EnchantedWallActive = true;
     if (y + 2 <= CaveHeight && Game.Cave(x, y + 2) == Empty) {
         Game.Cave(x, y + 2) = kind.transformed;
         DrawCell(x, static_cast<int16_t>(y + 2), kind.transformed);
@@ -156,9 +150,7 @@ Next ObjectRules(const FallingKind& kind, int16_t x, int16_t y) {
 Crush CrushPlayer(int16_t x, int16_t y) {
     const int16_t code = Game.Cave(x, y);
     if (code != FallingJewel && code != FallingBoulder) return Crush::None;
-    Game.ExplosionTimer = 0;
-    Explode(Game.PlayerX, Game.PlayerY, Player, False);
-    Game.PlayerDead = True;
+    KillPlayer();
     if (!Game.BonusCave) return Crush::Killed;
     StartCave();
     return Crush::NextCave;
@@ -171,7 +163,7 @@ void FallPass() {
             if (next == Next::Go) next = ObjectRules(BoulderKind, x, y);
             if (next == Next::LeaveRow) break;
             if (next == Next::NextCell) continue;
-            if (Game.GrowingWalls.Count() > 0) GrowWall(x, y);
+            if (!Game.GrowingWalls.empty()) GrowWall(x, y);
         }
     }
 }
@@ -179,13 +171,13 @@ void FallPass() {
 void CaveStep() {
     Game.AmoebaFrame = static_cast<int16_t>((Game.AmoebaFrame + 1) % 6);
     Advance(Game.AmoebaTicks);
-    if (Game.Amoebas.Count() > 0 && !Game.Paused) SettleAmoeba();
-    if (Game.Amoebas.Count() > 0 && Game.AmoebaTicks == AmoebaGrowthInterval && !Game.Paused) {
+    if (!Game.Amoebas.empty() && !Game.Paused) SettleAmoeba();
+    if (!Game.Amoebas.empty() && Game.AmoebaTicks == AmoebaGrowthInterval && !Game.Paused) {
         GrowAmoeba();
         Game.AmoebaTicks = 0;
     }
     Advance(Game.ExplosionTimer);
     if (Game.Paused) return;
     FallPass();
-    if (Game.Enemies.Count() > 0) MoveEnemies(Game.AnimFrame);
+    if (!Game.Enemies.empty()) MoveEnemies(Game.AnimFrame);
 }

@@ -27,6 +27,9 @@ enum CellCode : int16_t {
 constexpr int CaveWidth = 40;   // columns 1..40 hold the cave; column 0 stays empty
 constexpr int CaveHeight = 25;  // rows 1..25 hold the cave; row 0 stays empty
 
+// Whether (x, y) is a cell of the cave rather than of its empty border.
+constexpr bool InsideCave(int x, int y) { return x >= 1 && x <= CaveWidth && y >= 1 && y <= CaveHeight; }
+
 // 41 x 26 cells addressed (x, y); cell (x, y) is element x + 41 * y.
 struct CaveGrid {
     std::array<int16_t, (CaveWidth + 1) * (CaveHeight + 1)> cells{};

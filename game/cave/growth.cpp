@@ -7,8 +7,8 @@ namespace {
 
 bool RoomForAmoeba(int16_t code) { return code == Earth || code == Empty; }
 
-void GrowFrom(int32_t position) {
-    QFClass& cell = Game.Amoebas.Item(position);
+void GrowFrom(size_t index) {
+    ObjectRecord& cell = Game.Amoebas[index];
     cell.Direction = AmoebaEnclosed;
     const int16_t x = cell.X;
     const int16_t y = cell.Y;
@@ -21,24 +21,23 @@ void GrowFrom(int32_t position) {
         Game.Cave(nx, ny) = Amoeba;
         DrawCell(nx, ny, Amoeba);
         cell.Direction = AmoebaActive;  // before the append, which may move the record
-        Game.Amoebas.Add(nx, ny, AmoebaNew, Amoeba);
+        Game.Amoebas.push_back({nx, ny, AmoebaNew, Amoeba});
         return;
     }
 }
 
 // Every amoeba cell, live or not, becomes `code`; the records go, last first.
 void ConvertAmoeba(int16_t code) {
-    for (int32_t i = Game.Amoebas.Count(); i >= 1; --i) {
-        const QFClass& cell = Game.Amoebas.Item(i);
-        Game.Cave(cell.X, cell.Y) = code;
-        DrawCell(cell.X, cell.Y, code);
-        Game.Amoebas.Remove(i);
+    for (auto cell = Game.Amoebas.rbegin(); cell != Game.Amoebas.rend(); ++cell) {
+        Game.Cave(cell->X, cell->Y) = code;
+        DrawCell(cell->X, cell->Y, code);
     }
+    Game.Amoebas.clear();
     StopSound(SndAmoe);
 }
 
 bool AllEnclosed() {
-    for (const QFClass& cell : Game.Amoebas)
+    for (const ObjectRecord& cell : Game.Amoebas)
         if (cell.Direction != AmoebaEnclosed) return false;
     return true;
 }
@@ -47,7 +46,7 @@ bool GrowWallInto(int16_t x, int16_t y) {
     if (Game.Cave(x, y) != Empty) return false;
     Game.Cave(x, y) = BrickWall;
     DrawCell(x, y, BrickWall);
-    Game.GrowingWalls.Add(x, y, 0, GrowingWallRecord);
+    Game.GrowingWalls.push_back({x, y, 0, GrowingWallRecord});
     return true;
 }
 
@@ -55,9 +54,9 @@ bool GrowWallInto(int16_t x, int16_t y) {
 
 void GrowAmoeba() {
     PlaySound(SndAmoe);
-    const int32_t count = Game.Amoebas.Count();  // cells born in this step wait for the next
-    for (int32_t i = 1; i <= count; ++i) {
-        QFClass& cell = Game.Amoebas.Item(i);
+    const size_t count = Game.Amoebas.size();  // cells born in this step wait for the next
+    for (size_t i = 0; i < count; ++i) {
+        ObjectRecord& cell = Game.Amoebas[i];
         if (cell.Direction == AmoebaActive)
             GrowFrom(i);
         else if (cell.Direction == AmoebaNew)
@@ -66,7 +65,7 @@ void GrowAmoeba() {
 }
 
 void SettleAmoeba() {
-    if (Game.Amoebas.Count() > AmoebaSizeLimit) {
+    if (Game.Amoebas.size() > AmoebaSizeLimit) {
         ConvertAmoeba(Boulder);
         PlaySound(SndBoulder);
     } else if (AllEnclosed()) {
@@ -78,9 +77,9 @@ void SettleAmoeba() {
 void GrowWall(int16_t x, int16_t y) {
     // Only the two side cells change here, so the wall test holds for every record.
     if (Game.Cave(x, y) != BrickWall) return;
-    const int32_t count = Game.GrowingWalls.Count();
-    for (int32_t i = 1; i <= count; ++i) {
-        const QFClass& wall = Game.GrowingWalls.Item(i);
+    const size_t count = Game.GrowingWalls.size();
+    for (size_t i = 0; i < count; ++i) {
+        const ObjectRecord& wall = Game.GrowingWalls[i];
         if (wall.X != x || wall.Y != y) continue;
         if (!GrowWallInto(static_cast<int16_t>(x - 1), y)) GrowWallInto(static_cast<int16_t>(x + 1), y);
     }

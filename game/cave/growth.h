@@ -2,6 +2,7 @@
 // (The enchanted wall lives in the fall pass and the clock.)
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The growth state of an amoeba cell, kept in its record's Direction.
@@ -12,7 +13,7 @@ enum AmoebaState : int16_t {
 };
 
 constexpr int16_t AmoebaGrowthInterval = 25;  // frames between growth steps
-constexpr int32_t AmoebaSizeLimit = 200;      // more cells than this turn into boulders
+constexpr size_t AmoebaSizeLimit = 200;       // more cells than this turn into boulders
 constexpr int16_t GrowingWallRecord = 12;
 
 // Every active cell takes its first free side (up, down, left, right) of earth or empty.

@@ -10,7 +10,7 @@
 
 // Colour words are 0x00BBGGRR: red in the low byte.
 using Colour = uint32_t;
-constexpr Colour RGB(uint32_t r, uint32_t g, uint32_t b) { return r + 256 * g + 65536 * b; }
+constexpr Colour MakeColour(uint32_t r, uint32_t g, uint32_t b) { return r + 256 * g + 65536 * b; }
 
 // Left, top, right, bottom; right and bottom are exclusive.
 struct SourceRect {

@@ -19,10 +19,6 @@ constexpr const char* FontFile = "ComicNeue-Regular.otf";
 constexpr int FontPoints = 12;
 constexpr int ScreenDpi = 96;  // 12 points at 96 dots an inch, as the desktop shows them
 
-// The numbers our failures carry: SDL reports none of its own.
-constexpr int32_t DisplayFailure = 1;
-constexpr int32_t FileNotFound = 53;
-
 [[noreturn]] void Fail(int32_t number, const std::string& what) { throw GameError(number, what + ": " + SDL_GetError()); }
 
 SDL_Color ColourOf(Colour colour) {

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int SoundFailure = 1;
-constexpr int FileNotFound = 53;
 constexpr int Frequency = 22050;
 constexpr int BufferFrames = 1024;
 

@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr Colour White = RGB(255, 255, 255);
-constexpr Colour Red = RGB(255, 0, 0);
-constexpr Colour Green = RGB(0, 255, 0);
+constexpr Colour White = MakeColour(255, 255, 255);
+constexpr Colour Red = MakeColour(255, 0, 0);
+constexpr Colour Green = MakeColour(0, 255, 0);
 constexpr int TextTop = 5;
 constexpr int16_t ExplosionSteps = 9;  // the step on which an explosion cell is gone
 
@@ -22,7 +22,7 @@ const std::string OutOfTimeBanner = "        O  U  T     O  F     T  I  M  E";
 // as the status line above it.
 constexpr int HintLeft = 32;
 constexpr int HintTop = 572;
-constexpr Colour Grey = RGB(176, 176, 176);
+constexpr Colour Grey = MakeColour(176, 176, 176);
 const std::string PausedKeys =
     "Arrows dig   Space resumes   Enter starts the cave again   Esc: title   m: sound   F11: full screen";
 

@@ -29,7 +29,7 @@ void PlaceView() {
     Game.ScrollY = view(Game.PlayerY, ScrollFromY, ScrollCellsY);
 }
 
-void ScorePoints(int16_t points, Flag flash) {
+void ScorePoints(int16_t points, bool flash) {
     for (int16_t i = 0; i < points; ++i) {
         ++Game.Score;
         AddPoint(flash);
@@ -41,14 +41,12 @@ void OpenExit() {
     PlaySound(SndBoing);
     Game.Cave(Game.ExitX, Game.ExitY) = ExitDoor;
     DrawCell(Game.ExitX, Game.ExitY, ExitDoor);
-    ClearBackBuffer(RGB(0, 255, 255));
+    ClearBackBuffer(MakeColour(0, 255, 255));
 }
 
 void TimeOut() {
     PlaySound(SndTimeout);
-    Explode(Game.PlayerX, Game.PlayerY, Player, False);
-    Game.PlayerDead = True;
-    Game.ExplosionTimer = 0;
+    KillPlayer();
     if (Game.BonusCave) StartCave();
 }
 
@@ -57,11 +55,11 @@ void TimeOut() {
 void StartCave() {
     StopSound(SndBonus2);
     PlaySound(SndStart);
-    Game.ClockRunning = False;
-    Game.PlayerDead = False;
-    Game.ExitReached = False;
+    Game.ClockRunning = false;
+    Game.PlayerDead = false;
+    Game.ExitReached = false;
     ClearCave();
-    ClearBackBuffer(RGB(255, 255, 255));
+    ClearBackBuffer(MakeColour(255, 255, 255));
     // A bonus cave is never played twice in a row, however it was left.
     if (Game.BonusCave) ++Game.CaveNumber;
     LoadCave(Game.CaveNumber);
@@ -69,7 +67,7 @@ void StartCave() {
     // A cave that needs no jewels has its exit open from the start.
     if (Game.JewelsNeeded == 0) OpenExit();
     Game.BirthCounter = 0;
-    Game.ClockRunning = True;
+    Game.ClockRunning = true;
     Game.AmoebaTicks = 0;
 }
 
@@ -77,21 +75,21 @@ void CollectJewel() {
     int16_t needed = Game.JewelsNeeded;
     if (needed > 0) {
         Game.JewelsNeeded = static_cast<int16_t>(needed - 1);
-        ScorePoints(Game.JewelValue, True);
+        ScorePoints(Game.JewelValue, true);
         needed = Game.JewelsNeeded;
     }
     // Only jewels taken after the exit opened score the extra value.
-    if (needed == -1) ScorePoints(Game.ExtraJewelValue, True);
+    if (needed == -1) ScorePoints(Game.ExtraJewelValue, true);
     PlaySound(SndPling);
     ++Game.JewelsCollected;
     if (Game.JewelsNeeded == 0) OpenExit();
 }
 
-void AddPoint(Flag flash) {
+void AddPoint(bool flash) {
     if (Game.Score % PointsPerLife != 0) return;
     ++Game.Lives;
     PlaySound(SndLive);
-    if (flash) ClearBackBuffer(RGB(255, 0, 0));
+    if (flash) ClearBackBuffer(MakeColour(255, 0, 0));
 }
 
 void FinishCave() {
@@ -101,7 +99,7 @@ void FinishCave() {
     for (int16_t counter = Game.CaveTime; counter >= 0; --counter) {
         --Game.CaveTime;
         ++Game.Score;
-        AddPoint(False);
+        AddPoint(false);
     }
 }
 
@@ -116,7 +114,7 @@ void ClockTick() {
     if (Game.EnchantedWallActive) {
         ++Game.EnchantedWallSeconds;
         if (Game.EnchantedWallSeconds == Game.EnchantedWallTime) {
-            Game.EnchantedWallActive = False;
+            Game.EnchantedWallActive = false;
             Game.EnchantedWallSeconds = 0;
             ExpireEnchantedWall();
         }

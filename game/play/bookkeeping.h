@@ -11,7 +11,7 @@ void StartCave();
 void CollectJewel();
 
 // Called after every single point: each multiple of 500 gives a life (flash: show it).
-void AddPoint(Flag flash);
+void AddPoint(bool flash);
 
 // The time bonus when the exit is entered: CaveTime + 1 points.
 void FinishCave();

@@ -43,10 +43,10 @@ void LoadCell(int16_t x, int16_t y, char c) {
             Game.ExitX = x;
             Game.ExitY = y;
             break;
-        case '5': Game.Amoebas.Add(x, y, AmoebaNew, Amoeba); break;
+        case '5': Game.Amoebas.push_back({x, y, AmoebaNew, Amoeba}); break;
         case '6':
-        case '7': Game.Enemies.Add(x, y, 0, cell.code); break;
-        case 'Z': Game.GrowingWalls.Add(x, y, 0, GrowingWallRecord); break;
+        case '7': Game.Enemies.push_back({x, y, 0, cell.code}); break;
+        case 'Z': Game.GrowingWalls.push_back({x, y, 0, GrowingWallRecord}); break;
         default: break;
     }
 }
@@ -54,20 +54,20 @@ void LoadCell(int16_t x, int16_t y, char c) {
 }  // namespace
 
 void ClearRecordLists() {
-    EmptyRecordList(Game.Enemies);
-    EmptyRecordList(Game.Amoebas);
-    EmptyRecordList(Game.GrowingWalls);
+    Game.Enemies.clear();
+    Game.Amoebas.clear();
+    Game.GrowingWalls.clear();
 }
 
 void LoadCaveDefinition(const CaveDefinition& cave) {
-    Game.BonusCave = False;
-    Game.EnchantedWallActive = False;
+    Game.BonusCave = false;
+    Game.EnchantedWallActive = false;
     Game.EnchantedWallSeconds = 0;
     ClearRecordLists();
 
     Game.CaveDescription = cave.description;
     Game.LevelNumber = cave.LevelNumber;
-    Game.BonusCave = AsFlag(cave.bonus);
+    Game.BonusCave = cave.bonus;
     Game.JewelsNeeded = cave.JewelsNeeded;
     Game.JewelValue = cave.JewelValue;
     Game.ExtraJewelValue = cave.ExtraJewelValue;

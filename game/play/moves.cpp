@@ -28,7 +28,7 @@ void SetCell(int x, int y, int16_t code) {
 // Boulders go sideways only, and only into an empty cell inside the cave.
 bool PushBoulder(int x, int y, int dx) {
     const int beyond = x + 2 * dx;
-    if (dx == 0 || beyond < 1 || beyond > CaveWidth || Game.Cave(beyond, y) != Empty) return false;
+    if (dx == 0 || !InsideCave(beyond, y) || Game.Cave(beyond, y) != Empty) return false;
     SetCell(x + dx, y, Empty);
     SetCell(beyond, y, Boulder);
     return true;
@@ -42,19 +42,17 @@ bool EnterCell(int x, int y) {
     }
     if (Game.Cave(x, y) == ExitDoor) {
         SetCell(x, y, Empty);
-        Game.ExitReached = True;
+        Game.ExitReached = true;
     }
     // Empty, earth, or a falling object, which the player simply takes the place of.
     return Game.Cave(x, y) < Jewel;
 }
 
-bool InBounds(int x, int y) { return x >= 1 && x <= CaveWidth && y >= 1 && y <= CaveHeight; }
-
 void Move(int dx, int dy) {
     const int x = Game.PlayerX;
     const int y = Game.PlayerY;
     bool mayMove = false;
-    if (InBounds(x + dx, y + dy)) {
+    if (InsideCave(x + dx, y + dy)) {
         if (Game.Cave(x + dx, y + dy) == Boulder)
             mayMove = PushBoulder(x, y, dx);
         else

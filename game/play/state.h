@@ -7,25 +7,18 @@
 #include "cave/grid.h"
 #include "play/records.h"
 
-// Flags are 16-bit with all bits set for true: rules compare them against -1.
-using Flag = int16_t;
-constexpr Flag True = -1;
-constexpr Flag False = 0;
-
-constexpr Flag AsFlag(bool value) { return value ? True : False; }
-
 struct GameState {
     // The shell and the display.
-    Flag Running = False;
-    Flag InGame = False;
-    Flag Paused = False;
+    bool Running = false;
+    bool InGame = false;
+    bool Paused = false;
     int16_t Lives = 0;
     int32_t Score = 0;
     int32_t HighScore = 0;
     int16_t TablePlace = 0;  // the place the game just ended took in the scores, 0: none
     int16_t CaveNumber = 0;
     int16_t StartLevel = 1;
-    Flag ClockRunning = False;
+    bool ClockRunning = false;
     int16_t AnimFrame = 0;
     int16_t AmoebaFrame = 0;
     int16_t PauseBlink = 0;
@@ -40,13 +33,13 @@ struct GameState {
     // The cave rules.
     int16_t AmoebaTicks = 0;
     int16_t ExplosionTimer = 0;
-    Flag EnchantedWallActive = False;
+    bool EnchantedWallActive = false;
     int16_t EnchantedWallSeconds = 0;
 
     // The loaded cave.
     std::string CaveDescription;
     int16_t LevelNumber = 0;
-    Flag BonusCave = False;
+    bool BonusCave = false;
     int16_t JewelsNeeded = 0;
     int16_t JewelValue = 0;
     int16_t ExtraJewelValue = 0;
@@ -59,14 +52,14 @@ struct GameState {
     // The player.
     int16_t PlayerX = 0;
     int16_t PlayerY = 0;
-    Flag PlayerDead = False;
-    Flag ExitReached = False;
+    bool PlayerDead = false;
+    bool ExitReached = false;
     int16_t BirthCounter = 0;
 
     CaveGrid Cave;
-    QFCollClass Enemies;
-    QFCollClass Amoebas;
-    QFCollClass GrowingWalls;
+    RecordList Enemies;
+    RecordList Amoebas;
+    RecordList GrowingWalls;
 };
 
 // The program's one instance. A test starts afresh with Game = GameState{}.

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr Colour White = RGB(255, 255, 255);
+constexpr Colour White = MakeColour(255, 255, 255);
 constexpr int BannerY = 572;  // in the band below the cave view
 
 }  // namespace

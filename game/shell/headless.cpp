@@ -61,7 +61,7 @@ void StartHeadlessGame(int16_t cave, int16_t startLevel) {
     UseDisplayDevice(nullptr);
     UseSoundDevice(nullptr);
     Game = GameState{};
-    Game.Running = True;
+    Game.Running = true;
     Game.StartLevel = startLevel;
     StartNewGame(cave);
 }

@@ -16,7 +16,7 @@ namespace {
 
 using Kind = WindowEvent::Kind;
 
-// A move goes to Form_KeyDown and a command to Form_KeyPress, with the row's code; the
+// A move goes to MoveKey and a command to CommandKey, with the row's code; the
 // clock ticks from no key; the program's own keys are no part of a game.
 enum class Role { Move, Command, Tick, Program };
 
@@ -162,7 +162,7 @@ void NextStartLevel() {
 void Enter() {
     if (Game.InGame && Game.Lives >= 1) {
         StopSound(SndInfo);
-        Game.Paused = False;
+        Game.Paused = false;
         StartCave();
     }
     if (Game.InGame) return;
@@ -170,9 +170,9 @@ void Enter() {
         StartNewGame(FirstCaveOfLevel(Game.StartLevel));
         return;
     }
-    Game.Paused = False;
+    Game.Paused = false;
     StartCave();
-    Game.InGame = True;
+    Game.InGame = true;
 }
 
 void TogglePause() {
@@ -180,17 +180,17 @@ void TogglePause() {
         Game.AmoebaTicks = 0;
         StopSound(SndInfo);
         if (Game.BonusCave) PlayLooping(SndBonus2);  // stopped if the window went away
-        Game.Paused = False;
+        Game.Paused = false;
     } else {
         PlayLooping(SndInfo);
-        Game.Paused = True;
+        Game.Paused = true;
     }
 }
 
 }  // namespace
 
 void BackToTitle() {
-    Game.InGame = False;
+    Game.InGame = false;
     Game.ScrollX = 0;
     Game.ScrollY = 0;
     Game.Lives = 0;
@@ -204,11 +204,11 @@ void StartNewGame(int16_t cave) {
     Game.CaveNumber = cave;
     Game.Lives = 3;
     Game.Score = 0;
-    Game.Paused = False;
+    Game.Paused = false;
     // A bonus cave left for the title is no reason to skip the new game's first cave.
-    Game.BonusCave = False;
+    Game.BonusCave = false;
     StartCave();
-    Game.InGame = True;
+    Game.InGame = true;
 }
 
 std::optional<ReplayEvent> EventNamed(std::string_view name) {
@@ -233,8 +233,8 @@ bool IsPartOfGame(ReplayEvent event) { return BindingOf(event).role != Role::Pro
 
 void PressKey(ReplayEvent event) {
     const Binding& binding = BindingOf(event);
-    if (binding.role == Role::Move) Form_KeyDown(binding.code);
-    if (binding.role == Role::Command) Form_KeyPress(binding.code);
+    if (binding.role == Role::Move) MoveKey(binding.code);
+    if (binding.role == Role::Command) CommandKey(binding.code);
 }
 
 std::vector<std::string> UseKeysFile(const std::string& text, const std::string& path, const KeyNamer& keyName) {
@@ -271,9 +271,9 @@ std::string KeysFilePath() {
 
 int16_t FirstCaveOfLevel(int16_t startLevel) { return static_cast<int16_t>(startLevel + (startLevel - 1) / 4); }
 
-void Form_KeyDown(int16_t keyCode) {
+void MoveKey(int16_t key) {
     if (!Game.InGame || Game.Paused || Game.PlayerDead || Game.BirthCounter != -1) return;
-    switch (keyCode) {
+    switch (key) {
         case KeyLeft: MoveLeft(); break;
         case KeyRight: MoveRight(); break;
         case KeyUp: MoveUp(); break;
@@ -282,15 +282,15 @@ void Form_KeyDown(int16_t keyCode) {
     }
 }
 
-void Form_KeyPress(int16_t keyAscii) {
-    if (keyAscii == KeyEscape) {
+void CommandKey(int16_t key) {
+    if (key == KeyEscape) {
         if (Game.InGame)
             BackToTitle();
         else
-            Game.Running = False;
+            Game.Running = false;
         return;
     }
-    if (!Game.InGame && keyAscii == KeyLevel) NextStartLevel();
-    if (keyAscii == KeyEnter) Enter();
-    if (Game.InGame && !Game.PlayerDead && keyAscii == KeySpace) TogglePause();
+    if (!Game.InGame && key == KeyLevel) NextStartLevel();
+    if (key == KeyEnter) Enter();
+    if (Game.InGame && !Game.PlayerDead && key == KeySpace) TogglePause();
 }

@@ -44,8 +44,10 @@ std::string KeysFilePath();
 // clock).
 void PressKey(ReplayEvent event);
 
-void Form_KeyDown(int16_t keyCode);
-void Form_KeyPress(int16_t keyAscii);
+// A move key: the player steps that way once he is born, alive and not paused.
+void MoveKey(int16_t key);
+// A command key: Esc, Enter, Space or l, each doing what it does on the title or in a game.
+void CommandKey(int16_t key);
 
 // Leaves the game for the title screen, its music back on.
 void BackToTitle();

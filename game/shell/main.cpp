@@ -163,7 +163,7 @@ void EndDemo(Loop& loop) {
     UseCustomCave(loop.ownCave);
     loop.demo.reset();
     loop.demoPlayback = Playback{};
-    Game.Paused = False;
+    Game.Paused = false;
     BackToTitle();
     GameState title = loop.beforeDemo;
     title.Running = Game.Running;
@@ -211,7 +211,7 @@ void PauseOnLeaving(Loop& loop) {
 
 void PlayWindowEvent(Loop& loop, const WindowEvent& event) {
     using Kind = WindowEvent::Kind;
-    if (event.kind == Kind::Quit) Game.Running = False;
+    if (event.kind == Kind::Quit) Game.Running = false;
     if (event.kind == Kind::FocusLost) PauseOnLeaving(loop);
     if (event.kind == Kind::KeyReleased) LetGo(loop, event);
     if (event.kind != Kind::KeyDown) return;
@@ -360,7 +360,7 @@ int Main(GameRun& run, int16_t startCave, int16_t startLevel) {
     Game.CreditLine = -1;
     Game.StartLevel = startLevel;
     PlayLooping(SndTheme);
-    Game.Running = True;
+    Game.Running = true;
     if (startCave != 0) StartNewGame(startCave);
     if (!MainLoop(run)) return 1;
     ShutDown();

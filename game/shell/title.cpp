@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr Colour White = RGB(255, 255, 255);
-constexpr Colour Grey = RGB(176, 176, 176);
-constexpr Colour Green = RGB(0, 255, 0);
+constexpr Colour White = MakeColour(255, 255, 255);
+constexpr Colour Grey = MakeColour(176, 176, 176);
+constexpr Colour Green = MakeColour(0, 255, 0);
 constexpr SourceRect WholeCell{0, 0, CellPixels, CellPixels};
 constexpr int SpriteRow = 330;
 
@@ -125,6 +125,6 @@ void DrawTitleScreen(int idleFrames) {
         DrawPicture();
     const std::string credit = CreditText(Game.CreditLine);
     const auto grey = static_cast<uint32_t>(Game.FadeLevel);
-    DrawTextAt(credit, CenteredTextX(credit), 450, RGB(grey, grey, grey));
+    DrawTextAt(credit, CenteredTextX(credit), 450, MakeColour(grey, grey, grey));
     DrawWhatToDo();
 }

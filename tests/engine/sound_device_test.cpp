@@ -354,7 +354,7 @@ TEST_F(SoundDeviceTest, DrainRestartsTheDeviceAndWaitsForEveryQueuedBlock) {
     for (int i = 0; i < 10; ++i) ASSERT_EQ(WriteBlock(), SlotBytes);
     fake.log.clear();
     fake.onSleep = [this] { fake.Play(1); };
-    ASSERT_EQ(SetControl(VORTAX_COMMAND_DRAIN), 0);
+    ASSERT_EQ(output_set_control(context, nullptr, VORTAX_COMMAND_DRAIN), 0);  // as the programs drain
     EXPECT_EQ(fake.log, std::vector<std::string>{"restart"});
     EXPECT_EQ(fake.sleeps, 10);
     EXPECT_TRUE(fake.queue.empty());

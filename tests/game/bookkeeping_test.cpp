@@ -35,7 +35,7 @@ TEST_F(BookkeepingTest, JewelsScoreTheirValueUntilTheExitOpensThenTheExtraValue)
     EXPECT_EQ(Game.JewelsNeeded, -1);
     EXPECT_EQ(Game.Cave(Game.ExitX, Game.ExitY), ExitDoor);
     EXPECT_EQ(TimesPlayed(SndBoing), 1);
-    EXPECT_EQ(Fills(RGB(0, 255, 255)), 1);
+    EXPECT_EQ(Fills(MakeColour(0, 255, 255)), 1);
 
     CollectJewel();
     EXPECT_EQ(Game.Score, 135);
@@ -51,7 +51,7 @@ TEST_F(BookkeepingTest, EveryMultipleOf500PointsGivesOneLife) {
     EXPECT_EQ(Game.Score, 505);
     EXPECT_EQ(Game.Lives, 4);
     EXPECT_EQ(TimesPlayed(SndLive), 1);
-    EXPECT_EQ(Fills(RGB(255, 0, 0)), 1);
+    EXPECT_EQ(Fills(MakeColour(255, 0, 0)), 1);
 
     // The time bonus grants lives too, without the flash.
     Game.Score = 990;
@@ -59,7 +59,7 @@ TEST_F(BookkeepingTest, EveryMultipleOf500PointsGivesOneLife) {
     FinishCave();
     EXPECT_EQ(Game.Score, 1011);
     EXPECT_EQ(Game.Lives, 5);
-    EXPECT_EQ(Fills(RGB(255, 0, 0)), 1);
+    EXPECT_EQ(Fills(MakeColour(255, 0, 0)), 1);
 }
 
 TEST_F(BookkeepingTest, TheTimeBonusIsTheTimeLeftPlusOne) {
@@ -71,7 +71,7 @@ TEST_F(BookkeepingTest, TheTimeBonusIsTheTimeLeftPlusOne) {
 
     Game.Score = 0;
     Game.CaveTime = 0;
-    Game.BonusCave = True;
+    Game.BonusCave = true;
     FinishCave();
     EXPECT_EQ(Game.Score, 0);
     EXPECT_EQ(TimesPlayed(SndBonus), 1);
@@ -102,7 +102,7 @@ TEST_F(BookkeepingTest, TheLastSecondsTickAudiblyAndTimeRunsOutWithAnExplosion) 
     }
     EXPECT_EQ(warned, (std::vector<int16_t>{5, 4, 3, 2, 1, 0}));
     EXPECT_EQ(TimesPlayed(SndTimeout), 1);
-    EXPECT_EQ(Game.PlayerDead, True);
+    EXPECT_TRUE(Game.PlayerDead);
     EXPECT_EQ(Game.Lives, 2);
     EXPECT_EQ(Game.Cave(2, 2), Explosion);
     EXPECT_EQ(Game.ExplosionTimer, 0);
@@ -111,10 +111,10 @@ TEST_F(BookkeepingTest, TheLastSecondsTickAudiblyAndTimeRunsOutWithAnExplosion) 
 TEST_F(BookkeepingTest, TheEnchantedWallExpiresAfterItsCavesTime) {
     for (int16_t cave : {9, 18}) {
         Game.CaveNumber = cave;
-        Game.EnchantedWallActive = True;  // left over from the cave before: a load ends it
+        Game.EnchantedWallActive = true;  // left over from the cave before: a load ends it
         Game.EnchantedWallSeconds = 5;
         StartCave();
-        Game.EnchantedWallActive = True;
+        Game.EnchantedWallActive = true;
         int seconds = 0;
         while (Game.EnchantedWallActive && seconds < 100) {
             ClockTick();
@@ -148,26 +148,26 @@ TEST_F(BookkeepingTest, StartCavePlacesTheViewOnThePlayer) {
     UseCustomCave(nullptr);
     StartCave();  // a bonus cave being left moves on to the next
     EXPECT_EQ(Game.CaveNumber, 1);
-    EXPECT_EQ(Game.BonusCave, False);
+    EXPECT_FALSE(Game.BonusCave);
 }
 
 TEST_F(BookkeepingTest, StartCaveResetsThePerStartState) {
     Game.CaveNumber = 5;
-    Game.PlayerDead = True;
-    Game.ExitReached = True;
+    Game.PlayerDead = true;
+    Game.ExitReached = true;
     Game.AmoebaTicks = 17;
-    Game.ClockRunning = False;
+    Game.ClockRunning = false;
     StartCave();
-    EXPECT_EQ(Game.BonusCave, True);
-    EXPECT_EQ(Game.PlayerDead, False);
-    EXPECT_EQ(Game.ExitReached, False);
+    EXPECT_TRUE(Game.BonusCave);
+    EXPECT_FALSE(Game.PlayerDead);
+    EXPECT_FALSE(Game.ExitReached);
     EXPECT_EQ(Game.AmoebaTicks, 0);
     EXPECT_EQ(Game.BirthCounter, 0);
-    EXPECT_EQ(Game.ClockRunning, True);
+    EXPECT_TRUE(Game.ClockRunning);
     EXPECT_EQ(Game.ScrollX, 0);
     EXPECT_EQ(TestSound().log.front(), "Stop " + std::to_string(SndBonus2));
     EXPECT_EQ(TestSound().log.back(), "Loop " + std::to_string(SndBonus2));
-    EXPECT_EQ(Fills(RGB(255, 255, 255)), 1);
+    EXPECT_EQ(Fills(MakeColour(255, 255, 255)), 1);
 }
 
 TEST_F(BookkeepingTest, ACaveThatNeedsNoJewelsStartsWithItsExitOpen) {
@@ -185,8 +185,8 @@ TEST_F(BookkeepingTest, DyingInABonusCaveCostsNoLifeAndMovesOn) {
     ClockTick();  // time runs out
     EXPECT_EQ(Game.Lives, 3);
     EXPECT_EQ(Game.CaveNumber, 6);
-    EXPECT_EQ(Game.BonusCave, False);
-    EXPECT_EQ(Game.PlayerDead, False);
+    EXPECT_FALSE(Game.BonusCave);
+    EXPECT_FALSE(Game.PlayerDead);
 }
 
 TEST_F(BookkeepingTest, TheHighScoreIsKeptOnlyWhenTheLastLifeGoes) {
@@ -211,11 +211,11 @@ TEST_F(BookkeepingTest, ANewGameFromAStartLevelBeginsAtItsCave) {
         Game = GameState{};
         Game.StartLevel = level;
         Game.Score = 999;
-        Form_KeyPress(KeyEnter);
+        CommandKey(KeyEnter);
         EXPECT_EQ(Game.CaveNumber, cave);
         EXPECT_EQ(Game.Lives, 3);
         EXPECT_EQ(Game.Score, 0);
-        EXPECT_EQ(Game.InGame, True);
+        EXPECT_TRUE(Game.InGame);
         EXPECT_EQ(Game.LevelNumber, level);
     }
 }

@@ -35,10 +35,10 @@ void LoadMap(const std::vector<std::string>& map, const MapOptions& options) {
     for (const std::string& line : map) loaded.rows[y++] = line + std::string(40 - line.size(), '9');
     for (; y < loaded.rows.size(); ++y) loaded.rows[y] = std::string(40, '9');
     LoadCaveDefinition(loaded);
-    Game.InGame = True;
+    Game.InGame = true;
     Game.Lives = 3;
     Game.BirthCounter = -1;
-    Game.ClockRunning = True;
+    Game.ClockRunning = true;
     sound.log.clear();
 }
 

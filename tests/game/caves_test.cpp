@@ -173,9 +173,9 @@ TEST_F(LoadCaveTest, CaveOneSetsItsNumbersPlayerAndExit) {
     EXPECT_EQ(Game.ExtraJewelValue, 15);
     EXPECT_EQ(Game.CaveTime, 153);
     EXPECT_EQ(Game.LevelNumber, 1);
-    EXPECT_EQ(Game.BonusCave, False);
+    EXPECT_FALSE(Game.BonusCave);
     EXPECT_EQ(Game.JewelsCollected, 0);
-    EXPECT_EQ(Game.Enemies.Count() + Game.Amoebas.Count() + Game.GrowingWalls.Count(), 0);
+    EXPECT_EQ(Game.Enemies.size() + Game.Amoebas.size() + Game.GrowingWalls.size(), 0u);
 
     // The hidden exit shows as steel; scroll to its corner to see it.
     display.copies.clear();
@@ -208,21 +208,21 @@ TEST_F(LoadCaveTest, GridMatchesTheRowsAndColumnZeroAndRowZeroStayEmpty) {
                 const int16_t expected = c == 'F' ? Player : c == 'X' ? SteelWall : c == 'Z' ? BrickWall : c - '0';
                 ASSERT_EQ(Game.Cave(x, y), expected) << "cave " << number << " at " << x << "," << y;
             }
-        EXPECT_EQ(Game.BonusCave, AsFlag(cave.bonus));
+        EXPECT_EQ(Game.BonusCave, cave.bonus);
     }
 }
 
 TEST_F(LoadCaveTest, RecordsFollowReadingOrder) {
     Game.CaveNumber = 2;
     LoadCave(Game.CaveNumber);
-    ASSERT_EQ(Game.Enemies.Count(), 1);
-    EXPECT_EQ(Game.Enemies.Item(1).What, Firefly);
-    EXPECT_EQ(Game.Cave(Game.Enemies.Item(1).X, Game.Enemies.Item(1).Y), Firefly);
+    ASSERT_EQ(Game.Enemies.size(), 1u);
+    EXPECT_EQ(Game.Enemies[0].What, Firefly);
+    EXPECT_EQ(Game.Cave(Game.Enemies[0].X, Game.Enemies[0].Y), Firefly);
 
     Game.CaveNumber = 21;
     LoadCave(Game.CaveNumber);
-    ASSERT_EQ(Game.GrowingWalls.Count(), 2);
-    for (const QFClass& wall : Game.GrowingWalls) {
+    ASSERT_EQ(Game.GrowingWalls.size(), 2u);
+    for (const ObjectRecord& wall : Game.GrowingWalls) {
         EXPECT_EQ(wall.What, 12);
         EXPECT_EQ(wall.Direction, 0);
         EXPECT_EQ(Game.Cave(wall.X, wall.Y), BrickWall);
@@ -230,15 +230,15 @@ TEST_F(LoadCaveTest, RecordsFollowReadingOrder) {
 
     Game.CaveNumber = 16;
     LoadCave(Game.CaveNumber);
-    ASSERT_EQ(Game.Enemies.Count(), 29);
-    for (int32_t i = 2; i <= Game.Enemies.Count(); ++i) {
-        const QFClass& before = Game.Enemies.Item(i - 1);
-        const QFClass& record = Game.Enemies.Item(i);
+    ASSERT_EQ(Game.Enemies.size(), 29u);
+    for (size_t i = 1; i < Game.Enemies.size(); ++i) {
+        const ObjectRecord& before = Game.Enemies[i - 1];
+        const ObjectRecord& record = Game.Enemies[i];
         EXPECT_TRUE(before.Y < record.Y || (before.Y == record.Y && before.X < record.X));
         EXPECT_EQ(record.Direction, 0);
     }
-    ASSERT_EQ(Game.Amoebas.Count(), 1);
-    EXPECT_EQ(Game.Amoebas.Item(1).What, Amoeba);
+    ASSERT_EQ(Game.Amoebas.size(), 1u);
+    EXPECT_EQ(Game.Amoebas[0].What, Amoeba);
 }
 
 TEST_F(LoadCaveTest, EnchantedWallIsStoredAsItselfButDrawnAsBrick) {
@@ -257,15 +257,15 @@ TEST_F(LoadCaveTest, EnchantedWallIsStoredAsItselfButDrawnAsBrick) {
 TEST_F(LoadCaveTest, EveryLoadStartsWithEmptyListsAndADormantWall) {
     Game.CaveNumber = 16;
     LoadCave(Game.CaveNumber);
-    Game.Enemies.Add(1, 1, 2, Firefly);
-    Game.GrowingWalls.Add(1, 1, 0, 12);
-    Game.EnchantedWallActive = True;
+    Game.Enemies.push_back({1, 1, 2, Firefly});
+    Game.GrowingWalls.push_back({1, 1, 0, 12});
+    Game.EnchantedWallActive = true;
     Game.EnchantedWallSeconds = 7;
     LoadCave(Game.CaveNumber);  // a restart of the same cave
-    EXPECT_EQ(Game.Enemies.Count(), 29);
-    EXPECT_EQ(Game.Amoebas.Count(), 1);
-    EXPECT_EQ(Game.GrowingWalls.Count(), 0);
-    EXPECT_EQ(Game.EnchantedWallActive, False);
+    EXPECT_EQ(Game.Enemies.size(), 29u);
+    EXPECT_EQ(Game.Amoebas.size(), 1u);
+    EXPECT_EQ(Game.GrowingWalls.size(), 0u);
+    EXPECT_FALSE(Game.EnchantedWallActive);
     EXPECT_EQ(Game.EnchantedWallSeconds, 0);
 }
 

@@ -16,8 +16,8 @@ struct Position {
     int16_t direction;
 };
 
-void ExpectEnemyAt(int32_t record, const Position& expected) {
-    const QFClass& enemy = Game.Enemies.Item(record);
+void ExpectEnemyAt(size_t index, const Position& expected) {
+    const ObjectRecord& enemy = Game.Enemies.at(index);
     EXPECT_EQ(enemy.X, expected.x);
     EXPECT_EQ(enemy.Y, expected.y);
     EXPECT_EQ(enemy.Direction, expected.direction);
@@ -38,7 +38,7 @@ TEST(EnemyTest, InOpenSpaceAnEnemyRunsAClockwiseTwoByTwoLoop) {
     for (const Position& expected : loop) {
         MoveEnemies(0);
         SCOPED_TRACE("step to (" + std::to_string(expected.x) + ", " + std::to_string(expected.y) + ")");
-        ExpectEnemyAt(1, expected);
+        ExpectEnemyAt(0, expected);
         EXPECT_EQ(CellsHolding(Firefly), 1);
     }
 }
@@ -49,11 +49,11 @@ TEST(EnemyTest, AtADeadEndTheEnemyTurnsBackAndStepsBackInTheSameFrame) {
              "999999",
              "9F9999"});
     MoveEnemies(0);
-    ExpectEnemyAt(1, {4, 2, DirRight});
+    ExpectEnemyAt(0, {4, 2, DirRight});
     MoveEnemies(0);
-    ExpectEnemyAt(1, {5, 2, DirRight});
+    ExpectEnemyAt(0, {5, 2, DirRight});
     MoveEnemies(0);
-    ExpectEnemyAt(1, {4, 2, DirLeft});
+    ExpectEnemyAt(0, {4, 2, DirLeft});
     EXPECT_EQ(Game.Cave(5, 2), Empty);
 }
 
@@ -67,11 +67,11 @@ TEST(EnemyTest, BoxedInEnemyKeepsItsDirectionAndStays) {
              "99999999",
              "9F999999"});
     Game.Cave(4, 3) = Explosion;
-    Game.Enemies.Item(2).Direction = DirLeft;
+    Game.Enemies[1].Direction = DirLeft;
     MoveEnemies(0);
-    ExpectEnemyAt(1, {3, 3, DirUp});  // a fresh enemy faces up before it turns
-    ExpectEnemyAt(2, {6, 3, DirLeft});
-    EXPECT_EQ(Game.Enemies.Count(), 2);
+    ExpectEnemyAt(0, {3, 3, DirUp});  // a fresh enemy faces up before it turns
+    ExpectEnemyAt(1, {6, 3, DirLeft});
+    EXPECT_EQ(Game.Enemies.size(), 2u);
     EXPECT_EQ(Game.Cave(4, 3), Explosion);
 }
 
@@ -82,8 +82,8 @@ TEST(EnemyTest, PlayerDiagonallyNextToAnEnemyIsSafe) {
              "90009",
              "99999"});
     MoveEnemies(0);
-    ExpectEnemyAt(1, {4, 3, DirRight});
-    EXPECT_EQ(Game.PlayerDead, False);
+    ExpectEnemyAt(0, {4, 3, DirRight});
+    EXPECT_FALSE(Game.PlayerDead);
     EXPECT_EQ(Game.Cave(4, 2), Player);
     EXPECT_EQ(Game.Lives, 3);
 }
@@ -116,10 +116,10 @@ TEST(EnemyTest, PlayerOnAnySideIsStruckOnceTheTurnPointsAtHim) {
         LoadFireflyWith(sides);
         Game.ExplosionTimer = 7;
         MoveEnemies(0);
-        EXPECT_EQ(Game.PlayerDead, True);
+        EXPECT_TRUE(Game.PlayerDead);
         EXPECT_EQ(Game.Lives, 2);
         EXPECT_EQ(Game.ExplosionTimer, 0);
-        EXPECT_EQ(Game.Enemies.Count(), 0);
+        EXPECT_EQ(Game.Enemies.size(), 0u);
         EXPECT_EQ(TimesPlayed(SndExplo), 1);
         // The explosion is centred on the player and takes in the firefly's cell.
         EXPECT_EQ(Game.Cave(Game.PlayerX, Game.PlayerY), Explosion);
@@ -141,16 +141,16 @@ TEST(EnemyTest, FreeSideEarlierInTheTurnOrderWinsOverThePlayer) {
         SCOPED_TRACE(c.sides.name);
         LoadFireflyWith(c.sides);
         MoveEnemies(0);
-        EXPECT_EQ(Game.PlayerDead, False);
+        EXPECT_FALSE(Game.PlayerDead);
         EXPECT_EQ(Game.Cave(Game.PlayerX, Game.PlayerY), Player);
-        ExpectEnemyAt(1, c.moved);
+        ExpectEnemyAt(0, c.moved);
     }
 }
 
 TEST(EnemyTest, StrikeInABonusCaveCostsNoLifeAndDoesNotRestartTheCave) {
     LoadFireflyWith({"right", 'F', '9', '9', '9'}, MapOptions{.bonus = true});
     MoveEnemies(0);
-    EXPECT_EQ(Game.PlayerDead, True);
+    EXPECT_TRUE(Game.PlayerDead);
     EXPECT_EQ(Game.Lives, 3);
     EXPECT_EQ(TimesPlayed(SndStart), 0);
     EXPECT_EQ(Region(5, 5), (Rows{"99999",
@@ -167,13 +167,13 @@ TEST(EnemyTest, AmoebaCountsOnlyOnTheFourSides) {
              "9F009",
              "99999"});
     // The amoeba is at (2, 2); look at it from each side, then from each diagonal.
-    EXPECT_EQ(AmoebaAdjacent(2, 1), True);
-    EXPECT_EQ(AmoebaAdjacent(3, 2), True);
-    EXPECT_EQ(AmoebaAdjacent(2, 3), True);
-    EXPECT_EQ(AmoebaAdjacent(1, 2), True);
+    EXPECT_TRUE(AmoebaAdjacent(2, 1));
+    EXPECT_TRUE(AmoebaAdjacent(3, 2));
+    EXPECT_TRUE(AmoebaAdjacent(2, 3));
+    EXPECT_TRUE(AmoebaAdjacent(1, 2));
     for (const auto& [x, y] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}})
-        EXPECT_EQ(AmoebaAdjacent(static_cast<int16_t>(x), static_cast<int16_t>(y)), False) << x << ", " << y;
-    EXPECT_EQ(AmoebaAdjacent(4, 2), False);
+        EXPECT_EQ(AmoebaAdjacent(static_cast<int16_t>(x), static_cast<int16_t>(y)), false) << x << ", " << y;
+    EXPECT_FALSE(AmoebaAdjacent(4, 2));
 }
 
 TEST(EnemyTest, ButterflyTouchingTheAmoebaExplodesIntoJewelsBeforeItMoves) {
@@ -182,7 +182,7 @@ TEST(EnemyTest, ButterflyTouchingTheAmoebaExplodesIntoJewelsBeforeItMoves) {
              "9065059",
              "9000009",
              "9999F99"});
-    for (int32_t i = 1; i <= Game.Amoebas.Count(); ++i) Game.Amoebas.Item(i).Direction = AmoebaEnclosed;
+    for (ObjectRecord& cell : Game.Amoebas) cell.Direction = AmoebaEnclosed;
     Game.ExplosionTimer = 5;
     MoveEnemies(0);
     EXPECT_EQ(Region(7, 5), (Rows{"9999999",
@@ -190,13 +190,13 @@ TEST(EnemyTest, ButterflyTouchingTheAmoebaExplodesIntoJewelsBeforeItMoves) {
                                   "9222059",
                                   "9222009",
                                   "9999F99"}));
-    EXPECT_EQ(Game.Enemies.Count(), 0);
+    EXPECT_EQ(Game.Enemies.size(), 0u);
     EXPECT_EQ(Game.ExplosionTimer, 0);
     EXPECT_EQ(TimesPlayed(SndEx2), 1);
     // The amoeba cell inside the block is gone with its record; the other starts anew.
-    ASSERT_EQ(Game.Amoebas.Count(), 1);
-    EXPECT_EQ(Game.Amoebas.Item(1).X, 6);
-    EXPECT_EQ(Game.Amoebas.Item(1).Direction, AmoebaNew);
+    ASSERT_EQ(Game.Amoebas.size(), 1u);
+    EXPECT_EQ(Game.Amoebas[0].X, 6);
+    EXPECT_EQ(Game.Amoebas[0].Direction, AmoebaNew);
 }
 
 TEST(EnemyTest, FireflyUnderAnObjectThatJustFellAboveItExplodesAtTheStartOfItsTurn) {
@@ -216,7 +216,7 @@ TEST(EnemyTest, FireflyUnderAnObjectThatJustFellAboveItExplodesAtTheStartOfItsTu
                                   "90EEE09",
                                   "90EEE09",
                                   "9999999"}));
-    EXPECT_EQ(Game.Enemies.Count(), 0);
+    EXPECT_EQ(Game.Enemies.size(), 0u);
     EXPECT_EQ(TimesPlayed(SndExplo), 1);
 }
 
@@ -229,11 +229,11 @@ TEST(EnemyTest, WhenTheFirstEnemyExplodesNoOtherMovesThatFrame) {
              "9F99999999"});
     Game.Cave(3, 2) = FallingJewel;
     MoveEnemies(0);
-    ASSERT_EQ(Game.Enemies.Count(), 1);
-    ExpectEnemyAt(1, {8, 3, DirNone});  // not even turned
+    ASSERT_EQ(Game.Enemies.size(), 1u);
+    ExpectEnemyAt(0, {8, 3, DirNone});  // not even turned
 
     MoveEnemies(0);
-    ExpectEnemyAt(1, {9, 3, DirRight});
+    ExpectEnemyAt(0, {9, 3, DirRight});
 }
 
 TEST(EnemyTest, EnemiesMoveInListOrderIntoCellsLeftEarlierInThePass) {
@@ -248,8 +248,8 @@ TEST(EnemyTest, EnemiesMoveInListOrderIntoCellsLeftEarlierInThePass) {
     EXPECT_EQ(Region(4, 3), (Rows{"9999",
                                   "9779",
                                   "9099"}));
-    ExpectEnemyAt(1, {3, 2, DirRight});
-    ExpectEnemyAt(2, {2, 2, DirUp});
+    ExpectEnemyAt(0, {3, 2, DirRight});
+    ExpectEnemyAt(1, {2, 2, DirUp});
 }
 
 }  // namespace

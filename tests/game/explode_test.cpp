@@ -13,26 +13,20 @@ namespace {
 
 std::string Played(Sound sound) { return "Play " + std::to_string(sound); }
 
-// Explode as every caller does it: the shared timer starts again.
-void ExplodeNow(int16_t x, int16_t y, int16_t kind, Flag alsoAmoeba = False) {
-    Game.ExplosionTimer = 0;
-    Explode(x, y, kind, alsoAmoeba);
-}
-
 TEST(ExplosionTest, FireflyInASteelCorridorChangesOnlyTheCentreAndNonSteelNeighbours) {
     LoadMap({"9999999",
              "9117229",
              "9999999",
              "9F99999"});
-    ExplodeNow(4, 2, Firefly);
+    Explode(4, 2, Firefly, false);
     EXPECT_EQ(Region(7, 4), (Rows{"9999999",
                                   "91EEE29",
                                   "9999999",
                                   "9F99999"}));
-    EXPECT_EQ(Game.Enemies.Count(), 0);
+    EXPECT_EQ(Game.Enemies.size(), 0u);
     EXPECT_EQ(TimesPlayed(SndExplo), 1);
     EXPECT_EQ(TimesPlayed(SndEx2), 0);
-    EXPECT_EQ(Game.PlayerDead, False);
+    EXPECT_FALSE(Game.PlayerDead);
     EXPECT_EQ(Game.Lives, 3);
 }
 
@@ -42,17 +36,17 @@ TEST(ExplosionTest, ButterflyNextToThePlayerBecomesThePlayersExplosion) {
              "9F609",
              "90009",
              "99999"});
-    ExplodeNow(3, 3, Jewel);
+    Explode(3, 3, Jewel, false);
     // The jewels are overwritten by the player's explosion: none is left.
     EXPECT_EQ(Region(5, 5), (Rows{"99999",
                                   "9EEE9",
                                   "9EEE9",
                                   "9EEE9",
                                   "99999"}));
-    EXPECT_EQ(Game.PlayerDead, True);
+    EXPECT_TRUE(Game.PlayerDead);
     EXPECT_EQ(Game.Lives, 2);
     EXPECT_EQ(TestSound().log, (std::vector<std::string>{Played(SndEx2), Played(SndExplo)}));
-    EXPECT_EQ(Game.Enemies.Count(), 0);
+    EXPECT_EQ(Game.Enemies.size(), 0u);
 }
 
 TEST(ExplosionTest, ButterflyLeavesNineRestingJewelsThatFallWhereThereIsRoom) {
@@ -62,14 +56,14 @@ TEST(ExplosionTest, ButterflyLeavesNineRestingJewelsThatFallWhereThereIsRoom) {
              "9111119",
              "9010009",
              "9999999"});
-    ExplodeNow(3, 3, Jewel);
+    Explode(3, 3, Jewel, false);
     EXPECT_EQ(Region(7, 6), (Rows{"9999999",
                                   "9222119",
                                   "9222F19",
                                   "9222119",
                                   "9010009",
                                   "9999999"}));
-    EXPECT_EQ(Game.PlayerDead, False);
+    EXPECT_FALSE(Game.PlayerDead);
     EXPECT_EQ(Game.Lives, 3);
     EXPECT_EQ(TimesPlayed(SndEx2), 1);
     EXPECT_EQ(TimesPlayed(SndExplo), 0);
@@ -91,7 +85,7 @@ TEST(ExplosionTest, ButterflyInACornerLeavesJewelsOnlyWhereNoSteelStands) {
              "911109",
              "9000F9",
              "999999"});
-    ExplodeNow(2, 2, Jewel);
+    Explode(2, 2, Jewel, false);
     EXPECT_EQ(Region(6, 5), (Rows{"999999",
                                   "922109",
                                   "922109",
@@ -108,10 +102,10 @@ TEST(ExplosionTest, PlayerExplosionInABonusCaveCostsNoLifeAndKeepsTheHighScore) 
     Game.Lives = 1;
     Game.Score = 700;
     Game.HighScore = 100;
-    ExplodeNow(Game.PlayerX, Game.PlayerY, Player);
+    KillPlayer();
     EXPECT_EQ(Game.Lives, 1);
     EXPECT_EQ(Game.HighScore, 100);
-    EXPECT_EQ(Game.PlayerDead, True);
+    EXPECT_TRUE(Game.PlayerDead);
     EXPECT_EQ(TimesPlayed(SndExplo), 1);
     EXPECT_EQ(Region(5, 3), (Rows{"99999", "9EEE9", "99999"}));
 }
@@ -123,13 +117,25 @@ TEST(ExplosionTest, OnlyTheExplosionThatTakesTheLastLifeRaisesTheHighScore) {
     Game.Lives = 2;
     Game.Score = 700;
     Game.HighScore = 100;
-    ExplodeNow(Game.PlayerX, Game.PlayerY, Player);
+    KillPlayer();
     EXPECT_EQ(Game.Lives, 1);
     EXPECT_EQ(Game.HighScore, 100);
 
-    ExplodeNow(Game.PlayerX, Game.PlayerY, Player);
+    KillPlayer();
     EXPECT_EQ(Game.Lives, 0);
     EXPECT_EQ(Game.HighScore, 700);
+}
+
+TEST(ExplosionTest, EveryExplosionStartsTheSharedTimerAgain) {
+    LoadMap({"99999",
+             "90F79",
+             "99999"});
+    Game.ExplosionTimer = 6;
+    Explode(4, 2, Firefly, false);
+    EXPECT_EQ(Game.ExplosionTimer, 0);
+    Game.ExplosionTimer = 3;
+    KillPlayer();
+    EXPECT_EQ(Game.ExplosionTimer, 0);
 }
 
 TEST(ExplosionTest, TwoExplosionsThreeFramesApartVanishInTheSameFrame) {
@@ -144,9 +150,9 @@ TEST(ExplosionTest, TwoExplosionsThreeFramesApartVanishInTheSameFrame) {
                           "9EEE9EEE9009",
                           "999999999999"};
     LoadMap(cave);
-    ExplodeNow(3, 3, Firefly);
+    Explode(3, 3, Firefly, false);
     for (int frame = 0; frame < 3; ++frame) GameFrame();
-    ExplodeNow(7, 3, Firefly);
+    Explode(7, 3, Firefly, false);
 
     // On its own the first block would have gone in its tenth frame (the seventh of
     // these); the shared timer keeps it until the second block goes.
@@ -165,9 +171,9 @@ TEST(ExplosionTest, CoveredEnemyLosesItsRecordAndNeverMovesAgain) {
              "9000000009",
              "9999999999",
              "9F99999999"});
-    ExplodeNow(3, 3, Firefly);
-    ASSERT_EQ(Game.Enemies.Count(), 1);
-    EXPECT_EQ(Game.Enemies.Item(1).X, 8);
+    Explode(3, 3, Firefly, false);
+    ASSERT_EQ(Game.Enemies.size(), 1u);
+    EXPECT_EQ(Game.Enemies[0].X, 8);
 
     // A record left behind for the firefly at (4, 3) would bring it back once the
     // explosion has cleared.
@@ -175,7 +181,7 @@ TEST(ExplosionTest, CoveredEnemyLosesItsRecordAndNeverMovesAgain) {
         GameFrame();
         ASSERT_EQ(CellsHolding(Firefly), 1) << "frame " << frame;
     }
-    const QFClass& survivor = Game.Enemies.Item(1);
+    const ObjectRecord& survivor = Game.Enemies[0];
     EXPECT_EQ(Game.Cave(survivor.X, survivor.Y), Firefly);
 }
 
@@ -187,25 +193,25 @@ const Rows AmoebaNearFirefly{"99999999",
                              "99999999"};
 
 void EncloseEveryAmoebaCell() {
-    for (int32_t i = 1; i <= Game.Amoebas.Count(); ++i) Game.Amoebas.Item(i).Direction = AmoebaEnclosed;
+    for (ObjectRecord& cell : Game.Amoebas) cell.Direction = AmoebaEnclosed;
 }
 
 TEST(ExplosionTest, AmoebaRecordsAreDroppedOnlyWhenTheExplosionAsksForIt) {
     // Without the flag (a crushed enemy) the covered cells keep their records as they were.
     LoadMap(AmoebaNearFirefly);
     EncloseEveryAmoebaCell();
-    ExplodeNow(3, 3, Firefly, False);
+    Explode(3, 3, Firefly, false);
     EXPECT_EQ(Region(8, 3), (Rows{"99999999", "9EEE0059", "9EEE0009"}));
-    ASSERT_EQ(Game.Amoebas.Count(), 3);
-    for (int32_t i = 1; i <= 3; ++i) EXPECT_EQ(Game.Amoebas.Item(i).Direction, AmoebaEnclosed) << "record " << i;
+    ASSERT_EQ(Game.Amoebas.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Game.Amoebas[i].Direction, AmoebaEnclosed) << "record " << i;
 
     // With it (an enemy touching the amoeba) they go, and the rest start anew.
     LoadMap(AmoebaNearFirefly);
     EncloseEveryAmoebaCell();
-    ExplodeNow(3, 3, Firefly, True);
+    Explode(3, 3, Firefly, true);
     EXPECT_EQ(Region(8, 3), (Rows{"99999999", "9EEE0059", "9EEE0009"}));
-    ASSERT_EQ(Game.Amoebas.Count(), 1);
-    const QFClass& survivor = Game.Amoebas.Item(1);
+    ASSERT_EQ(Game.Amoebas.size(), 1u);
+    const ObjectRecord& survivor = Game.Amoebas[0];
     EXPECT_EQ(survivor.X, 7);
     EXPECT_EQ(survivor.Y, 2);
     EXPECT_EQ(survivor.Direction, AmoebaNew);
@@ -219,7 +225,7 @@ TEST(ExplosionTest, ExplosionCentredInTheLastColumnWritesNothingBeyondIt) {
              "1" + open + "11",
              "1" + open + "09"});
     ASSERT_EQ(Game.PlayerX, 40);
-    ExplodeNow(40, 2, Player);
+    Explode(40, 2, Player, false);
 
     // Cell (41, y) would be the first cell of the next row in the grid's layout.
     for (int y = 1; y <= 4; ++y) EXPECT_EQ(Game.Cave(0, y), Empty) << "row " << y;
@@ -227,7 +233,7 @@ TEST(ExplosionTest, ExplosionCentredInTheLastColumnWritesNothingBeyondIt) {
                                    "1" + open + "EE",
                                    "1" + open + "EE",
                                    "1" + open + "09"}));
-    EXPECT_EQ(Game.PlayerDead, True);
+    EXPECT_TRUE(Game.PlayerDead);
     EXPECT_EQ(Game.Lives, 2);
 }
 

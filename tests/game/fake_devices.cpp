@@ -10,10 +10,10 @@ void FakeDisplay::Record(const std::string& call) {
 
 void FakeSound::Open() {
     log.push_back("Open");
-    if (!failingOpen.empty()) throw GameError(1, failingOpen);
+    if (!failingOpen.empty()) throw GameError(SoundFailure, failingOpen);
 }
 
 void FakeSound::Load(Sound sound, const std::string& path) {
     log.push_back("Load " + std::to_string(sound));
-    if (sound == failingLoad) throw GameError(53, "cannot load " + path);
+    if (sound == failingLoad) throw GameError(FileNotFound, "cannot load " + path);
 }

@@ -13,7 +13,7 @@ TEST(FallTest, ABoulderAtRestAboveThePlayerStaysButAFallingOneKills) {
              "9999999"});
     FallPass();
     EXPECT_EQ(Region(7, 4)[1], "9003009");
-    EXPECT_EQ(Game.PlayerDead, False);
+    EXPECT_FALSE(Game.PlayerDead);
 
     LoadMap({"9999999",
              "9003009",
@@ -26,7 +26,7 @@ TEST(FallTest, ABoulderAtRestAboveThePlayerStaysButAFallingOneKills) {
     FallPass();
     // The explosion is centred on the player and takes in the boulder.
     EXPECT_EQ(Region(7, 6), (Rows{"9999999", "9000009", "90EEE09", "90EEE09", "90EEE09", "9999999"}));
-    EXPECT_EQ(Game.PlayerDead, True);
+    EXPECT_TRUE(Game.PlayerDead);
     EXPECT_EQ(Game.Lives, 2);
 }
 
@@ -134,7 +134,7 @@ TEST(FallTest, ARowIsLeftWhereTheCrushKillsButRowsAboveGoOn) {
              "999999999"});
     Game.Cave(3, 4) = FallingBoulder;
     FallPass();
-    EXPECT_EQ(Game.PlayerDead, True);
+    EXPECT_TRUE(Game.PlayerDead);
     // The boulder right of the crush in the same row did not fall; those above did.
     EXPECT_EQ(Game.Cave(6, 4), Boulder);
     EXPECT_EQ(Game.Cave(3, 3), FallingBoulder);
@@ -153,7 +153,7 @@ TEST(FallTest, FallingObjectsBlowUpEnemiesBelowThem) {
     // Nine jewels; the one right of the boulder's cell is visited later in the same pass
     // and rolls off at once.
     EXPECT_EQ(Region(7, 6), (Rows{"9999999", "9000009", "9022009", "90222J9", "9122219", "9999999"}));
-    EXPECT_EQ(Game.Enemies.Count(), 0);
+    EXPECT_EQ(Game.Enemies.size(), 0u);
 
     LoadMap({"9999999",
              "9002009",
@@ -173,7 +173,7 @@ TEST(FallTest, RollingOntoAnEnemySetsItOff) {
              "9999999"});
     Game.Cave(3, 3) = FallingBoulder;  // a falling boulder rolls off the brick onto the firefly
     FallPass();
-    EXPECT_EQ(Game.Enemies.Count(), 0);
+    EXPECT_EQ(Game.Enemies.size(), 0u);
     EXPECT_EQ(Region(7, 5), (Rows{"9999999", "9000009", "9EE0009", "9EE3009", "9999999"}));
 }
 
@@ -186,10 +186,10 @@ TEST(FallTest, EnchantedWallTurnsFallingObjectsIntoTheOtherKind) {
              "909",
              "999"});
     FallPass();
-    EXPECT_EQ(Game.EnchantedWallActive, False);
+    EXPECT_FALSE(Game.EnchantedWallActive);
     FallPass();
     EXPECT_EQ(Region(3, 7), (Rows{"999", "909", "909", "949", "939", "909", "999"}));
-    EXPECT_EQ(Game.EnchantedWallActive, True);
+    EXPECT_TRUE(Game.EnchantedWallActive);
 
     // With the cell under the wall taken, the object is lost.
     LoadMap({"999",
@@ -200,7 +200,7 @@ TEST(FallTest, EnchantedWallTurnsFallingObjectsIntoTheOtherKind) {
     Game.Cave(2, 2) = FallingBoulder;
     FallPass();
     EXPECT_EQ(Region(3, 5), (Rows{"999", "909", "949", "919", "999"}));
-    EXPECT_EQ(Game.EnchantedWallActive, True);
+    EXPECT_TRUE(Game.EnchantedWallActive);
 }
 
 TEST(FallTest, ObjectsLandingInTheLastRowComeToRest) {
@@ -234,7 +234,7 @@ TEST(FallTest, ACrushInABonusCaveStartsTheNextCaveAndLeavesItUntouched) {
     UseCustomCave(nullptr);
     EXPECT_EQ(Game.CaveNumber, 6);
     EXPECT_EQ(Game.Lives, 3);
-    EXPECT_EQ(Game.PlayerDead, False);
+    EXPECT_FALSE(Game.PlayerDead);
     // The boulder belonged to the cave that was left: none appears in the new one.
     EXPECT_EQ(Region(6, 6), (Rows{"999999", "9F0009", "900009", "900009", "990009", "999999"}));
 }
@@ -245,14 +245,14 @@ TEST(CaveStepTest, PausedOnlyTheCountersMove) {
              "90009",
              "97009",
              "99999"});
-    Game.Paused = True;
+    Game.Paused = true;
     const Rows before = Region(5, 5);
     for (int frame = 0; frame < 30; ++frame) CaveStep();
     EXPECT_EQ(Region(5, 5), before);
     EXPECT_EQ(Game.AmoebaFrame, 0);  // 30 steps of a six-step counter
     EXPECT_EQ(Game.ExplosionTimer, 26);
     EXPECT_EQ(Game.AmoebaTicks, 26);  // both stop just above the values the rules compare against
-    Game.Paused = False;
+    Game.Paused = false;
     CaveStep();
     EXPECT_NE(Region(5, 5), before);
 }

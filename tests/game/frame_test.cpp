@@ -60,7 +60,7 @@ TEST(FrameTest, TheStatusLineShowsEveryField) {
     Game.JewelsNeeded = -1;
     Game.CaveTime = 10;
     Game.Score = 1234567;
-    Game.BonusCave = True;
+    Game.BonusCave = true;
     GameFrame();
     EXPECT_EQ(Texts(), (std::vector<std::string>{Red("X", 229), White("15", 250), White("3", 350),
                                                  Red("Time: 010", 500), White("Score: 1234567", 652),
@@ -69,7 +69,7 @@ TEST(FrameTest, TheStatusLineShowsEveryField) {
 
 TEST(FrameTest, OneBannerReplacesTheStatusLineInOrder) {
     LoadMap(Room);
-    Game.Paused = True;
+    Game.Paused = true;
     Game.Lives = 0;
     Game.BirthCounter = 2;
     Game.CaveTime = 0;
@@ -78,7 +78,7 @@ TEST(FrameTest, OneBannerReplacesTheStatusLineInOrder) {
 
     const std::vector<std::string> banners{White("         G  A  M  E     O  V  E  R", 200), Red("a test cave", 32),
                                            White("        O  U  T     O  F     T  I  M  E", 200)};
-    Game.Paused = False;
+    Game.Paused = false;
     for (const std::string& banner : banners) {
         TestDisplay().log.clear();
         GameFrame();
@@ -92,13 +92,13 @@ TEST(FrameTest, OneBannerReplacesTheStatusLineInOrder) {
 
 // Under the cave the game says what the player can do next.
 TEST(FrameTest, UnderTheCaveTheGameSaysWhatToDoNext) {
-    const std::tuple<Flag, Flag, int16_t, int16_t, bool, std::string> cases[] = {  // paused, dead, lives, place, bonus
-        {True, False, 3, 0, false, "Arrows dig   Space resumes"},
-        {False, True, 2, 0, false, "Press Enter to try again"},
-        {False, True, 2, 0, true, "Press Enter to go on"},
-        {False, True, 0, 3, false, "Final score 001234, 3rd in the best ten   -   Esc: back to the title"},
-        {False, True, 0, 0, false, "Final score 001234   -   Esc: back to the title"},
-        {False, False, 3, 0, false, ""},
+    const std::tuple<bool, bool, int16_t, int16_t, bool, std::string> cases[] = {  // paused, dead, lives, place, bonus
+        {true, false, 3, 0, false, "Arrows dig   Space resumes"},
+        {false, true, 2, 0, false, "Press Enter to try again"},
+        {false, true, 2, 0, true, "Press Enter to go on"},
+        {false, true, 0, 3, false, "Final score 001234, 3rd in the best ten   -   Esc: back to the title"},
+        {false, true, 0, 0, false, "Final score 001234   -   Esc: back to the title"},
+        {false, false, 3, 0, false, ""},
     };
     for (const auto& [paused, dead, lives, place, bonus, says] : cases) {
         LoadMap(Room, {.bonus = bonus});
@@ -152,7 +152,7 @@ TEST(TitleTest, TheTitleSaysWhatToDo) {
 
 TEST(FrameTest, WhilePausedTheCaveStandsStillAndThePlayerCyclesHisPoses) {
     LoadMap(Room);
-    Game.Paused = True;
+    Game.Paused = true;
     const Rows before = Region(6, 6);
     std::vector<Picture> poses;
     for (int frame = 0; frame < 40; ++frame) {
@@ -201,7 +201,7 @@ TEST(FrameTest, TheRedrawAnimatesCellsAndEndsExplosions) {
     EXPECT_EQ(DrawnLastAt(4, 2), AmoebaBmp[0]);
     EXPECT_EQ(DrawnLastAt(2, 3), ExploBmp[4]);
     EXPECT_EQ(DrawnLastAt(4, 3), BrickBmp);  // dormant enchanted wall
-    Game.EnchantedWallActive = True;
+    Game.EnchantedWallActive = true;
     Game.AmoebaFrame = 3;
     Game.ExplosionTimer = 9;
     RedrawCave();
@@ -215,31 +215,31 @@ TEST(KeyTest, ArrowsMoveOnlyAPlayerWhoIsThereAndFree) {
     const auto triedAfter = [](auto setup) {
         LoadMap(Room);
         setup();
-        Form_KeyDown(KeyRight);
+        MoveKey(KeyRight);
         return Game.PlayerX == 3;
     };
     EXPECT_TRUE(triedAfter([] {}));
-    EXPECT_FALSE(triedAfter([] { Game.InGame = False; }));
-    EXPECT_FALSE(triedAfter([] { Game.Paused = True; }));
-    EXPECT_FALSE(triedAfter([] { Game.PlayerDead = True; }));
+    EXPECT_FALSE(triedAfter([] { Game.InGame = false; }));
+    EXPECT_FALSE(triedAfter([] { Game.Paused = true; }));
+    EXPECT_FALSE(triedAfter([] { Game.PlayerDead = true; }));
     EXPECT_FALSE(triedAfter([] { Game.BirthCounter = 3; }));
 }
 
 TEST(KeyTest, TheStartLevelCyclesWithLowerCaseLOnTheTitleOnly) {
     LoadMap(Room);
-    Game.InGame = False;
+    Game.InGame = false;
     Game.StartLevel = 1;
     std::vector<int16_t> levels;
     for (int press = 0; press < 6; ++press) {
-        Form_KeyPress(KeyLevel);
+        CommandKey(KeyLevel);
         levels.push_back(Game.StartLevel);
     }
     EXPECT_EQ(levels, (std::vector<int16_t>{5, 9, 13, 17, 21, 1}));
     EXPECT_EQ(TimesPlayed(SndPling), 6);
-    Form_KeyPress('L');
+    CommandKey('L');
     EXPECT_EQ(Game.StartLevel, 1);
-    Game.InGame = True;
-    Form_KeyPress(KeyLevel);
+    Game.InGame = true;
+    CommandKey(KeyLevel);
     EXPECT_EQ(Game.StartLevel, 1);
 }
 
@@ -247,30 +247,30 @@ TEST(KeyTest, SpacePausesAndResumesOnlyALivingGame) {
     LoadMap(Room);
     Game.BirthCounter = 2;  // the intro may be paused
     Game.AmoebaTicks = 20;
-    Form_KeyPress(KeySpace);
-    EXPECT_EQ(Game.Paused, True);
+    CommandKey(KeySpace);
+    EXPECT_TRUE(Game.Paused);
     EXPECT_EQ(TestSound().log.back(), "Loop " + std::to_string(SndInfo));
-    Form_KeyPress(KeySpace);
-    EXPECT_EQ(Game.Paused, False);
+    CommandKey(KeySpace);
+    EXPECT_FALSE(Game.Paused);
     EXPECT_EQ(Game.AmoebaTicks, 0);
     EXPECT_EQ(TestSound().log.back(), "Stop " + std::to_string(SndInfo));
 
-    Game.PlayerDead = True;
-    Form_KeyPress(KeySpace);
-    EXPECT_EQ(Game.Paused, False);
-    Game.InGame = False;
-    Game.PlayerDead = False;
-    Form_KeyPress(KeySpace);
-    EXPECT_EQ(Game.Paused, False);
+    Game.PlayerDead = true;
+    CommandKey(KeySpace);
+    EXPECT_FALSE(Game.Paused);
+    Game.InGame = false;
+    Game.PlayerDead = false;
+    CommandKey(KeySpace);
+    EXPECT_FALSE(Game.Paused);
 }
 
 TEST(KeyTest, EnterRestartsWhileALifeIsLeftAndEscLeavesForTheTitle) {
     LoadMap(Room);
     Game.CaveNumber = 2;
-    Game.Paused = True;
+    Game.Paused = true;
     Game.Score = 300;
-    Form_KeyPress(KeyEnter);
-    EXPECT_EQ(Game.Paused, False);
+    CommandKey(KeyEnter);
+    EXPECT_FALSE(Game.Paused);
     EXPECT_EQ(Game.BirthCounter, 0);
     EXPECT_EQ(Game.CaveNumber, 2);
     EXPECT_EQ(Game.Score, 300);
@@ -278,22 +278,22 @@ TEST(KeyTest, EnterRestartsWhileALifeIsLeftAndEscLeavesForTheTitle) {
 
     Game.Lives = 0;
     Game.BirthCounter = -1;
-    Form_KeyPress(KeyEnter);  // game over: only Esc leads on
+    CommandKey(KeyEnter);  // game over: only Esc leads on
     EXPECT_EQ(Game.BirthCounter, -1);
 
     Game.ScrollX = -64;
-    Form_KeyPress(KeyEscape);
-    EXPECT_EQ(Game.InGame, False);
+    CommandKey(KeyEscape);
+    EXPECT_FALSE(Game.InGame);
     EXPECT_EQ(Game.ScrollX, 0);
     EXPECT_EQ(Game.Score, 300);
     EXPECT_EQ(TestSound().log.back(), "Loop " + std::to_string(SndTheme));
-    Form_KeyPress(KeyEnter);
+    CommandKey(KeyEnter);
     EXPECT_EQ(Game.Score, 0);
     EXPECT_EQ(Game.Lives, 3);
-    Form_KeyPress(KeyEscape);
-    Game.Running = True;
-    Form_KeyPress(KeyEscape);
-    EXPECT_EQ(Game.Running, False);
+    CommandKey(KeyEscape);
+    Game.Running = true;
+    CommandKey(KeyEscape);
+    EXPECT_FALSE(Game.Running);
 }
 
 }  // namespace

@@ -103,11 +103,20 @@ TEST_F(DrawingTest, UnclippedPicturesAreCopiedWhole) {
     EXPECT_EQ(display.copies[0].x, 80);
 }
 
+TEST(GridTest, TheCaveIsColumns1To40AndRows1To25) {
+    EXPECT_TRUE(InsideCave(1, 1));
+    EXPECT_TRUE(InsideCave(CaveWidth, CaveHeight));
+    EXPECT_FALSE(InsideCave(0, 5));
+    EXPECT_FALSE(InsideCave(5, 0));
+    EXPECT_FALSE(InsideCave(CaveWidth + 1, 5));
+    EXPECT_FALSE(InsideCave(5, CaveHeight + 1));
+}
+
 TEST(ColourTest, ColourWordsKeepRedInTheLowByte) {
-    EXPECT_EQ(RGB(255, 0, 0), 0x0000FFu);
-    EXPECT_EQ(RGB(0, 255, 0), 0x00FF00u);
-    EXPECT_EQ(RGB(0, 255, 255), 0xFFFF00u);
-    EXPECT_EQ(RGB(255, 255, 255), 0xFFFFFFu);
+    EXPECT_EQ(MakeColour(255, 0, 0), 0x0000FFu);
+    EXPECT_EQ(MakeColour(0, 255, 0), 0x00FF00u);
+    EXPECT_EQ(MakeColour(0, 255, 255), 0xFFFF00u);
+    EXPECT_EQ(MakeColour(255, 255, 255), 0xFFFFFFu);
 }
 
 }  // namespace

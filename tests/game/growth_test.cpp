@@ -40,13 +40,13 @@ TEST(AmoebaTest, WithEarthOnAllSidesItGrowsUpFirst) {
     LoadMap(AmoebaInEarth);
     GrowAmoeba();  // a loaded cell only wakes up at its first step
     EXPECT_EQ(Region(5, 5), (Rows{"99999", "91119", "91519", "91119", "99999"}));
-    EXPECT_EQ(Game.Amoebas.Item(1).Direction, AmoebaActive);
+    EXPECT_EQ(Game.Amoebas[0].Direction, AmoebaActive);
 
     GrowAmoeba();
     EXPECT_EQ(Region(5, 5), (Rows{"99999", "91519", "91519", "91119", "99999"}));
-    ASSERT_EQ(Game.Amoebas.Count(), 2);
-    EXPECT_EQ(Game.Amoebas.Item(1).Direction, AmoebaActive);
-    const QFClass& grown = Game.Amoebas.Item(2);
+    ASSERT_EQ(Game.Amoebas.size(), 2u);
+    EXPECT_EQ(Game.Amoebas[0].Direction, AmoebaActive);
+    const ObjectRecord& grown = Game.Amoebas[1];
     EXPECT_EQ(grown.X, 3);
     EXPECT_EQ(grown.Y, 2);
     EXPECT_EQ(grown.Direction, AmoebaNew);
@@ -76,12 +76,12 @@ TEST(AmoebaTest, SingleEnclosedCellTurnsIntoAJewelInTheNextFrame) {
              "9F999"});
     GrowAmoeba();
     GrowAmoeba();  // its first try finds no room
-    EXPECT_EQ(Game.Amoebas.Item(1).Direction, AmoebaEnclosed);
+    EXPECT_EQ(Game.Amoebas[0].Direction, AmoebaEnclosed);
     EXPECT_EQ(Game.Cave(3, 3), Amoeba);
 
     CaveStep();
     EXPECT_EQ(Region(5, 4), (Rows{"99999", "99399", "98229", "99999"}));
-    EXPECT_EQ(Game.Amoebas.Count(), 0);
+    EXPECT_EQ(Game.Amoebas.size(), 0u);
     EXPECT_EQ(TimesPlayed(SndAmoe2), 1);
     EXPECT_TRUE(SoundCallBefore(Call("Stop", SndAmoe), Call("Play", SndAmoe2)));
 }
@@ -96,7 +96,7 @@ TEST(AmoebaTest, NeverGrowsIntoThePlayerOrAnExplosionAndDoesNotHurtHim) {
     // then nothing is left but the player above and the explosion below.
     RunCaveSteps(100);
     EXPECT_EQ(Region(5, 4), (Rows{"99999", "99F99", "95559", "99E99"}));
-    EXPECT_EQ(Game.PlayerDead, False);
+    EXPECT_FALSE(Game.PlayerDead);
     EXPECT_EQ(Game.Lives, 3);
 }
 
@@ -116,16 +116,16 @@ Rows TwoHundredAmoebaCells(bool room) {
 
 TEST(AmoebaTest, GrowthStepReaching201CellsTurnsThemAllIntoBouldersInTheNextFrame) {
     LoadMap(TwoHundredAmoebaCells(true));
-    ASSERT_EQ(Game.Amoebas.Count(), 200);
+    ASSERT_EQ(Game.Amoebas.size(), 200u);
     RunCaveSteps(50);  // the second growth step takes the one empty cell
     EXPECT_EQ(Game.Cave(12, 7), Amoeba);
-    EXPECT_EQ(Game.Amoebas.Count(), 201);
+    EXPECT_EQ(Game.Amoebas.size(), 201u);
     EXPECT_EQ(CellsHolding(Boulder), 0);
 
     CaveStep();
     EXPECT_EQ(CellsHolding(Boulder), 201);
     EXPECT_EQ(CellsHolding(Amoeba), 0);
-    EXPECT_EQ(Game.Amoebas.Count(), 0);
+    EXPECT_EQ(Game.Amoebas.size(), 0u);
     EXPECT_EQ(TimesPlayed(SndBoulder), 1);
     EXPECT_EQ(TimesPlayed(SndAmoe2), 0);
     EXPECT_TRUE(SoundCallBefore(Call("Stop", SndAmoe), Call("Play", SndBoulder)));
@@ -139,7 +139,7 @@ TEST(AmoebaTest, ExactlyTwoHundredEnclosedCellsTurnIntoJewels) {
     CaveStep();
     EXPECT_EQ(CellsHolding(Jewel), 200);
     EXPECT_EQ(CellsHolding(Amoeba), 0);
-    EXPECT_EQ(Game.Amoebas.Count(), 0);
+    EXPECT_EQ(Game.Amoebas.size(), 0u);
     EXPECT_EQ(TimesPlayed(SndAmoe2), 1);
     EXPECT_EQ(TimesPlayed(SndBoulder), 0);
 }
@@ -158,19 +158,19 @@ Rows WallWithBelow(char below) {
 
 TEST(EnchantedWallTest, FallingBoulderThroughAnActiveWallComesOutAsARestingJewel) {
     LoadMap(WallWithBelow('0'));
-    Game.EnchantedWallActive = True;
+    Game.EnchantedWallActive = true;
     Game.EnchantedWallSeconds = 4;
     Game.Cave(3, 2) = FallingBoulder;
     FallPass();
     EXPECT_EQ(Region(5, 5), (Rows{"99999", "90009", "94449", "90209", "99999"}));
     // Its time runs on from where it was.
-    EXPECT_EQ(Game.EnchantedWallActive, True);
+    EXPECT_TRUE(Game.EnchantedWallActive);
     EXPECT_EQ(Game.EnchantedWallSeconds, 4);
 }
 
 TEST(EnchantedWallTest, ObjectThroughTheWallIsLostWhenTheCellBelowIsFilled) {
     LoadMap(WallWithBelow('1'));
-    Game.EnchantedWallActive = True;
+    Game.EnchantedWallActive = true;
     Game.Cave(3, 2) = FallingBoulder;
     FallPass();
     EXPECT_EQ(Region(5, 5), (Rows{"99999", "90009", "94449", "90109", "99999"}));
@@ -179,11 +179,11 @@ TEST(EnchantedWallTest, ObjectThroughTheWallIsLostWhenTheCellBelowIsFilled) {
 
 TEST(EnchantedWallTest, FallingJewelWakesADormantWallAndComesOutAsABoulder) {
     LoadMap(WallWithBelow('0'));
-    ASSERT_EQ(Game.EnchantedWallActive, False);
+    ASSERT_FALSE(Game.EnchantedWallActive);
     Game.Cave(3, 2) = FallingJewel;
     FallPass();
     EXPECT_EQ(Region(5, 5), (Rows{"99999", "90009", "94449", "90309", "99999"}));
-    EXPECT_EQ(Game.EnchantedWallActive, True);
+    EXPECT_TRUE(Game.EnchantedWallActive);
 }
 
 // A resting boulder and a resting jewel, each on an enchanted-wall cell with free
@@ -199,7 +199,7 @@ TEST(EnchantedWallTest, ObjectsAtRestOnTheWallStayThere) {
     LoadMap(ObjectsOnWall);
     for (int frame = 0; frame < 3; ++frame) FallPass();
     EXPECT_EQ(Region(7, 5), (Rows{"9999999", "9030209", "9040409", "9000009", "9999999"}));
-    EXPECT_EQ(Game.EnchantedWallActive, False);
+    EXPECT_FALSE(Game.EnchantedWallActive);
 }
 
 TEST(EnchantedWallTest, ExpiredWallIsBrickThatObjectsRollOff) {
@@ -207,7 +207,7 @@ TEST(EnchantedWallTest, ExpiredWallIsBrickThatObjectsRollOff) {
     ExpireEnchantedWall();
     FallPass();
     EXPECT_EQ(Region(7, 5), (Rows{"9999999", "9000009", "9B8J809", "9000009", "9999999"}));
-    EXPECT_EQ(Game.EnchantedWallActive, False);
+    EXPECT_FALSE(Game.EnchantedWallActive);
 }
 
 // ---- Growing wall ----
@@ -220,7 +220,7 @@ TEST(GrowingWallTest, WithItsLeftBlockedItFillsTheEmptyStretchToItsRightInOnePas
     FallPass();
     // The stretch ends at the earth in column 9, which the wall does not take.
     EXPECT_EQ(Region(10, 2)[1], "9888888819");
-    EXPECT_EQ(Game.GrowingWalls.Count(), 6);
+    EXPECT_EQ(Game.GrowingWalls.size(), 6u);
 }
 
 TEST(GrowingWallTest, ToTheLeftItAdvancesOneCellPerFrame) {
@@ -258,7 +258,7 @@ TEST(GrowingWallTest, CellEmptiedOnItsLeftIsTakenInTheNextFrame) {
     EXPECT_EQ(Region(5, 2)[1], "9F089");
     GameFrame();
     EXPECT_EQ(Region(5, 2)[1], "9F889");
-    EXPECT_EQ(Game.GrowingWalls.Count(), 2);
+    EXPECT_EQ(Game.GrowingWalls.size(), 2u);
 }
 
 }  // namespace

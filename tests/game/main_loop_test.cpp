@@ -40,9 +40,9 @@ protected:
     void RunUntil(uint32_t until, const std::function<void()>& each = {}) {
         display.onPump = [&, until, each] {
             if (each) each();
-            if (display.now >= until) Game.Running = False;
+            if (display.now >= until) Game.Running = false;
         };
-        Game.Running = True;
+        Game.Running = true;
         ASSERT_TRUE(MainLoop(run));
     }
 
@@ -61,7 +61,7 @@ std::vector<uint32_t> Every(uint32_t period, uint32_t last) {
 }
 
 TEST_F(MainLoopTest, GameFramesComeAtEvery120MillisecondsExactly) {
-    Game.InGame = True;
+    Game.InGame = true;
     RunUntil(500);
     EXPECT_EQ(FlipTimes(), Every(FramePeriod, 500));
     // Each shown frame is followed by a black back buffer for the next one.
@@ -71,7 +71,7 @@ TEST_F(MainLoopTest, GameFramesComeAtEvery120MillisecondsExactly) {
 }
 
 TEST_F(MainLoopTest, ALongFrameDelaysTheNextByItsOwnLength) {
-    Game.InGame = True;
+    Game.InGame = true;
     display.flipCost = 50;  // pacing counts from the end of the flip
     RunUntil(500);
     EXPECT_EQ(FlipTimes(), (std::vector<uint32_t>{120, 290, 460}));
@@ -83,8 +83,8 @@ TEST_F(MainLoopTest, TitleFramesUseTheSamePeriod) {
 }
 
 TEST_F(MainLoopTest, ClockTicksEverySecondWhileItRuns) {
-    Game.InGame = True;
-    Game.ClockRunning = True;
+    Game.InGame = true;
+    Game.ClockRunning = true;
     Game.CaveTime = 100;
     std::vector<uint32_t> ticks;
     RunUntil(3500, [&] {
@@ -95,26 +95,26 @@ TEST_F(MainLoopTest, ClockTicksEverySecondWhileItRuns) {
 }
 
 TEST_F(MainLoopTest, NoClockTickWhilePausedDeadOrStopped) {
-    for (Flag GameState::*blocker : {&GameState::Paused, &GameState::PlayerDead}) {
+    for (bool GameState::*blocker : {&GameState::Paused, &GameState::PlayerDead}) {
         Game = GameState{};
-        Game.InGame = True;
-        Game.ClockRunning = True;
-        Game.*blocker = True;
+        Game.InGame = true;
+        Game.ClockRunning = true;
+        Game.*blocker = true;
         RunUntil(2500);
         EXPECT_EQ(Game.LastClockTick, 0u);
     }
     Game = GameState{};
-    Game.InGame = True;
+    Game.InGame = true;
     RunUntil(2500);
     EXPECT_EQ(Game.LastClockTick, 0u);
 }
 
 TEST_F(MainLoopTest, FirstTickAfterAPauseComesAtOnce) {
-    Game.InGame = True;
-    Game.ClockRunning = True;
-    Game.Paused = True;
+    Game.InGame = true;
+    Game.ClockRunning = true;
+    Game.Paused = true;
     RunUntil(2600, [&] {
-        if (display.now == 2500) Game.Paused = False;
+        if (display.now == 2500) Game.Paused = false;
     });
     // The pump that resumes runs before the clock test of the same pass.
     EXPECT_EQ(Game.LastClockTick, 2500u);
@@ -141,8 +141,8 @@ TEST_F(MainLoopTest, CreditsFadeRunsA52FrameCycle) {
 }
 
 TEST_F(MainLoopTest, BetweenFramesTheLoopSleepsUntilTheNextFrameOrTickIsDue) {
-    Game.InGame = True;
-    Game.ClockRunning = True;
+    Game.InGame = true;
+    Game.ClockRunning = true;
     Game.CaveTime = 100;
     RunUntil(2200);
     ASSERT_FALSE(display.waits.empty());
@@ -153,16 +153,16 @@ TEST_F(MainLoopTest, BetweenFramesTheLoopSleepsUntilTheNextFrameOrTickIsDue) {
     }
     // Paused, the clock is no reason to wake.
     display.waits.clear();
-    Game.Paused = True;
+    Game.Paused = true;
     RunUntil(4000);
     for (const auto& [at, length] : display.waits) EXPECT_EQ((at + length) % FramePeriod, 0u) << "at " << at;
 }
 
 TEST_F(MainLoopTest, RunTimeErrorEndsTheLoopWithTheMainLoopMessage) {
-    Game.InGame = True;
+    Game.InGame = true;
     display.failing = "Flip";
     display.onPump = [] {};
-    Game.Running = True;
+    Game.Running = true;
     EXPECT_FALSE(MainLoop(run));
     EXPECT_EQ(display.log.back(), "Message Fehler in der Main-Loop!\r5/the fake Flip failed");
 }
@@ -172,10 +172,10 @@ TEST_F(MainLoopTest, WindowKeysReachTheGameAndClosingTheWindowEndsTheRun) {
     display.onPump = [&] {
         if (display.now == 5) display.posted = {{WindowEvent::Kind::Quit}};
     };
-    Game.Running = True;
+    Game.Running = true;
     ASSERT_TRUE(MainLoop(run));
     EXPECT_EQ(Game.StartLevel, 5);  // lower-case l only
-    EXPECT_EQ(Game.Running, False);
+    EXPECT_FALSE(Game.Running);
     EXPECT_EQ(display.now, 5u);
 }
 
@@ -183,7 +183,7 @@ TEST_F(MainLoopTest, TheScreenshotShowsTheLastFrameBeforeTheBufferIsCleared) {
     run.frames = 2;
     run.screenshot = "shot.bmp";
     display.onPump = [] {};
-    Game.Running = True;
+    Game.Running = true;
     ASSERT_TRUE(MainLoop(run));
     EXPECT_EQ(run.drawn, 2);
     const auto shot = std::find(display.log.begin(), display.log.end(), "Screenshot shot.bmp");
@@ -201,9 +201,9 @@ TEST_F(MainLoopTest, ARecordingBeginsWithTheFirstGameAndKeepsTheStartLevelChosen
                       {WindowEvent::Kind::KeyDown, "Return"}};
     display.onPump = [&] {
         if (display.now == 300) display.posted = {{WindowEvent::Kind::KeyDown, "Down"}};
-        if (display.now >= 1300) Game.Running = False;
+        if (display.now >= 1300) Game.Running = false;
     };
-    Game.Running = True;
+    Game.Running = true;
     ASSERT_TRUE(MainLoop(run));
     EXPECT_EQ(recording.cave, FirstCaveOfLevel(5));
     EXPECT_EQ(recording.startLevel, 5);
@@ -228,13 +228,13 @@ TEST_F(MainLoopTest, AHeldArrowRepeatsAfterAWholeFrameThenOnceAFrameAndTheLastPr
     Recording recording;
     run.recording = &recording;
     StartNewGame(1);
-    Game.Running = True;
+    Game.Running = true;
     display.posted = {{Kind::KeyDown, "Right"}};
     display.onPump = [&] {
         if (display.now == 4 * FramePeriod + 5) display.posted = {{Kind::KeyDown, "Keypad 4"}};
         if (display.now == 5 * FramePeriod + 5) display.posted = {{Kind::KeyReleased, "Keypad 4"}};
         if (display.now == 7 * FramePeriod + 5) display.posted = {{Kind::KeyReleased, "Right"}};
-        if (display.now >= 9 * FramePeriod) Game.Running = False;
+        if (display.now >= 9 * FramePeriod) Game.Running = false;
     };
     ASSERT_TRUE(MainLoop(run));
     const std::vector<std::pair<int, ReplayEvent>> expected{
@@ -259,7 +259,7 @@ TEST_F(MainLoopTest, LeavingTheWindowPausesOnlyACaveThePlayerPlays) {
             if (display.now == 2 * FramePeriod) display.posted = {{WindowEvent::Kind::FocusLost}};
         });
         const bool paused = replay != &replaying;
-        EXPECT_EQ(Game.Paused, AsFlag(paused));
+        EXPECT_EQ(Game.Paused, paused);
         const std::vector<std::pair<int, ReplayEvent>> steps = Steps(recording);
         EXPECT_EQ(std::count(steps.begin(), steps.end(), std::pair{1, ReplayEvent::Space}), paused ? 1 : 0);
     }
@@ -267,12 +267,12 @@ TEST_F(MainLoopTest, LeavingTheWindowPausesOnlyACaveThePlayerPlays) {
 
 TEST_F(MainLoopTest, MTurnsTheSoundOffAndOnAgain) {
     display.posted = {{WindowEvent::Kind::KeyDown, "M"}};
-    display.onPump = [] { Game.Running = False; };
-    Game.Running = True;
+    display.onPump = [] { Game.Running = false; };
+    Game.Running = true;
     ASSERT_TRUE(MainLoop(run));
     EXPECT_TRUE(SoundMuted());
     display.posted = {{WindowEvent::Kind::KeyDown, "M"}};
-    Game.Running = True;
+    Game.Running = true;
     ASSERT_TRUE(MainLoop(run));
     EXPECT_FALSE(SoundMuted());
 }
@@ -303,7 +303,7 @@ TEST_F(MainLoopTest, TheIdleTitlePlaysADemoExactlyAndAKeyEndsIt) {
         // Leaving the window does not stop the demo.
         if (Game.InGame && display.now % FramePeriod == 0) display.posted = {{WindowEvent::Kind::FocusLost}};
         if (!run.exits.empty() && Game.InGame) display.posted = {{WindowEvent::Kind::KeyDown, "Space"}};
-        if (!run.exits.empty() && !Game.InGame) Game.Running = False;
+        if (!run.exits.empty() && !Game.InGame) Game.Running = false;
     });
     EXPECT_TRUE(banner);
     ASSERT_EQ(run.exits.size(), 1u);
@@ -311,7 +311,7 @@ TEST_F(MainLoopTest, TheIdleTitlePlaysADemoExactlyAndAKeyEndsIt) {
     const CaveExit& expected = headless.exits[0];
     EXPECT_EQ(std::tie(demo.cave, demo.jewels, demo.time, demo.score),
               std::tie(expected.cave, expected.jewels, expected.time, expected.score));
-    EXPECT_EQ(Game.InGame, False);
+    EXPECT_FALSE(Game.InGame);
     EXPECT_EQ(Game.HighScore, 7);
 }
 
@@ -322,7 +322,7 @@ TEST_F(MainLoopTest, TheDemoPlaysItsStoredCaveWhenThePlayerHasOneOfTheirOwn) {
     UseCustomCave(&own);
     RunUntil(FramePeriod * (DemoIdleFrames + 400), [&] {
         if (!run.exits.empty() && Game.InGame) display.posted = {{WindowEvent::Kind::KeyDown, "Space"}};
-        if (!run.exits.empty() && !Game.InGame) Game.Running = False;
+        if (!run.exits.empty() && !Game.InGame) Game.Running = false;
     });
     ASSERT_EQ(run.exits.size(), 1u);
     EXPECT_EQ(run.exits[0].cave, DemoSolutions[0].cave);
@@ -361,7 +361,7 @@ TEST_F(MainLoopTest, AGameLeftWithEscOrByClosingTheWindowCounts) {
 class MainTest : public MainLoopTest {};
 
 TEST_F(MainTest, StartsInOrderShowsTheTitleAndShutsDownOnLeaving) {
-    display.onPump = [] { Game.Running = False; };
+    display.onPump = [] { Game.Running = false; };
     EXPECT_EQ(Main(run), 0);
 
     std::vector<std::string> expected{"Open", "HidePointer", "ShowWindow"};
@@ -401,7 +401,7 @@ TEST_F(MainTest, WithoutASoundDeviceTheGamePlaysSilentlyAndSaysSoOnce) {
     bool silent = false;
     display.onPump = [&] {
         silent = SoundUnavailable();
-        Game.Running = False;
+        Game.Running = false;
     };
     std::ostringstream err;
     std::streambuf* const before = std::cerr.rdbuf(err.rdbuf());

@@ -112,7 +112,7 @@ TEST(MoveTest, TheOpenExitFinishesTheCaveAndStartsTheNext) {
     EXPECT_EQ(Game.CaveNumber, 4);
     EXPECT_EQ(Game.CaveDescription, CaveTable[3].description);
     EXPECT_EQ(Game.BirthCounter, 0);
-    EXPECT_EQ(Game.ExitReached, False);
+    EXPECT_FALSE(Game.ExitReached);
 
     // A bonus cave moves on by its own start.
     LoadMap({"99999", "9FX09", "99999"}, {.bonus = true});

@@ -53,7 +53,7 @@ TEST_P(RecordingTest, ASessionPlayedOnScreenReplaysHeadlessToTheSameCave) {
     VirtualClockScreen screen;
     screen.keys = GetParam().keys;
     const uint32_t end = GetParam().keys.back().at + 2000;
-    screen.onPump = [&] { if (screen.now > end) Game.Running = False; };
+    screen.onPump = [&] { if (screen.now > end) Game.Running = false; };
     Recording recording;
     GameRun run;
     run.recording = &recording;

@@ -74,7 +74,7 @@ protected:
 
 TEST_F(ScreenTest, ColourWordsKeepRedInTheLowByte) {
     const std::pair<Colour, uint32_t> colours[] = {
-        {RGB(255, 0, 0), RedRgb}, {RGB(0, 255, 0), GreenRgb}, {RGB(0, 255, 255), 0x00FFFF}, {0x0000FF, RedRgb}};
+        {MakeColour(255, 0, 0), RedRgb}, {MakeColour(0, 255, 0), GreenRgb}, {MakeColour(0, 255, 255), 0x00FFFF}, {0x0000FF, RedRgb}};
     for (const auto& [word, pixel] : colours) {
         ClearBackBuffer(word);
         EXPECT_EQ(screen.PixelAt(0, 0), pixel);

@@ -47,7 +47,7 @@ TEST(TapTest, ATapMovesOneCellAndAHeldKeyOnceAFrameAfterItsFirstWholeFrame) {
     std::vector<int> xs;  // where each tap begins
     screen.onPump = [&] {
         if (xs.size() < presses.size() && screen.now == presses[xs.size()]) xs.push_back(Game.PlayerX);
-        if (xs.size() == presses.size()) Game.Running = False;
+        if (xs.size() == presses.size()) Game.Running = false;
     };
     GameRun run;
     const int status = Main(run, 1);

@@ -1,17 +1,16 @@
 #!/bin/sh
-# Builds the Debian package, lists it, checks what it holds and needs, and, as root,
-# installs it, runs it and removes it again.
-#   package_test.sh BUILD SOURCE
+# Lists the Debian packages built into PACKAGES, checks what they hold and need, and, as
+# root, installs the programs' package, runs it and removes it again.
+#   package_test.sh PACKAGES SOURCE
 set -eu
-build=$1 source=$2
+packages=$1 source=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
 . "$(dirname "$0")/game_plays.sh"
 
-cpack -G DEB -B "$work" --config "$build/CPackConfig.cmake" >/dev/null
-package=$(ls "$work"/kelvorodx-tunepress_*.deb)
-dev=$(ls "$work"/libvortax-dev_*.deb)
+package=$(ls "$packages"/kelvorodx-tunepress_*.deb)
+dev=$(ls "$packages"/libvortax-dev_*.deb)
 dpkg-deb -c "$dev" > "$work/dev-contents"
 for path in usr/include/vortax.h usr/lib/libvortax.a usr/lib/pkgconfig/vortax.pc usr/lib/cmake/vortax/vortaxConfig.cmake; do
     grep -q " \./$path\$" "$work/dev-contents" || fail "the -dev package lacks /$path"

@@ -1,5 +1,4 @@
 // vortax-decode: the engine's command-line decoder, for one file or many.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "mpeg_names.h"
+#include "part_files.h"
+#include "stream_line.h"
 #include "vortax.h"
 
 namespace {
@@ -95,18 +97,7 @@ constexpr unsigned MaxJobs = 64;
 
 constexpr const char* NoAudio = "no MPEG audio frames in it";
 
-const char* ModeName(int32_t mode) {
-    static const char* const names[] = {"stereo", "joint stereo", "dual channel", "single channel"};
-    return mode >= 0 && mode < 4 ? names[mode] : "unknown";
-}
-
-std::string StreamLine(const StreamInfo& stream) {
-    char line[160];
-    std::snprintf(line, sizeof line, "MPEG %s, layer %d, %d kbit/s, %d Hz, %s",
-                  stream.version == 0 ? "2.5" : std::to_string(stream.version).c_str(), stream.layer, stream.bitrate,
-                  stream.frequency, ModeName(stream.mode));
-    return line;
-}
+std::string StreamLine(const StreamInfo& stream) { return vortax::StreamLine(stream, vortax::StreamWords::Plain); }
 
 // An output that takes every block and keeps none, for scanning.
 int32_t TakeAll(const char*) { return 0; }
@@ -184,8 +175,9 @@ void Notice(uint32_t user, int32_t, int32_t, const char* message, const char* de
 bool IsMpegName(const fs::path& name) {
     std::string extension = name.extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    constexpr std::string_view Extensions[] = {".mp1", ".mp2", ".mp3", ".mpa", ".mpg"};
-    return std::find(std::begin(Extensions), std::end(Extensions), extension) != std::end(Extensions);
+    const std::string_view bare = std::string_view(extension).substr(extension.empty() ? 0 : 1);  // the dot off
+    return std::find(std::begin(vortax::MpegExtensions), std::end(vortax::MpegExtensions), bare) !=
+           std::end(vortax::MpegExtensions);
 }
 
 // The engine's output formats, which only ever name an output.
@@ -406,23 +398,22 @@ void RemoveTemporariesOnSignals() {
     }
 }
 
-// Makes an empty file of a short name of its own in `folder` (a long output name leaves
-// no room for a suffix), recorded in `slot`; 0, or errno when it cannot.
+// Finds a temporary name in `folder` for the output, recorded in `slot`; 0, or errno when
+// it cannot.
 int MakeTemporary(const fs::path& folder, Temporary& slot, std::string& path) {
-    static std::atomic<unsigned> made{0};
-    while (true) {
-        path = (folder / Join({".vortax-", std::to_string(::getpid()), "-", std::to_string(made++), ".part"})).string();
-        if (path.size() >= sizeof slot.path) return ENAMETOOLONG;
-        // Recorded before it exists: a file of this name that is there already is a
-        // leftover of an earlier process of this number, which may go.
-        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    // Recorded before the file exists: a file of this name that is there already is a
+    // leftover of an earlier process of this number, which may go. A name too long for the
+    // slot is too long for the system too, and no file is made.
+    const auto record = [&slot](const fs::path& name) {
+        if (name.native().size() >= sizeof slot.path) return;
+        std::memcpy(slot.path, name.c_str(), name.native().size() + 1);
         slot.armed = true;
-        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file >= 0) return ::close(file), 0;
-        const int error = errno;
-        slot.armed = false;
-        if (error != EEXIST) return error;
-    }
+    };
+    fs::path temporary;
+    const int error = vortax::ClaimPartName(folder, ".vortax-", temporary, record);
+    path = temporary.string();
+    if (error) slot.armed = false;
+    return error;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -503,7 +494,7 @@ void Convert(const Options& options, Job& job, uint32_t user, Temporary& slot, b
             job.fraction = context->stream.fraction;
         }
         if (announce && frames > 0) std::fprintf(stderr, "%s, %u frames\n", StreamLine(context->stream).c_str(), frames);
-        output_command(context, VORTAX_COMMAND_DRAIN, 0, 0);
+        output_set_control(context, nullptr, VORTAX_COMMAND_DRAIN);
         // What stayed in a buffer reaches the file only now, and can fail to.
         if (const int32_t closed = output_close(context); closed < 0 && code == VORTAX_INPUT_END) code = closed;
     }
@@ -517,7 +508,7 @@ void Convert(const Options& options, Job& job, uint32_t user, Temporary& slot, b
         job.error = error_name(code);
     if (direct) return;
     std::error_code error;
-    if (job.error.empty() && (fs::rename(temporary, job.path, error), error))
+    if (job.error.empty() && (error = vortax::CompletePart(temporary, job.path)))
         job.error = Join({"cannot name the output ", job.path, ": ", error.message()});
     if (!job.error.empty()) fs::remove(temporary, error);
     slot.armed = false;
