@@ -1,7 +1,7 @@
 #include "cave/enemies.h"
 
 #include "cave/explode.h"
-#include "display/display.h"
+#include "display/cells.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ bool MoveEnemy(size_t index, int16_t frame) {
         enemy.Y = static_cast<int16_t>(y + step.dy);
         Game.Cave(enemy.X, enemy.Y) = enemy.What;
         const Picture picture = enemy.What == Firefly ? FireflyBmp[frame] : ButterflyBmp[frame];
-        DrawCellPicture(picture, enemy.X, enemy.Y);
+        DrawPictureInCell(enemy.X, enemy.Y, picture);
     }
     return true;
 }

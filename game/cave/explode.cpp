@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "cave/growth.h"
 #include "display/sound.h"
-#include "play/bookkeeping.h"
+#include "play/score.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "cave/enemies.h"
 #include "cave/explode.h"
 #include "cave/growth.h"
+#include "display/cells.h"
 #include "display/sound.h"
 #include "play/bookkeeping.h"
 #include "play/state.h"

@@ -37,7 +37,3 @@ struct CaveGrid {
     int16_t& operator()(int x, int y) { return cells[static_cast<size_t>(x + (CaveWidth + 1) * y)]; }
     int16_t operator()(int x, int y) const { return cells[static_cast<size_t>(x + (CaveWidth + 1) * y)]; }
 };
-
-// Draws the still picture of a cell code at cell (x, y), scrolled and clipped to the
-// cave view. Codes without a picture (the explosion, anything unknown) draw nothing.
-void DrawCell(int16_t x, int16_t y, int16_t code);

@@ -1,5 +1,6 @@
 #include "cave/growth.h"
 
+#include "display/cells.h"
 #include "display/sound.h"
 #include "play/state.h"
 

@@ -5,16 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The growth state of an amoeba cell, kept in its record's Direction.
-enum AmoebaState : int16_t {
-    AmoebaNew = 0,       // waits one growth step
-    AmoebaActive = 1,    // may grow
-    AmoebaEnclosed = 2,  // found no room at its last try
-};
-
 constexpr int16_t AmoebaGrowthInterval = 25;  // frames between growth steps
 constexpr size_t AmoebaSizeLimit = 200;       // more cells than this turn into boulders
-constexpr int16_t GrowingWallRecord = 12;
 
 // Every active cell takes its first free side (up, down, left, right) of earth or empty.
 void GrowAmoeba();

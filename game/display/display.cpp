@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "common/game_error.h"
-#include "play/state.h"
 
 namespace {
 
@@ -42,13 +41,13 @@ void ClearBackBuffer(Colour colour) {
     if (device) device->Fill(colour);
 }
 
-void DrawCellPicture(Picture picture, int x, int y) {
-    BlitPicture(picture, {0, 0, CellPixels, CellPixels}, CellPixels * x, CellPixels * y, true);
+void DrawCellPicture(Picture picture, int x, int y, int scrollX, int scrollY) {
+    BlitPicture(picture, {0, 0, CellPixels, CellPixels}, CellPixels * x + scrollX, CellPixels * y + scrollY, true);
 }
 
 void BlitPicture(Picture picture, const SourceRect& rect, int x, int y, bool clip) {
-    int sx = x + Game.ScrollX;
-    int sy = y + Game.ScrollY;
+    int sx = x;
+    int sy = y;
     SourceRect r = rect;
     // These cuts assume a 32 x 32 source starting at (0, 0), as every cell picture is.
     if (clip) {

@@ -88,12 +88,13 @@ DisplayDevice* UseDisplayDevice(DisplayDevice* device);
 bool InitDisplay();
 void ReleaseDisplay();
 void ClearBackBuffer(Colour colour);
-// Copies rect of picture to (x + ScrollX, y + ScrollY); with clip, 32 x 32 cells are cut
-// to the cave view window x 32..767, y 32..567.
+// Copies rect of picture to screen position (x, y); with clip, 32 x 32 cells are cut to
+// the cave view window x 32..767, y 32..567.
 void BlitPicture(Picture picture, const SourceRect& rect, int x, int y, bool clip);
-// A cell's picture at cell (x, y) of the cave, cut to the view window.
+// A cell's picture at cell (x, y) of the cave, the view scrolled by (scrollX, scrollY)
+// pixels, cut to the view window.
 constexpr int CellPixels = 32;
-void DrawCellPicture(Picture picture, int x, int y);
+void DrawCellPicture(Picture picture, int x, int y, int scrollX, int scrollY);
 void DrawTextAt(const std::string& text, int x, int y, Colour colour);
 void FlipScreen();
 void SaveScreenshot(const std::string& path);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "display/cells.h"
 #include "display/display.h"
 #include "play/state.h"
 
@@ -26,26 +27,24 @@ constexpr Colour Grey = MakeColour(176, 176, 176);
 const std::string PausedKeys =
     "Arrows dig   Space resumes   Enter starts the cave again   Esc: title   m: sound   F11: full screen";
 
-void DrawAnimated(int x, int y, Picture picture) { DrawCellPicture(picture, x, y); }
-
 void RedrawCell(int16_t x, int16_t y) {
     const int16_t c = Game.Cave(x, y);
     const size_t frame = static_cast<size_t>(Game.AnimFrame);
     if (c != Amoeba && c != Explosion && c != Player) DrawCell(x, y, c);
     if (c == Player && Game.BirthCounter == -1 && !Game.Paused) DrawCell(x, y, Player);
-    if (c == Player && Game.BirthCounter != -1) DrawAnimated(x, y, DoorBmp[frame]);
-    if (c == Jewel) DrawAnimated(x, y, JewelBmp[frame]);
-    if (c == EnchantedWall && Game.EnchantedWallActive) DrawAnimated(x, y, MagicWallBmp[frame]);
-    if (c == Amoeba) DrawAnimated(x, y, Game.AmoebaFrame == 2 ? AmoebaBmp[0] : AmoebaBmp[1]);
-    if (c == Butterfly) DrawAnimated(x, y, ButterflyBmp[frame]);
-    if (c == Firefly) DrawAnimated(x, y, FireflyBmp[frame]);
-    if (c == ExitDoor) DrawAnimated(x, y, DoorBmp[frame]);
+    if (c == Player && Game.BirthCounter != -1) DrawPictureInCell(x, y, DoorBmp[frame]);
+    if (c == Jewel) DrawPictureInCell(x, y, JewelBmp[frame]);
+    if (c == EnchantedWall && Game.EnchantedWallActive) DrawPictureInCell(x, y, MagicWallBmp[frame]);
+    if (c == Amoeba) DrawPictureInCell(x, y, Game.AmoebaFrame == 2 ? AmoebaBmp[0] : AmoebaBmp[1]);
+    if (c == Butterfly) DrawPictureInCell(x, y, ButterflyBmp[frame]);
+    if (c == Firefly) DrawPictureInCell(x, y, FireflyBmp[frame]);
+    if (c == ExitDoor) DrawPictureInCell(x, y, DoorBmp[frame]);
     if (c == Explosion) {
         if (Game.ExplosionTimer == ExplosionSteps) {
             Game.Cave(x, y) = Empty;
-            DrawAnimated(x, y, EmptyBmp);
+            DrawPictureInCell(x, y, EmptyBmp);
         } else {
-            DrawAnimated(x, y, ExploBmp[static_cast<size_t>(Game.ExplosionTimer)]);
+            DrawPictureInCell(x, y, ExploBmp[static_cast<size_t>(Game.ExplosionTimer)]);
         }
     }
 }

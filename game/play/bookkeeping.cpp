@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "cave/explode.h"
+#include "display/cells.h"
 #include "display/display.h"
 #include "display/sound.h"
 #include "play/caves.h"
+#include "play/score.h"
 
 namespace {
 
-constexpr int32_t PointsPerLife = 500;
 constexpr int16_t BirthSeconds = 4;   // the player appears on the fourth clock second
 constexpr int16_t LowTimeWarning = 6;  // fewer seconds than this left tick audibly
 
@@ -27,21 +28,6 @@ void PlaceView() {
     };
     Game.ScrollX = view(Game.PlayerX, ScrollFromX, ScrollCellsX);
     Game.ScrollY = view(Game.PlayerY, ScrollFromY, ScrollCellsY);
-}
-
-void ScorePoints(int16_t points, bool flash) {
-    for (int16_t i = 0; i < points; ++i) {
-        ++Game.Score;
-        AddPoint(flash);
-    }
-}
-
-void OpenExit() {
-    Game.JewelsNeeded = -1;
-    PlaySound(SndBoing);
-    Game.Cave(Game.ExitX, Game.ExitY) = ExitDoor;
-    DrawCell(Game.ExitX, Game.ExitY, ExitDoor);
-    ClearBackBuffer(MakeColour(0, 255, 255));
 }
 
 void TimeOut() {
@@ -69,38 +55,6 @@ void StartCave() {
     Game.BirthCounter = 0;
     Game.ClockRunning = true;
     Game.AmoebaTicks = 0;
-}
-
-void CollectJewel() {
-    int16_t needed = Game.JewelsNeeded;
-    if (needed > 0) {
-        Game.JewelsNeeded = static_cast<int16_t>(needed - 1);
-        ScorePoints(Game.JewelValue, true);
-        needed = Game.JewelsNeeded;
-    }
-    // Only jewels taken after the exit opened score the extra value.
-    if (needed == -1) ScorePoints(Game.ExtraJewelValue, true);
-    PlaySound(SndPling);
-    ++Game.JewelsCollected;
-    if (Game.JewelsNeeded == 0) OpenExit();
-}
-
-void AddPoint(bool flash) {
-    if (Game.Score % PointsPerLife != 0) return;
-    ++Game.Lives;
-    PlaySound(SndLive);
-    if (flash) ClearBackBuffer(MakeColour(255, 0, 0));
-}
-
-void FinishCave() {
-    PlaySound(Game.BonusCave ? SndBonus : SndFinish);
-    if (Game.CaveTime <= 0) return;
-    // Counting from CaveTime down to 0 inclusive gives CaveTime + 1 points.
-    for (int16_t counter = Game.CaveTime; counter >= 0; --counter) {
-        --Game.CaveTime;
-        ++Game.Score;
-        AddPoint(false);
-    }
 }
 
 void ClockTick() {
@@ -140,10 +94,6 @@ void QuietWhileAway() {
         StopSound(SndInfo);
         PlaySound(SndInfo);
     }
-}
-
-void KeepHighScore() {
-    if (Game.Score > Game.HighScore) Game.HighScore = Game.Score;
 }
 
 void ClearCave() {

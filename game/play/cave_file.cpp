@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "cave/grid.h"
-#include "shell/parse.h"
+#include "common/parse.h"
 
 namespace {
 

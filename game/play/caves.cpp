@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "cave/growth.h"
+#include "display/cells.h"
 #include "play/state.h"
 
 namespace {

@@ -1,9 +1,11 @@
 #include "play/moves.h"
 
 #include "cave/grid.h"
+#include "display/cells.h"
 #include "display/display.h"
 #include "display/sound.h"
 #include "play/bookkeeping.h"
+#include "play/score.h"
 #include "play/state.h"
 
 namespace {

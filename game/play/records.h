@@ -14,6 +14,16 @@ struct ObjectRecord {
     int16_t What = 0;
 };
 
+// The growth state of an amoeba cell, kept in its record's Direction.
+enum AmoebaState : int16_t {
+    AmoebaNew = 0,       // waits one growth step
+    AmoebaActive = 1,    // may grow
+    AmoebaEnclosed = 2,  // found no room at its last try
+};
+
+// What a growing-wall cell's record holds in What.
+constexpr int16_t GrowingWallRecord = 12;
+
 // Records in the order they were added; the rules visit them in that order.
 using RecordList = std::vector<ObjectRecord>;
 

@@ -1,7 +1,7 @@
 #include "shell/frame.h"
 
 #include "cave/fall.h"
-#include "display/display.h"
+#include "display/cells.h"
 #include "display/view.h"
 #include "play/state.h"
 
@@ -14,7 +14,7 @@ void DrawPausePose() {
     if (Game.PauseBlink >= 40) Game.PauseBlink = 1;
     for (int16_t pose = 1; pose <= 4; ++pose)
         if (Game.PauseBlink > 10 * (pose - 1))
-            DrawCellPicture(PlayerBmp[static_cast<size_t>(pose)], Game.PlayerX, Game.PlayerY);
+            DrawPictureInCell(Game.PlayerX, Game.PlayerY, PlayerBmp[static_cast<size_t>(pose)]);
 }
 
 }  // namespace

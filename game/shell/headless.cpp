@@ -3,6 +3,7 @@
 #include <optional>
 #include <sstream>
 
+#include "common/parse.h"
 #include "display/display.h"
 #include "display/sound.h"
 #include "play/cave_file.h"
@@ -10,7 +11,6 @@
 #include "play/state.h"
 #include "shell/keys.h"
 #include "shell/main.h"
-#include "shell/parse.h"
 #include "shell/replay.h"
 
 namespace {

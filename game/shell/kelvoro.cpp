@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/high_score.h"
+#include "common/parse.h"
 #include "display/display_sdl.h"
 #include "display/pictures.h"
 #include "display/sound.h"
@@ -25,7 +26,6 @@
 #include "shell/headless.h"
 #include "shell/keys.h"
 #include "shell/main.h"
-#include "shell/parse.h"
 #include "shell/replay.h"
 #include "shell/scores.h"
 

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "common/parse.h"
 #include "display/sound.h"
 #include "play/bookkeeping.h"
 #include "play/moves.h"
 #include "play/state.h"
-#include "shell/parse.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "shell/parse.h"
+#include "common/parse.h"
 
 std::optional<Replay> ParseReplay(std::istream& in, const std::string& name, std::string& error) {
     Replay replay;

@@ -6,6 +6,7 @@
 #include "cave_builder.h"
 #include "play/bookkeeping.h"
 #include "play/caves.h"
+#include "play/score.h"
 #include "play/state.h"
 #include "shell/keys.h"
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "display/cells.h"
 #include "display/display_sdl.h"
 #include "display/pictures.h"
 #include "display/view.h"

@@ -12,10 +12,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/parse.h"
 #include "play/caves.h"
 #include "play/state.h"
 #include "shell/headless.h"
-#include "shell/parse.h"
 
 namespace {
 

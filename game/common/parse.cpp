@@ -1,4 +1,4 @@
-#include "shell/parse.h"
+#include "common/parse.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

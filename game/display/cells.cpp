@@ -1,6 +1,8 @@
-#include "cave/grid.h"
+#include "display/cells.h"
 
+#include "cave/grid.h"
 #include "display/display.h"
+#include "play/state.h"
 
 void DrawCell(int16_t x, int16_t y, int16_t code) {
     Picture picture;
@@ -21,5 +23,9 @@ void DrawCell(int16_t x, int16_t y, int16_t code) {
         case ExitDoor: picture = DoorBmp[0]; break;
         default: return;  // an explosion cell, or no object at all
     }
-    DrawCellPicture(picture, x, y);
+    DrawPictureInCell(x, y, picture);
+}
+
+void DrawPictureInCell(int16_t x, int16_t y, Picture picture) {
+    DrawCellPicture(picture, x, y, Game.ScrollX, Game.ScrollY);
 }
