@@ -655,6 +655,22 @@ int32_t ReadInput(EngineContext* context, uint8_t* buffer, int32_t length) {
     return count;
 }
 
+namespace {
+
+// The on/off options: one way to set and read each.
+int32_t SetSwitch(EngineContext* context, bool EngineState::*option, int32_t on) {
+    if (!context) return VORTAX_INVALID_PARAMETERS;
+    context->state->*option = on != 0;
+    return VORTAX_OK;
+}
+
+int32_t GetSwitch(EngineContext* context, bool EngineState::*option, int32_t* on) {
+    if (!context || !on) return VORTAX_INVALID_PARAMETERS;
+    *on = context->state->*option ? 1 : 0;
+    return VORTAX_OK;
+}
+
+}  // namespace
 }  // namespace vortax
 
 using namespace vortax;
@@ -927,29 +943,10 @@ int32_t engine_get_equalizer(EngineContext* context, int8_t* steps) {
     return code;
 }
 
-int32_t engine_set_gapless(EngineContext* context, int32_t on) {
-    if (!context) return VORTAX_INVALID_PARAMETERS;
-    context->state->gapless = on != 0;
-    return VORTAX_OK;
-}
-
-int32_t engine_get_gapless(EngineContext* context, int32_t* on) {
-    if (!context || !on) return VORTAX_INVALID_PARAMETERS;
-    *on = context->state->gapless ? 1 : 0;
-    return VORTAX_OK;
-}
-
-int32_t engine_set_tags(EngineContext* context, int32_t on) {
-    if (!context) return VORTAX_INVALID_PARAMETERS;
-    context->state->writeTags = on != 0;
-    return VORTAX_OK;
-}
-
-int32_t engine_get_tags(EngineContext* context, int32_t* on) {
-    if (!context || !on) return VORTAX_INVALID_PARAMETERS;
-    *on = context->state->writeTags ? 1 : 0;
-    return VORTAX_OK;
-}
+int32_t engine_set_gapless(EngineContext* context, int32_t on) { return SetSwitch(context, &EngineState::gapless, on); }
+int32_t engine_get_gapless(EngineContext* context, int32_t* on) { return GetSwitch(context, &EngineState::gapless, on); }
+int32_t engine_set_tags(EngineContext* context, int32_t on) { return SetSwitch(context, &EngineState::writeTags, on); }
+int32_t engine_get_tags(EngineContext* context, int32_t* on) { return GetSwitch(context, &EngineState::writeTags, on); }
 
 int vortax_get_tag(EngineContext* context, const char* key, char* buffer, size_t size) {
     if (!context || !key || (!buffer && size > 0)) return VORTAX_INVALID_PARAMETERS;
