@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "display/display.h"
+#include "platform/display.h"
 #include "shell/headless.h"
 
 namespace {

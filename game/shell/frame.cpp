@@ -1,9 +1,9 @@
 #include "shell/frame.h"
 
-#include "cave/fall.h"
-#include "display/cells.h"
-#include "display/view.h"
-#include "play/state.h"
+#include "rules/fall.h"
+#include "render/cells.h"
+#include "render/view.h"
+#include "core/state.h"
 
 namespace {
 

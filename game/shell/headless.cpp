@@ -4,11 +4,11 @@
 #include <sstream>
 
 #include "common/parse.h"
-#include "display/display.h"
-#include "display/sound.h"
-#include "play/cave_file.h"
-#include "play/caves.h"
-#include "play/state.h"
+#include "platform/display.h"
+#include "platform/sound.h"
+#include "core/cave_file.h"
+#include "core/caves.h"
+#include "core/state.h"
 #include "shell/keys.h"
 #include "shell/main.h"
 #include "shell/replay.h"

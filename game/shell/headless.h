@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "play/caves.h"
+#include "core/caves.h"
 #include "shell/main.h"
 #include "shell/replay.h"
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "display/display.h"
+#include "platform/display.h"
 
 enum class ReplayEvent { Left, Right, Up, Down, Esc, Enter, Space, Level, Tick, Mute, Scores, Help };
 

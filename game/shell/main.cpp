@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "common/game_error.h"
-#include "display/display.h"
-#include "display/pictures.h"
-#include "display/sound.h"
-#include "play/bookkeeping.h"
-#include "play/caves.h"
-#include "play/state.h"
+#include "platform/display.h"
+#include "platform/pictures.h"
+#include "platform/sound.h"
+#include "rules/bookkeeping.h"
+#include "core/caves.h"
+#include "core/state.h"
 #include "shell/demo.h"
 #include "shell/frame.h"
 #include "shell/headless.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include "play/state.h"
+#include "core/state.h"
 #include "shell/keys.h"
 
 ScoreBook Scores;

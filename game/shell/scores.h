@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/high_score.h"
-#include "display/display.h"
+#include "platform/display.h"
 
 struct ScoreBook {
     std::string file;          // where the table is kept; empty: nowhere

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "cave/fall.h"
+#include "rules/fall.h"
 #include "cave_builder.h"
-#include "play/bookkeeping.h"
-#include "play/caves.h"
-#include "play/score.h"
-#include "play/state.h"
+#include "rules/bookkeeping.h"
+#include "core/caves.h"
+#include "rules/score.h"
+#include "core/state.h"
 #include "shell/keys.h"
 
 namespace {

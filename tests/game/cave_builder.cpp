@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "play/bookkeeping.h"
-#include "play/caves.h"
-#include "play/state.h"
+#include "rules/bookkeeping.h"
+#include "core/caves.h"
+#include "core/state.h"
 #include "shell/headless.h"
 
 namespace {

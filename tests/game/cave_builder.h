@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fake_devices.h"
-#include "play/caves.h"
+#include "core/caves.h"
 
 using Rows = std::vector<std::string>;
 

@@ -4,8 +4,9 @@
 #include <string>
 
 #include "fake_devices.h"
-#include "play/caves.h"
-#include "play/state.h"
+#include "core/caves.h"
+#include "core/state.h"
+#include "render/view.h"
 
 namespace {
 
@@ -163,6 +164,7 @@ protected:
 TEST_F(LoadCaveTest, CaveOneSetsItsNumbersPlayerAndExit) {
     Game.CaveNumber = 1;
     LoadCave(Game.CaveNumber);
+    RedrawCave();
     EXPECT_EQ(Game.PlayerX, 4);
     EXPECT_EQ(Game.PlayerY, 3);
     EXPECT_EQ(Game.Cave(4, 3), Player);
@@ -181,7 +183,7 @@ TEST_F(LoadCaveTest, CaveOneSetsItsNumbersPlayerAndExit) {
     display.copies.clear();
     Game.ScrollX = -544;
     Game.ScrollY = -288;
-    LoadCave(Game.CaveNumber);
+    RedrawCave();
     EXPECT_EQ(DrawnAt(Game.ExitX, Game.ExitY), SteelBmp);
 }
 
@@ -244,6 +246,7 @@ TEST_F(LoadCaveTest, RecordsFollowReadingOrder) {
 TEST_F(LoadCaveTest, EnchantedWallIsStoredAsItselfButDrawnAsBrick) {
     Game.CaveNumber = 9;
     LoadCave(Game.CaveNumber);
+    RedrawCave();
     int walls = 0;
     for (int y = 1; y <= CaveHeight; ++y)
         for (int x = 1; x <= CaveWidth; ++x)

@@ -3,11 +3,11 @@
 #include <string>
 #include <utility>
 
-#include "cave/enemies.h"
-#include "cave/fall.h"
-#include "cave/growth.h"
+#include "rules/enemies.h"
+#include "rules/fall.h"
+#include "rules/growth.h"
 #include "cave_builder.h"
-#include "play/state.h"
+#include "core/state.h"
 
 namespace {
 

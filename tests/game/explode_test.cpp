@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "cave/explode.h"
-#include "cave/fall.h"
-#include "cave/growth.h"
+#include "rules/explode.h"
+#include "rules/fall.h"
+#include "rules/growth.h"
 #include "cave_builder.h"
-#include "play/state.h"
+#include "core/state.h"
 #include "shell/frame.h"
 
 namespace {

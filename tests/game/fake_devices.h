@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "display/display.h"
-#include "display/sound.h"
+#include "platform/display.h"
+#include "platform/sound.h"
 
 struct CopyCall {
     Picture picture;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "cave/fall.h"
+#include "rules/fall.h"
 #include "cave_builder.h"
-#include "play/state.h"
+#include "core/state.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "cave/grid.h"
-#include "display/cells.h"
+#include "core/grid.h"
+#include "render/cells.h"
 #include "fake_devices.h"
-#include "play/state.h"
+#include "core/state.h"
 
 namespace {
 

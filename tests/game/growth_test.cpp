@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <string>
 
-#include "cave/fall.h"
-#include "cave/growth.h"
+#include "rules/fall.h"
+#include "rules/growth.h"
 #include "cave_builder.h"
-#include "play/bookkeeping.h"
-#include "play/moves.h"
-#include "play/state.h"
+#include "rules/bookkeeping.h"
+#include "rules/moves.h"
+#include "core/state.h"
 #include "shell/frame.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "play/cave_file.h"
+#include "core/cave_file.h"
 #include "shell/headless.h"
 #include "shell/replay.h"
 

@@ -10,7 +10,7 @@
 
 #include "common/high_score.h"
 #include "fake_devices.h"
-#include "play/state.h"
+#include "core/state.h"
 #include "shell/demo.h"
 #include "shell/headless.h"
 #include "shell/keys.h"

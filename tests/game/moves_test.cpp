@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "cave_builder.h"
-#include "play/caves.h"
-#include "play/moves.h"
-#include "play/state.h"
+#include "core/caves.h"
+#include "rules/moves.h"
+#include "core/state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "display/pictures.h"
+#include "platform/pictures.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "play/state.h"
+#include "core/state.h"
 #include "shell/headless.h"
 #include "shell/main.h"
 #include "shell/replay.h"

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "play/records.h"
+#include "core/records.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "display/cells.h"
-#include "display/display_sdl.h"
-#include "display/pictures.h"
-#include "display/view.h"
-#include "play/state.h"
+#include "render/cells.h"
+#include "platform/display_sdl.h"
+#include "platform/pictures.h"
+#include "render/view.h"
+#include "core/state.h"
 #include "shell/title.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <sstream>
 
-#include "play/caves.h"
+#include "core/caves.h"
 #include "shell/headless.h"
 #include "shell/replay.h"
 

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <thread>
 
-#include "display/pictures.h"
-#include "display/sound_sdl.h"
+#include "platform/pictures.h"
+#include "platform/sound_sdl.h"
 #include "fake_devices.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "play/cave_file.h"
-#include "play/state.h"
+#include "core/cave_file.h"
+#include "core/state.h"
 #include "shell/main.h"
 #include "virtual_clock_screen.h"
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "display/display_sdl.h"
-#include "display/pictures.h"
+#include "platform/display_sdl.h"
+#include "platform/pictures.h"
 
 struct TimedKey { uint32_t at; SDL_Keycode key; uint32_t held; };  // pressed at `at` ms, let go `held` ms later
 

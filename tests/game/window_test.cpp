@@ -14,8 +14,8 @@
 #include <tuple>
 #include <vector>
 
-#include "display/display_sdl.h"
-#include "display/pictures.h"
+#include "platform/display_sdl.h"
+#include "platform/pictures.h"
 #include "shell/keys.h"
 
 namespace {

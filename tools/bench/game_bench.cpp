@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "cave/fall.h"
-#include "play/caves.h"
-#include "play/state.h"
+#include "rules/fall.h"
+#include "core/caves.h"
+#include "core/state.h"
 #include "shell/headless.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <string_view>
 
-#include "display/display_sdl.h"
-#include "display/pictures.h"
-#include "display/sound.h"
-#include "play/state.h"
-#include "display/display.h"
+#include "platform/display_sdl.h"
+#include "platform/pictures.h"
+#include "platform/sound.h"
+#include "core/state.h"
+#include "platform/display.h"
 #include "shell/frame.h"
 #include "shell/keys.h"
 #include "shell/main.h"

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "common/parse.h"
-#include "play/caves.h"
-#include "play/state.h"
+#include "core/caves.h"
+#include "core/state.h"
 #include "shell/headless.h"
 
 namespace {

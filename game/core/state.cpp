@@ -1,0 +1,3 @@
+#include "core/state.h"
+
+GameState Game;

@@ -1,3 +1,0 @@
-#include "play/state.h"
-
-GameState Game;
