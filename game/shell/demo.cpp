@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/display.h"
-#include "shell/headless.h"
 
 namespace {
 
@@ -20,7 +19,7 @@ std::optional<Demo> MakeDemo(int shown) {
     std::string error;
     const std::optional<Replay> replay = ParseReplay(text, "demo", error);
     if (!replay) return std::nullopt;
-    return Demo{solution.cave, WithHeadlessClock(solution.cave, 1, *replay)};
+    return Demo{solution.cave, *replay};
 }
 
 void DrawDemoBanner() {

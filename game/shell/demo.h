@@ -19,15 +19,14 @@ constexpr int DemoIdleFrames = 250;  // 30 seconds of title frames
 // Frames the demo goes on after its last key, to show the cave left behind.
 constexpr int DemoTailFrames = 25;
 
+// The clock follows the solution's frames while it plays (shell/main.cpp), so the demo on
+// screen goes exactly as the solution does headless.
 struct Demo {
     int16_t cave;
-    // The solution with the clock ticks of a run at virtual time, which the clock then
-    // follows: the demo on screen goes exactly as the solution does headless.
     Replay replay;
 };
 
-// The demo after `shown` others; nothing when there is no solution to show. Plays the
-// solution once without a screen or sound, and leaves the game as it found it.
+// The demo after `shown` others; nothing when there is no solution to show.
 std::optional<Demo> MakeDemo(int shown);
 
 void DrawDemoBanner();

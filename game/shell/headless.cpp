@@ -77,20 +77,6 @@ GameRun PlayHeadless(int frames, const Replay* replay, bool stopAtExit, Recordin
     return run;
 }
 
-Replay WithHeadlessClock(int16_t cave, int16_t startLevel, const Replay& replay) {
-    const GameState onScreen = Game;
-    DisplayDevice* display = UseDisplayDevice(nullptr);
-    SoundDevice* sound = UseSoundDevice(nullptr);
-    StartHeadlessGame(cave, startLevel);
-    Recording recording;
-    PlayHeadless(replay.steps.empty() ? 0 : replay.steps.back().frame + 1, &replay, false, &recording);
-    Game = onScreen;
-    UseDisplayDevice(display);
-    UseSoundDevice(sound);
-    recording.replay.listsTicks = true;
-    return recording.replay;
-}
-
 std::optional<RunInputs> ReadRunInputs(const HeadlessOptions& options, std::string& error) {
     RunInputs inputs;
     if (!options.caveFile.empty() && !ReadInto(inputs.cave, options.caveFile, ParseCaveFile, error)) return std::nullopt;

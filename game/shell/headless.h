@@ -43,11 +43,6 @@ void StartHeadlessGame(int16_t cave, int16_t startLevel = 1);
 GameRun PlayHeadless(int frames, const Replay* replay = nullptr, bool stopAtExit = false,
                      Recording* recording = nullptr);
 
-// The replay with the clock ticks a headless run of it from a new game at `cave` gets:
-// played with them on screen, where the clock runs in real time, it goes exactly as it
-// goes headless. Leaves the game, the screen and the sound as it found them.
-Replay WithHeadlessClock(int16_t cave, int16_t startLevel, const Replay& replay);
-
 // The grid as 25 lines of 40 characters: codes 0..9 as digits, F player, J falling
 // jewel, B falling boulder, E explosion, D open exit.
 void PrintGrid(std::ostream& out);

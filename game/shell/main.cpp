@@ -16,7 +16,6 @@
 #include "core/state.h"
 #include "shell/demo.h"
 #include "shell/frame.h"
-#include "shell/headless.h"
 #include "shell/keys.h"
 #include "shell/scores.h"
 #include "shell/title.h"
@@ -30,6 +29,7 @@ struct Playback {
     const Replay* replay = nullptr;
     int start = -1;  // not started yet
     size_t next = 0;
+    uint32_t lastTick = 0;  // the clock's last tick, in the replay's time (ReplayTime)
 };
 
 // A move key held down: the key or button, and the move it makes.
@@ -46,7 +46,6 @@ struct Loop {
     GameRun& run;
     uint32_t virtualNow;
     Playback replay;  // the run's, from its first game on
-    std::optional<Replay> timedReplay;  // the run's with the clock ticks of a headless run
     bool stopped = false;
     // Move keys held down, the one pressed last at the back, and the frame it went down in.
     std::vector<HeldKey> held;
@@ -68,13 +67,23 @@ bool Due(const Loop& loop, uint32_t since, uint32_t period) { return Now(loop) -
 bool ClockMayRun() { return Game.InGame && !Game.PlayerDead && Game.ClockRunning && !Game.Paused; }
 
 const Playback& PlaybackOf(const Loop& loop) { return loop.demo ? loop.demoPlayback : loop.replay; }
+Playback& PlaybackOf(Loop& loop) { return loop.demo ? loop.demoPlayback : loop.replay; }
 
-// On screen the clock goes back to real time once a replay has played its last event, for
-// a player who plays on.
+// A replay's own time: its frames at 120 ms each, as a headless run counts them.
+uint32_t ReplayTime(const Loop& loop, const Playback& playback) {
+    return FramePeriod * static_cast<uint32_t>(loop.run.drawn - playback.start);
+}
+
+// A replay that lists clock ticks has the clock tick only there. On screen, one that lists
+// none has it tick by the replay's time, as headless: either way it goes exactly as it
+// goes headless, and no frame late on a busy machine moves a tick. On screen the clock
+// goes back to real time once the replay has played its last event, for a player who
+// plays on.
 bool ClockFollowsReplay(const Loop& loop) {
     const Playback& playback = PlaybackOf(loop);
-    if (!playback.replay || !playback.replay->listsTicks) return false;
-    return loop.run.clock == Clock::Virtual || playback.next < playback.replay->steps.size();
+    if (!playback.replay || playback.start < 0) return false;
+    if (loop.run.clock == Clock::Virtual) return playback.replay->listsTicks;
+    return playback.next < playback.replay->steps.size();
 }
 
 // A replay or the demo with events still to play.
@@ -96,13 +105,6 @@ void NoteGameStart(Loop& loop) {
         loop.run.recording->cave = Game.CaveNumber;
         loop.run.recording->startLevel = Game.StartLevel;
     }
-    // On screen a replay without clock ticks gets those of a headless run of it, so that it
-    // goes exactly as it goes there.
-    const Replay* replay = loop.replay.replay;
-    if (replay && !replay->listsTicks && loop.run.clock == Clock::Real) {
-        loop.timedReplay = WithHeadlessClock(Game.CaveNumber, Game.StartLevel, *replay);
-        loop.replay.replay = &*loop.timedReplay;
-    }
 }
 
 void TickClock(Loop& loop) {
@@ -115,7 +117,15 @@ void TickClock(Loop& loop) {
 // The tick time stays put while the clock may not run, so the first tick after a pause
 // comes at once.
 void TickClockIfDue(Loop& loop) {
-    if (Due(loop, Game.LastClockTick, ClockPeriod) && !ClockFollowsReplay(loop)) TickClock(loop);
+    if (!ClockFollowsReplay(loop)) {
+        if (Due(loop, Game.LastClockTick, ClockPeriod)) TickClock(loop);
+        return;
+    }
+    Playback& playback = PlaybackOf(loop);
+    const uint32_t now = ReplayTime(loop, playback);
+    if (playback.replay->listsTicks || now - playback.lastTick < ClockPeriod || !ClockMayRun()) return;
+    TickClock(loop);
+    playback.lastTick = now;
 }
 
 void Play(Loop& loop, ReplayEvent event) {

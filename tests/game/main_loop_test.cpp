@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <tuple>
@@ -313,6 +314,31 @@ TEST_F(MainLoopTest, TheIdleTitlePlaysADemoExactlyAndAKeyEndsIt) {
               std::tie(expected.cave, expected.jewels, expected.time, expected.score));
     EXPECT_FALSE(Game.InGame);
     EXPECT_EQ(Game.HighScore, 7);
+}
+
+// On screen too the clock follows a replay without ticks by its frames, where real time
+// would tick every 1000 ms instead of after every ninth frame: it ends as it ends headless.
+TEST_F(MainLoopTest, AReplayWithoutTicksEndsOnScreenAsItEndsHeadless) {
+    std::ifstream file(std::string(SOLUTIONS_DIR) + "/cave03.replay");
+    std::string error;
+    const std::optional<Replay> solution = ParseReplay(file, "cave03", error);
+    ASSERT_TRUE(solution) << error;
+    StartHeadlessGame(3);
+    const GameRun headless = PlayHeadless(solution->steps.back().frame + 1, &*solution, true);
+    ASSERT_EQ(headless.exits.size(), 1u);
+
+    UseDisplayDevice(&display);
+    UseSoundDevice(&sound);
+    Game = GameState{};
+    StartNewGame(3);
+    run.replay = &*solution;
+    run.stopAtExit = true;
+    RunUntil(FramePeriod * static_cast<uint32_t>(headless.exits[0].frame + 100));
+    ASSERT_EQ(run.exits.size(), 1u);
+    const CaveExit& played = run.exits[0];
+    const CaveExit& expected = headless.exits[0];
+    EXPECT_EQ(std::tie(played.frame, played.jewels, played.time, played.score),
+              std::tie(expected.frame, expected.jewels, expected.time, expected.score));
 }
 
 // A cave of the player's own waits while the demo plays its stored cave.
