@@ -6,19 +6,16 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 
 #include "mpeg_names.h"
 #include "native_path.h"
 #include "part_file.h"
+#include "reasons.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// strerror's words, as they read inside a sentence.
-QString reason(int error) { return lowerFirst(QString::fromLocal8Bit(std::strerror(error))); }
 
 // Paths compared as the file system would resolve them, also for files not made yet.
 QString comparable(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
@@ -84,11 +81,6 @@ bool hasMpegExtension(const QString& path) {
     return dot > path.lastIndexOf(u'/') && MpegExtensions.contains(path.mid(dot + 1), Qt::CaseInsensitive);
 }
 
-QString lowerFirst(QString text) {
-    if (!text.isEmpty()) text[0] = text[0].toLower();
-    return text;
-}
-
 bool isSameFile(const QString& input, const QString& output) {
     std::error_code error;
     return comparable(input) == comparable(output) ||
@@ -120,11 +112,11 @@ std::optional<QString> prepareOutputFolder(const QString& folder) {
 
     // Made here rather than with QDir::mkpath, which does not say why it failed.
     fs::create_directories(filesystemPath(path), error);
-    if (error) return QStringLiteral("Cannot create the output folder %1: %2").arg(path, reason(error.value()));
+    if (error) return QStringLiteral("Cannot create the output folder %1: %2").arg(path, reasonOf(error.value()));
 
     // Tried for real: permission bits say nothing for root or on a read-only mount.
     if (const int failure = tryPartFile(path))
-        return QStringLiteral("Cannot write in the output folder %1: %2").arg(path, reason(failure));
+        return QStringLiteral("Cannot write in the output folder %1: %2").arg(path, reasonOf(failure));
     return std::nullopt;
 }
 

@@ -15,9 +15,6 @@
 extern const QStringList MpegExtensions;
 bool hasMpegExtension(const QString& path);
 
-// Error texts start with a capital; ours go in the middle of a sentence.
-QString lowerFirst(QString text);
-
 // Whether `output` names `input` itself, by its path or through links: converting a file
 // onto itself would replace the source with its WAV file.
 bool isSameFile(const QString& input, const QString& output);

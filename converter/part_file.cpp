@@ -7,15 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <set>
 #include <string>
 
 #include "native_path.h"
-#include "outputs.h"
 #include "part_files.h"
+#include "reasons.h"
 
 namespace {
 
@@ -59,7 +58,7 @@ PartFile::PartFile(const QString& target)
     const QString folder = target.left(target.lastIndexOf(u'/') + 1);
     std::filesystem::path path;
     if (const int error = vortax::ClaimPartName(filesystemPath(folder), PartPrefix, path)) {
-        m_error = lowerFirst(QString::fromLocal8Bit(std::strerror(error)));
+        m_error = reasonOf(error);
         return;
     }
     m_path = pathFromNative(QByteArrayView(path.native()));

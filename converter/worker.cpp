@@ -22,6 +22,7 @@
 #include "native_path.h"
 #include "outputs.h"
 #include "part_file.h"
+#include "reasons.h"
 #include "run_clock.h"
 #include "stream_line.h"
 #include "vortax.h"
@@ -178,7 +179,7 @@ QString makeFolderOf(const QString& output) {
     const std::filesystem::path folder = filesystemPath(output).parent_path();
     std::error_code error;
     if (!folder.empty()) std::filesystem::create_directories(folder, error);
-    return error ? lowerFirst(QString::fromLocal8Bit(std::strerror(error.value()))) : QString();
+    return error ? reasonOf(error.value()) : QString();
 }
 
 // Converts one file; nothing when the run was over before the file was through.

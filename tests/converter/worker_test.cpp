@@ -23,6 +23,7 @@
 #include "about.h"
 #include "file_size_limit.h"
 #include "outputs.h"
+#include "reasons.h"
 #include "support.h"
 #include "worker.h"
 
@@ -283,7 +284,7 @@ TEST_F(ConverterSignals, AFullDiskAtTheCloseLeavesNoWav) {
     }
     EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
     // The engine's words for it: a full disk would say "no space left on device".
-    EXPECT_EQ(outcomeOf(0).detail, "Cannot complete the WAV file (" + lowerFirst(std::strerror(EFBIG)) + ")");
+    EXPECT_EQ(outcomeOf(0).detail, "Cannot complete the WAV file (" + reasonOf(EFBIG) + ")");
     EXPECT_EQ(filesHere(), QStringList({"a.mp3"}));
 }
 
