@@ -106,15 +106,15 @@ std::optional<CaveDefinition> ParseCaveFile(std::istream& in, const std::string&
         }
         if (rows == CaveHeight) return fail({line, 1, "more than 25 rows"});
         if (auto fault = CheckRow(text, line, rows + 1, players, exits)) return fail(*fault);
-        cave.rows[static_cast<size_t>(rows++)] = text;
+        cave.Rows[static_cast<size_t>(rows++)] = text;
     }
     if (rows < CaveHeight) return fail({line + 1, 1, "the cave needs 25 rows, found " + std::to_string(rows)});
     if (players == 0) return fail({line, 1, "no player start F"});
     if (exits == 0) return fail({line, 1, "no exit X"});
 
-    cave.description = name;
-    cave.bonus = ValueOf(settings, "bonus") != 0;
-    cave.LevelNumber = cave.bonus ? 0 : 1;
+    cave.Description = name;
+    cave.Bonus = ValueOf(settings, "bonus") != 0;
+    cave.LevelNumber = cave.Bonus ? 0 : 1;
     cave.JewelsNeeded = ValueOf(settings, "need");
     cave.JewelValue = ValueOf(settings, "value");
     cave.ExtraJewelValue = ValueOf(settings, "extra");
@@ -126,8 +126,8 @@ std::optional<CaveDefinition> ParseCaveFile(std::istream& in, const std::string&
 std::string CaveFingerprint(const CaveDefinition& cave) {
     std::string content = std::to_string(cave.JewelsNeeded) + " " + std::to_string(cave.JewelValue) + " " +
                           std::to_string(cave.ExtraJewelValue) + " " + std::to_string(cave.CaveTime) + " " +
-                          std::to_string(cave.EnchantedWallTime) + " " + (cave.bonus ? "1" : "0") + "\n";
-    for (const std::string& row : cave.rows) content += row + "\n";
+                          std::to_string(cave.EnchantedWallTime) + " " + (cave.Bonus ? "1" : "0") + "\n";
+    for (const std::string& row : cave.Rows) content += row + "\n";
     // FNV-1a: small, and the same on every machine and in every build.
     uint64_t hash = 0xcbf29ce484222325u;
     for (const char c : content) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;

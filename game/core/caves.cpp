@@ -53,9 +53,9 @@ void LoadCaveDefinition(const CaveDefinition& cave) {
     Game.EnchantedWallSeconds = 0;
     ClearRecordLists();
 
-    Game.CaveDescription = cave.description;
+    Game.CaveDescription = cave.Description;
     Game.LevelNumber = cave.LevelNumber;
-    Game.BonusCave = cave.bonus;
+    Game.BonusCave = cave.Bonus;
     Game.JewelsNeeded = cave.JewelsNeeded;
     Game.JewelValue = cave.JewelValue;
     Game.ExtraJewelValue = cave.ExtraJewelValue;
@@ -64,7 +64,7 @@ void LoadCaveDefinition(const CaveDefinition& cave) {
     Game.JewelsCollected = 0;
 
     for (int16_t y = 1; y <= CaveHeight; ++y)
-        for (int16_t x = 1; x <= CaveWidth; ++x) LoadCell(x, y, cave.rows[static_cast<size_t>(y - 1)][static_cast<size_t>(x - 1)]);
+        for (int16_t x = 1; x <= CaveWidth; ++x) LoadCell(x, y, cave.Rows[static_cast<size_t>(y - 1)][static_cast<size_t>(x - 1)]);
 }
 
 const CaveDefinition* UseCustomCave(const CaveDefinition* cave) { return std::exchange(customCave, cave); }

@@ -13,15 +13,15 @@ constexpr int CaveCount = 30;
 // "X" the exit (steel until it opens), "Z" growing wall. It owns its text, so copies and
 // moves stay whole.
 struct CaveDefinition {
-    std::string description;
+    std::string Description;
     int16_t LevelNumber;
-    bool bonus;
+    bool Bonus;
     int16_t JewelsNeeded;
     int16_t JewelValue;
     int16_t ExtraJewelValue;
     int16_t CaveTime;
     int16_t EnchantedWallTime;
-    std::array<std::string, 25> rows;
+    std::array<std::string, 25> Rows;
 };
 
 // Caves 1 to 30 at indices 0 to 29, built once at start.

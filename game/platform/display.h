@@ -8,9 +8,17 @@
 
 #include "platform/pictures.h"
 
-// Colour words are 0x00BBGGRR: red in the low byte.
-using Colour = uint32_t;
-constexpr Colour MakeColour(uint32_t r, uint32_t g, uint32_t b) { return r + 256 * g + 65536 * b; }
+// A colour of the screen by its red, green and blue, each 0..255; the platform layer
+// turns it into whatever its own surfaces take.
+struct Colour {
+    uint8_t r = 0;
+    uint8_t g = 0;
+    uint8_t b = 0;
+    friend constexpr bool operator==(Colour, Colour) = default;
+};
+constexpr Colour MakeColour(uint32_t r, uint32_t g, uint32_t b) {
+    return {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)};
+}
 
 // Left, top, right, bottom; right and bottom are exclusive.
 struct SourceRect {
@@ -23,34 +31,29 @@ struct SourceRect {
 constexpr int ScreenWidth = 800;
 constexpr int ScreenHeight = 600;
 
+// The keys the game is commanded with, whatever keyboard or controller gives them: the
+// arrows move, Escape, Enter, Space and Level (the start level) command, and Backspace
+// takes back the last character of a name.
+enum class Key { None, Left, Up, Right, Down, Escape, Enter, Space, Backspace, Level };
+
 // What the window tells the game. A key going down (never the system's repeats) comes
-// with SDL's name for it ("Left", "A", "Keypad 4"), whether Shift was held and the
-// character it types into a name (Shift and Caps Lock as usual; 0 for none), and going up
-// with its name. A game controller's buttons come the same way under SDL's names for them
-// ("a", "start", "dpleft"), its left stick as the D-pad. What a key or button does is for
-// the game's one table of keys to say (shell/keys.cpp). Losing the focus or being
-// minimised is posted too.
+// with SDL's name for it ("Left", "A", "Keypad 4"), whether Shift was held, which of
+// Escape, Enter, Space and Backspace it is (the keys a name is typed with, whatever
+// keys.conf says) and the character it types into a name (Shift and Caps Lock as usual;
+// 0 for none), and going up with its name. A game controller's buttons come the same way
+// under SDL's names for them ("a", "start", "dpleft"), its left stick as the D-pad. What a
+// key or button does is for the game's one table of keys to say (shell/keys.cpp). Losing
+// the focus or being minimised is posted too.
 struct WindowEvent {
     enum class Kind { KeyDown, KeyReleased, FocusLost, Quit };
     Kind kind;
     std::string name{};
     bool button = false;
     bool shifted = false;
-    int16_t code = 0;
+    Key key = Key::None;
+    char typed = 0;
 };
 using EventQueue = std::vector<WindowEvent>;
-
-// The codes the key handlers take: virtual-key codes for the arrows, characters for the
-// command keys; Backspace takes back the last character of a name.
-constexpr int16_t KeyLeft = 37;
-constexpr int16_t KeyUp = 38;
-constexpr int16_t KeyRight = 39;
-constexpr int16_t KeyDown = 40;
-constexpr int16_t KeyEscape = 27;
-constexpr int16_t KeyEnter = 13;
-constexpr int16_t KeySpace = 32;
-constexpr int16_t KeyLevel = 108;  // lower-case l only
-constexpr int16_t KeyBackspace = 8;
 
 // What the game needs from the platform: the screen and the window around it.
 // Failures are thrown as GameError.

@@ -21,10 +21,7 @@ constexpr int ScreenDpi = 96;  // 12 points at 96 dots an inch, as the desktop s
 
 [[noreturn]] void Fail(int32_t number, const std::string& what) { throw GameError(number, what + ": " + SDL_GetError()); }
 
-SDL_Color ColourOf(Colour colour) {
-    return SDL_Color{static_cast<Uint8>(colour & 0xFF), static_cast<Uint8>((colour >> 8) & 0xFF),
-                     static_cast<Uint8>((colour >> 16) & 0xFF), 255};
-}
+SDL_Color ColourOf(Colour colour) { return SDL_Color{colour.r, colour.g, colour.b, 255}; }
 
 using Kind = WindowEvent::Kind;
 
@@ -34,45 +31,53 @@ bool TogglesFullScreen(const SDL_Keysym& key) {
     return key.sym == SDLK_F11 || (IsEnter(key.sym) && (key.mod & KMOD_ALT) != 0);
 }
 
+// The keys a name is typed with, whatever keys.conf gives them to.
+Key NameKey(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_ESCAPE: return Key::Escape;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return Key::Enter;
+        case SDLK_SPACE: return Key::Space;
+        case SDLK_BACKSPACE: return Key::Backspace;
+        default: return Key::None;
+    }
+}
+
 // The character a key types into a player's name: letters (Shift and Caps Lock each turn
-// them to capitals), digits, '-', '_' and '.', and Esc, Enter, Space and Backspace; 0 for
-// every other key.
-int16_t TypedCharacter(const SDL_Keysym& key) {
+// them to capitals), digits, '-', '_', '.' and the space; 0 for every other key.
+char TypedCharacter(const SDL_Keysym& key) {
     const bool shift = (key.mod & KMOD_SHIFT) != 0;
-    const auto code = static_cast<int16_t>(key.sym);
     if (key.sym >= SDLK_a && key.sym <= SDLK_z)
-        return static_cast<int16_t>(shift != ((key.mod & KMOD_CAPS) != 0) ? code - 'a' + 'A' : code);
-    if (key.sym >= SDLK_0 && key.sym <= SDLK_9) return shift ? int16_t{0} : code;
+        return static_cast<char>((shift != ((key.mod & KMOD_CAPS) != 0) ? 'A' : 'a') + (key.sym - SDLK_a));
+    if (key.sym >= SDLK_0 && key.sym <= SDLK_9) return shift ? '\0' : static_cast<char>('0' + (key.sym - SDLK_0));
     switch (key.sym) {
         case SDLK_MINUS: return shift ? '_' : '-';
-        case SDLK_PERIOD: return shift ? int16_t{0} : int16_t{'.'};
-        case SDLK_ESCAPE: return KeyEscape;
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER: return KeyEnter;
-        case SDLK_SPACE: return KeySpace;
-        case SDLK_BACKSPACE: return KeyBackspace;
-        default: return 0;
+        case SDLK_PERIOD: return shift ? '\0' : '.';
+        case SDLK_SPACE: return ' ';
+        default: return '\0';
     }
 }
 
-std::optional<int16_t> ArrowOf(SDL_GameControllerButton button) {
-    switch (button) {
-        case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return KeyLeft;
-        case SDL_CONTROLLER_BUTTON_DPAD_UP: return KeyUp;
-        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return KeyRight;
-        case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return KeyDown;
-        default: return std::nullopt;
-    }
+// A pad's arrows in the order of their bits in Pad::dpadHeld and of their D-pad buttons.
+constexpr std::array<Key, 4> PadArrows{Key::Left, Key::Up, Key::Right, Key::Down};
+constexpr std::array<SDL_GameControllerButton, 4> DpadButtons{
+    SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_UP, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
+    SDL_CONTROLLER_BUTTON_DPAD_DOWN};
+
+size_t ArrowIndex(Key arrow) {
+    return static_cast<size_t>(std::find(PadArrows.begin(), PadArrows.end(), arrow) - PadArrows.begin());
 }
 
-unsigned ArrowBit(int16_t arrow) { return 1u << (arrow - KeyLeft); }
+std::optional<Key> ArrowOf(SDL_GameControllerButton button) {
+    const auto found = std::find(DpadButtons.begin(), DpadButtons.end(), button);
+    if (found == DpadButtons.end()) return std::nullopt;
+    return PadArrows[static_cast<size_t>(found - DpadButtons.begin())];
+}
+
+unsigned ArrowBit(Key arrow) { return 1u << ArrowIndex(arrow); }
 
 // A pad's arrow, from the D-pad or the stick, goes down and up as its D-pad button.
-std::string ButtonOfArrow(int16_t arrow) {
-    constexpr SDL_GameControllerButton Buttons[] = {SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_UP,
-                                                    SDL_CONTROLLER_BUTTON_DPAD_RIGHT, SDL_CONTROLLER_BUTTON_DPAD_DOWN};
-    return SDL_GameControllerGetStringForButton(Buttons[arrow - KeyLeft]);
-}
+std::string ButtonOfArrow(Key arrow) { return SDL_GameControllerGetStringForButton(DpadButtons[ArrowIndex(arrow)]); }
 
 // The stick points somewhere once it is pushed past 45 % of its travel and lets go only
 // below 35 %, so a stick resting near the dead zone's edge does not chatter. It keeps its
@@ -81,13 +86,17 @@ constexpr int StickOn = 14746;
 constexpr int StickOff = 11469;
 constexpr int StickSwitchMargin = 3277;
 
-int16_t StickArrow(int x, int y, int16_t held) {
+Key StickArrow(int x, int y, Key held) {
     const bool horizontal = std::abs(x) >= std::abs(y);
     const int lead = horizontal ? std::abs(x) : std::abs(y);
-    const int16_t leading = horizontal ? (x < 0 ? KeyLeft : KeyRight) : (y < 0 ? KeyUp : KeyDown);
-    const int along = held == KeyLeft ? -x : held == KeyRight ? x : held == KeyUp ? -y : held == KeyDown ? y : 0;
-    if (held && along >= StickOff && (leading == held || lead < along + StickSwitchMargin)) return held;
-    return lead >= StickOn ? leading : int16_t{0};
+    const Key leading = horizontal ? (x < 0 ? Key::Left : Key::Right) : (y < 0 ? Key::Up : Key::Down);
+    const int along = held == Key::Left    ? -x
+                      : held == Key::Right ? x
+                      : held == Key::Up    ? -y
+                      : held == Key::Down  ? y
+                                           : 0;
+    if (held != Key::None && along >= StickOff && (leading == held || lead < along + StickSwitchMargin)) return held;
+    return lead >= StickOn ? leading : Key::None;
 }
 
 // Message boxes break lines at "\n"; the game's texts use "\r" and "\r\n".
@@ -408,7 +417,8 @@ void SdlScreen::PumpEvents(EventQueue& queue) {
                     Present();
                 } else if (const std::string name = SDL_GetKeyName(event.key.keysym.sym); !name.empty()) {
                     const bool shifted = (event.key.keysym.mod & KMOD_SHIFT) != 0;
-                    queue.push_back({Kind::KeyDown, name, false, shifted, TypedCharacter(event.key.keysym)});
+                    queue.push_back({Kind::KeyDown, name, false, shifted, NameKey(event.key.keysym.sym),
+                                     TypedCharacter(event.key.keysym)});
                 }
                 break;
             case SDL_KEYUP:
@@ -455,7 +465,7 @@ void SdlScreen::OpenPad(int deviceIndex) {
 void SdlScreen::ClosePad(SDL_JoystickID id, EventQueue& queue) {
     Pad* pad = PadOf(id);
     if (!pad) return;
-    pad->dpad = pad->stick = 0;
+    pad->dpad = pad->stick = Key::None;
     PostPadArrow(*pad, queue);
     SDL_GameControllerClose(pad->controller);
     pads_.erase(pads_.begin() + (pad - pads_.data()));
@@ -471,7 +481,7 @@ void SdlScreen::PadButton(const SDL_ControllerButtonEvent& button, EventQueue& q
     if (!pad) return;
     const auto which = static_cast<SDL_GameControllerButton>(button.button);
     const bool down = button.state == SDL_PRESSED;
-    if (const std::optional<int16_t> arrow = ArrowOf(which)) {
+    if (const std::optional<Key> arrow = ArrowOf(which)) {
         if (down) {
             pad->dpadHeld |= ArrowBit(*arrow);
             pad->dpad = *arrow;
@@ -479,8 +489,8 @@ void SdlScreen::PadButton(const SDL_ControllerButtonEvent& button, EventQueue& q
             pad->dpadHeld &= ~ArrowBit(*arrow);
             // Back to a D-pad arrow still held, as a thumb rolling over the pad expects.
             if (pad->dpad == *arrow) {
-                pad->dpad = 0;
-                for (int16_t other = KeyLeft; other <= KeyDown; ++other)
+                pad->dpad = Key::None;
+                for (const Key other : PadArrows)
                     if (pad->dpadHeld & ArrowBit(other)) pad->dpad = other;
             }
         }
@@ -506,10 +516,10 @@ void SdlScreen::PadAxis(const SDL_ControllerAxisEvent& axis, EventQueue& queue) 
 
 // Posts the change of the pad's arrow as a key would: the old one up, the new one down.
 void SdlScreen::PostPadArrow(Pad& pad, EventQueue& queue) {
-    const int16_t arrow = pad.dpad ? pad.dpad : pad.stick;
+    const Key arrow = pad.dpad != Key::None ? pad.dpad : pad.stick;
     if (arrow == pad.held) return;
-    if (pad.held) queue.push_back({Kind::KeyReleased, ButtonOfArrow(pad.held), true});
-    if (arrow) queue.push_back({Kind::KeyDown, ButtonOfArrow(arrow), true});
+    if (pad.held != Key::None) queue.push_back({Kind::KeyReleased, ButtonOfArrow(pad.held), true});
+    if (arrow != Key::None) queue.push_back({Kind::KeyDown, ButtonOfArrow(arrow), true});
     pad.held = arrow;
 }
 

@@ -75,12 +75,12 @@ private:
     struct Pad {
         SDL_GameController* controller = nullptr;
         SDL_JoystickID id = -1;
-        unsigned dpadHeld = 0;  // one bit for each arrow, from KeyLeft up
-        int16_t dpad = 0;       // the held D-pad arrow pressed last, 0 for none
+        unsigned dpadHeld = 0;  // one bit for each arrow: left, up, right, down
+        Key dpad = Key::None;   // the held D-pad arrow pressed last
         int16_t stickX = 0;
         int16_t stickY = 0;
-        int16_t stick = 0;
-        int16_t held = 0;
+        Key stick = Key::None;
+        Key held = Key::None;
     };
 
     void SetFullScreen(bool full);

@@ -31,7 +31,7 @@ std::string RunningProgramFolder() {
     return DataFolderFor(std::filesystem::canonical("/proc/self/exe").parent_path().string());
 }
 
-bool Load_BMP() {
+bool LoadPictures() {
     try {
         for (int i = 0; i < PictureCount; ++i) {
             const auto picture = static_cast<Picture>(i);

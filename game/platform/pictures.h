@@ -54,4 +54,4 @@ std::string RunningProgramFolder();
 
 // Loads all 38 pictures from ProgramFolder. The first failure shows its message and
 // returns false; pictures loaded before it stay loaded.
-bool Load_BMP();
+bool LoadPictures();

@@ -77,11 +77,11 @@ int Fail(const std::string& message) {
 
 void PrintCave(int number) {
     const CaveDefinition& cave = CaveTable[static_cast<size_t>(number - 1)];
-    std::cout << "cave " << number << " level " << cave.LevelNumber << " bonus " << (cave.bonus ? 1 : 0) << " need "
+    std::cout << "cave " << number << " level " << cave.LevelNumber << " bonus " << (cave.Bonus ? 1 : 0) << " need "
               << cave.JewelsNeeded << " value " << cave.JewelValue << " extra " << cave.ExtraJewelValue << " time "
               << cave.CaveTime << " wall " << cave.EnchantedWallTime << "\n"
-              << cave.description << "\n";
-    for (const std::string& row : cave.rows) std::cout << row << "\n";
+              << cave.Description << "\n";
+    for (const std::string& row : cave.Rows) std::cout << row << "\n";
 }
 
 // Why a file cannot be written at path, found before the game rather than after it.

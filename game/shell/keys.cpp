@@ -16,7 +16,7 @@ namespace {
 
 using Kind = WindowEvent::Kind;
 
-// A move goes to MoveKey and a command to CommandKey, with the row's code; the
+// A move goes to MoveKey and a command to CommandKey, with the row's key; the
 // clock ticks from no key; the program's own keys are no part of a game.
 enum class Role { Move, Command, Tick, Program };
 
@@ -26,24 +26,24 @@ struct Binding {
     ReplayEvent event;
     std::string_view name;
     Role role;
-    int16_t code;
+    Key key;
     std::string_view keys;
     std::string_view buttons;
 };
 
 constexpr std::array<Binding, 12> Bindings{{
-    {ReplayEvent::Left, "left", Role::Move, KeyLeft, "Left, A, Keypad 4", "dpleft"},
-    {ReplayEvent::Right, "right", Role::Move, KeyRight, "Right, D, Keypad 6", "dpright"},
-    {ReplayEvent::Up, "up", Role::Move, KeyUp, "Up, W, Keypad 8", "dpup"},
-    {ReplayEvent::Down, "down", Role::Move, KeyDown, "Down, S, Keypad 2", "dpdown"},
-    {ReplayEvent::Esc, "esc", Role::Command, KeyEscape, "Escape", "b, back"},
-    {ReplayEvent::Enter, "enter", Role::Command, KeyEnter, "Return, Keypad Enter", "a"},
-    {ReplayEvent::Space, "space", Role::Command, KeySpace, "Space", "start"},
-    {ReplayEvent::Level, "l", Role::Command, KeyLevel, "L", "y"},
-    {ReplayEvent::Tick, "tick", Role::Tick, 0, "", ""},
-    {ReplayEvent::Mute, "mute", Role::Program, 0, "M", ""},
-    {ReplayEvent::Scores, "scores", Role::Program, 0, "H", ""},
-    {ReplayEvent::Help, "help", Role::Program, 0, "F1", ""},
+    {ReplayEvent::Left, "left", Role::Move, Key::Left, "Left, A, Keypad 4", "dpleft"},
+    {ReplayEvent::Right, "right", Role::Move, Key::Right, "Right, D, Keypad 6", "dpright"},
+    {ReplayEvent::Up, "up", Role::Move, Key::Up, "Up, W, Keypad 8", "dpup"},
+    {ReplayEvent::Down, "down", Role::Move, Key::Down, "Down, S, Keypad 2", "dpdown"},
+    {ReplayEvent::Esc, "esc", Role::Command, Key::Escape, "Escape", "b, back"},
+    {ReplayEvent::Enter, "enter", Role::Command, Key::Enter, "Return, Keypad Enter", "a"},
+    {ReplayEvent::Space, "space", Role::Command, Key::Space, "Space", "start"},
+    {ReplayEvent::Level, "l", Role::Command, Key::Level, "L", "y"},
+    {ReplayEvent::Tick, "tick", Role::Tick, Key::None, "", ""},
+    {ReplayEvent::Mute, "mute", Role::Program, Key::None, "M", ""},
+    {ReplayEvent::Scores, "scores", Role::Program, Key::None, "H", ""},
+    {ReplayEvent::Help, "help", Role::Program, Key::None, "F1", ""},
 }};
 
 using Names = std::vector<std::string>;
@@ -233,8 +233,8 @@ bool IsPartOfGame(ReplayEvent event) { return BindingOf(event).role != Role::Pro
 
 void PressKey(ReplayEvent event) {
     const Binding& binding = BindingOf(event);
-    if (binding.role == Role::Move) MoveKey(binding.code);
-    if (binding.role == Role::Command) CommandKey(binding.code);
+    if (binding.role == Role::Move) MoveKey(binding.key);
+    if (binding.role == Role::Command) CommandKey(binding.key);
 }
 
 std::vector<std::string> UseKeysFile(const std::string& text, const std::string& path, const KeyNamer& keyName) {
@@ -271,26 +271,26 @@ std::string KeysFilePath() {
 
 int16_t FirstCaveOfLevel(int16_t startLevel) { return static_cast<int16_t>(startLevel + (startLevel - 1) / 4); }
 
-void MoveKey(int16_t key) {
+void MoveKey(Key key) {
     if (!Game.InGame || Game.Paused || Game.PlayerDead || Game.BirthCounter != -1) return;
     switch (key) {
-        case KeyLeft: MoveLeft(); break;
-        case KeyRight: MoveRight(); break;
-        case KeyUp: MoveUp(); break;
-        case KeyDown: MoveDown(); break;
+        case Key::Left: MoveLeft(); break;
+        case Key::Right: MoveRight(); break;
+        case Key::Up: MoveUp(); break;
+        case Key::Down: MoveDown(); break;
         default: break;
     }
 }
 
-void CommandKey(int16_t key) {
-    if (key == KeyEscape) {
+void CommandKey(Key key) {
+    if (key == Key::Escape) {
         if (Game.InGame)
             BackToTitle();
         else
             Game.Running = false;
         return;
     }
-    if (!Game.InGame && key == KeyLevel) NextStartLevel();
-    if (key == KeyEnter) Enter();
-    if (Game.InGame && !Game.PlayerDead && key == KeySpace) TogglePause();
+    if (!Game.InGame && key == Key::Level) NextStartLevel();
+    if (key == Key::Enter) Enter();
+    if (Game.InGame && !Game.PlayerDead && key == Key::Space) TogglePause();
 }

@@ -45,9 +45,9 @@ std::string KeysFilePath();
 void PressKey(ReplayEvent event);
 
 // A move key: the player steps that way once he is born, alive and not paused.
-void MoveKey(int16_t key);
+void MoveKey(Key key);
 // A command key: Esc, Enter, Space or l, each doing what it does on the title or in a game.
-void CommandKey(int16_t key);
+void CommandKey(Key key);
 
 // Leaves the game for the title screen, its music back on.
 void BackToTitle();

@@ -284,7 +284,7 @@ void DrawFrame(Loop& loop) {
     Game.LastFrameTick = Now(loop);
     ++loop.run.drawn;
     if (loop.run.drawn == loop.run.frames && !loop.run.screenshot.empty()) SaveScreenshot(loop.run.screenshot);
-    ClearBackBuffer(0);
+    ClearBackBuffer(MakeColour(0, 0, 0));
 }
 
 // The title starts its demo after a while without a key, on screen only.
@@ -350,7 +350,7 @@ bool MainLoop(GameRun& run) {
 void ShutDown() {
     StopSound(SndTheme);
     ShowMousePointer(true);
-    ClearBackBuffer(0);
+    ClearBackBuffer(MakeColour(0, 0, 0));
     FlipScreen();
     ReleaseSound();
     ReleaseDisplay();
@@ -363,7 +363,7 @@ int Main(GameRun& run, int16_t startCave, int16_t startLevel) {
     ShowMousePointer(false);
     ClearRecordLists();
     ShowGameWindow();
-    if (!Load_BMP()) {
+    if (!LoadPictures()) {
         ShutDown();
         return 1;
     }

@@ -46,14 +46,14 @@ void ConfirmName() {
 // the login name, Backspace takes back a character.
 bool TypeName(const WindowEvent& key) {
     const std::optional<ReplayEvent> action = key.button ? EventOfKey(key) : std::nullopt;
-    if (key.code == KeyEnter || action == ReplayEvent::Enter) {
+    if (key.key == Key::Enter || action == ReplayEvent::Enter) {
         ConfirmName();
-    } else if (key.code == KeyEscape || action == ReplayEvent::Esc) {
+    } else if (key.key == Key::Escape || action == ReplayEvent::Esc) {
         Scores.askingName = false;
-    } else if (key.code == KeyBackspace) {
+    } else if (key.key == Key::Backspace) {
         if (!Scores.name.empty()) Scores.name.pop_back();
-    } else if (key.code >= ' ' && key.code < 0x7F && Scores.name.size() < NameCharacters) {
-        Scores.name += static_cast<char>(key.code);
+    } else if (key.typed >= ' ' && key.typed < 0x7F && Scores.name.size() < NameCharacters) {
+        Scores.name += key.typed;
     }
     return true;
 }

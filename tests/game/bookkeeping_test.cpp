@@ -18,7 +18,7 @@ protected:
     void TearDown() override { UseCustomCave(nullptr); }
 
     int Fills(Colour colour) const {
-        const std::string call = "Fill " + std::to_string(colour);
+        const std::string call = "Fill " + ColourText(colour);
         return static_cast<int>(std::count(TestDisplay().log.begin(), TestDisplay().log.end(), call));
     }
 };
@@ -212,7 +212,7 @@ TEST_F(BookkeepingTest, ANewGameFromAStartLevelBeginsAtItsCave) {
         Game = GameState{};
         Game.StartLevel = level;
         Game.Score = 999;
-        CommandKey(KeyEnter);
+        CommandKey(Key::Enter);
         EXPECT_EQ(Game.CaveNumber, cave);
         EXPECT_EQ(Game.Lives, 3);
         EXPECT_EQ(Game.Score, 0);

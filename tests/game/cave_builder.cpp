@@ -32,8 +32,8 @@ void LoadMap(const std::vector<std::string>& map, const MapOptions& options) {
                         static_cast<int16_t>(options.extra), static_cast<int16_t>(options.time),
                         static_cast<int16_t>(options.wall), {}};
     size_t y = 0;
-    for (const std::string& line : map) loaded.rows[y++] = line + std::string(40 - line.size(), '9');
-    for (; y < loaded.rows.size(); ++y) loaded.rows[y] = std::string(40, '9');
+    for (const std::string& line : map) loaded.Rows[y++] = line + std::string(40 - line.size(), '9');
+    for (; y < loaded.Rows.size(); ++y) loaded.Rows[y] = std::string(40, '9');
     LoadCaveDefinition(loaded);
     Game.InGame = true;
     Game.Lives = 3;

@@ -76,7 +76,7 @@ bool IsBonus(int number) { return number % 5 == 0; }
 
 int CountOf(const CaveDefinition& cave, char c) {
     int count = 0;
-    for (std::string_view row : cave.rows) count += static_cast<int>(std::count(row.begin(), row.end(), c));
+    for (std::string_view row : cave.Rows) count += static_cast<int>(std::count(row.begin(), row.end(), c));
     return count;
 }
 
@@ -93,8 +93,8 @@ TEST_P(CaveTableTest, MatchesItsRowOfTheTable) {
     const int number = GetParam();
     const CaveDefinition& cave = CaveTable[static_cast<size_t>(number - 1)];
     const ExpectedCave& expected = Expected[number - 1];
-    EXPECT_EQ(cave.description, expected.description ? std::string(expected.description) : Bonus);
-    EXPECT_EQ(cave.bonus, IsBonus(number));
+    EXPECT_EQ(cave.Description, expected.description ? std::string(expected.description) : Bonus);
+    EXPECT_EQ(cave.Bonus, IsBonus(number));
     EXPECT_EQ(cave.LevelNumber, expected.level);
     EXPECT_EQ(cave.JewelsNeeded, expected.need);
     EXPECT_EQ(cave.JewelValue, expected.value);
@@ -115,7 +115,7 @@ TEST_P(CaveTableTest, KeepsTheLayoutRules) {
     EXPECT_EQ(CountOf(cave, 'F'), 1);
     EXPECT_EQ(CountOf(cave, 'X'), 1);
     for (int y = 1; y <= CaveHeight; ++y) {
-        const std::string_view row = cave.rows[static_cast<size_t>(y - 1)];
+        const std::string_view row = cave.Rows[static_cast<size_t>(y - 1)];
         ASSERT_EQ(row.size(), 40u) << "row " << y;
         for (int x = 1; x <= CaveWidth; ++x) {
             const char c = row[static_cast<size_t>(x - 1)];
@@ -135,7 +135,7 @@ TEST(CaveTableTest, BonusCavesFitTheScreenWithTheirExitInside) {
     for (int number = 5; number <= CaveCount; number += 5) {
         const CaveDefinition& cave = CaveTable[static_cast<size_t>(number - 1)];
         for (int y = 1; y <= CaveHeight; ++y) {
-            const size_t x = cave.rows[static_cast<size_t>(y - 1)].find('X');
+            const size_t x = cave.Rows[static_cast<size_t>(y - 1)].find('X');
             if (x != std::string_view::npos) {
                 EXPECT_TRUE(InPlayArea(number, static_cast<int>(x) + 1, y)) << "cave " << number;
             }
@@ -192,7 +192,7 @@ TEST_F(LoadCaveTest, NumbersOutsideTheTableLoadCaveOne) {
         Game.CaveNumber = number;
         LoadCave(Game.CaveNumber);
         EXPECT_EQ(Game.CaveNumber, 1);
-        EXPECT_EQ(Game.CaveDescription, CaveTable[0].description);
+        EXPECT_EQ(Game.CaveDescription, CaveTable[0].Description);
     }
 }
 
@@ -206,11 +206,11 @@ TEST_F(LoadCaveTest, GridMatchesTheRowsAndColumnZeroAndRowZeroStayEmpty) {
         const CaveDefinition& cave = CaveTable[static_cast<size_t>(number - 1)];
         for (int y = 1; y <= CaveHeight; ++y)
             for (int x = 1; x <= CaveWidth; ++x) {
-                const char c = cave.rows[static_cast<size_t>(y - 1)][static_cast<size_t>(x - 1)];
+                const char c = cave.Rows[static_cast<size_t>(y - 1)][static_cast<size_t>(x - 1)];
                 const int16_t expected = c == 'F' ? Player : c == 'X' ? SteelWall : c == 'Z' ? BrickWall : c - '0';
                 ASSERT_EQ(Game.Cave(x, y), expected) << "cave " << number << " at " << x << "," << y;
             }
-        EXPECT_EQ(Game.BonusCave, cave.bonus);
+        EXPECT_EQ(Game.BonusCave, cave.Bonus);
     }
 }
 

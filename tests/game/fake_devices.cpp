@@ -1,6 +1,14 @@
 #include "fake_devices.h"
 
+#include <cstdio>
+
 #include "common/game_error.h"
+
+std::string ColourText(Colour colour) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", colour.r, colour.g, colour.b);
+    return text;
+}
 
 void FakeDisplay::Record(const std::string& call) {
     const std::string name = call.substr(0, call.find(' '));

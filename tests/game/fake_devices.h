@@ -9,6 +9,9 @@
 #include "platform/display.h"
 #include "platform/sound.h"
 
+// A colour as the fakes write it down: "#RRGGBB".
+std::string ColourText(Colour colour);
+
 struct CopyCall {
     Picture picture;
     SourceRect rect;
@@ -35,12 +38,12 @@ public:
     void LoadPicture(Picture, const std::string& path, int width, int height) override {
         Record("LoadPicture " + path + " " + std::to_string(width) + "x" + std::to_string(height));
     }
-    void Fill(Colour colour) override { Record("Fill " + std::to_string(colour)); }
+    void Fill(Colour colour) override { Record("Fill " + ColourText(colour)); }
     void Copy(Picture picture, const SourceRect& rect, int x, int y) override {
         copies.push_back({picture, rect, x, y});
     }
     void Text(const std::string& text, int x, int y, Colour colour) override {
-        Record("Text " + text + " " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(colour));
+        Record("Text " + text + " " + std::to_string(x) + "," + std::to_string(y) + " " + ColourText(colour));
     }
     void Flip() override {
         Record("Flip " + std::to_string(now));

@@ -27,9 +27,9 @@ bool Shows(const std::string& start) {
     return std::ranges::any_of(Texts(), [&](const std::string& text) { return text.starts_with(start); });
 }
 
-std::string White(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 16777215"; }
-std::string Red(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 255"; }
-std::string Green(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 65280"; }
+std::string White(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 " + ColourText(MakeColour(255, 255, 255)); }
+std::string Red(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 " + ColourText(MakeColour(255, 0, 0)); }
+std::string Green(const std::string& text, int x) { return text + " " + std::to_string(x) + ",5 " + ColourText(MakeColour(0, 255, 0)); }
 
 Picture DrawnLastAt(int x, int y) {
     Picture picture{255};
@@ -215,7 +215,7 @@ TEST(KeyTest, ArrowsMoveOnlyAPlayerWhoIsThereAndFree) {
     const auto triedAfter = [](auto setup) {
         LoadMap(Room);
         setup();
-        MoveKey(KeyRight);
+        MoveKey(Key::Right);
         return Game.PlayerX == 3;
     };
     EXPECT_TRUE(triedAfter([] {}));
@@ -231,15 +231,15 @@ TEST(KeyTest, TheStartLevelCyclesWithLowerCaseLOnTheTitleOnly) {
     Game.StartLevel = 1;
     std::vector<int16_t> levels;
     for (int press = 0; press < 6; ++press) {
-        CommandKey(KeyLevel);
+        CommandKey(Key::Level);
         levels.push_back(Game.StartLevel);
     }
     EXPECT_EQ(levels, (std::vector<int16_t>{5, 9, 13, 17, 21, 1}));
     EXPECT_EQ(TimesPlayed(SndPling), 6);
-    CommandKey('L');
+    if (const auto shiftL = EventOfKey({WindowEvent::Kind::KeyDown, "L", false, true})) PressKey(*shiftL);
     EXPECT_EQ(Game.StartLevel, 1);
     Game.InGame = true;
-    CommandKey(KeyLevel);
+    CommandKey(Key::Level);
     EXPECT_EQ(Game.StartLevel, 1);
 }
 
@@ -247,20 +247,20 @@ TEST(KeyTest, SpacePausesAndResumesOnlyALivingGame) {
     LoadMap(Room);
     Game.BirthCounter = 2;  // the intro may be paused
     Game.AmoebaTicks = 20;
-    CommandKey(KeySpace);
+    CommandKey(Key::Space);
     EXPECT_TRUE(Game.Paused);
     EXPECT_EQ(TestSound().log.back(), "Loop " + std::to_string(SndInfo));
-    CommandKey(KeySpace);
+    CommandKey(Key::Space);
     EXPECT_FALSE(Game.Paused);
     EXPECT_EQ(Game.AmoebaTicks, 0);
     EXPECT_EQ(TestSound().log.back(), "Stop " + std::to_string(SndInfo));
 
     Game.PlayerDead = true;
-    CommandKey(KeySpace);
+    CommandKey(Key::Space);
     EXPECT_FALSE(Game.Paused);
     Game.InGame = false;
     Game.PlayerDead = false;
-    CommandKey(KeySpace);
+    CommandKey(Key::Space);
     EXPECT_FALSE(Game.Paused);
 }
 
@@ -269,7 +269,7 @@ TEST(KeyTest, EnterRestartsWhileALifeIsLeftAndEscLeavesForTheTitle) {
     Game.CaveNumber = 2;
     Game.Paused = true;
     Game.Score = 300;
-    CommandKey(KeyEnter);
+    CommandKey(Key::Enter);
     EXPECT_FALSE(Game.Paused);
     EXPECT_EQ(Game.BirthCounter, 0);
     EXPECT_EQ(Game.CaveNumber, 2);
@@ -278,21 +278,21 @@ TEST(KeyTest, EnterRestartsWhileALifeIsLeftAndEscLeavesForTheTitle) {
 
     Game.Lives = 0;
     Game.BirthCounter = -1;
-    CommandKey(KeyEnter);  // game over: only Esc leads on
+    CommandKey(Key::Enter);  // game over: only Esc leads on
     EXPECT_EQ(Game.BirthCounter, -1);
 
     Game.ScrollX = -64;
-    CommandKey(KeyEscape);
+    CommandKey(Key::Escape);
     EXPECT_FALSE(Game.InGame);
     EXPECT_EQ(Game.ScrollX, 0);
     EXPECT_EQ(Game.Score, 300);
     EXPECT_EQ(TestSound().log.back(), "Loop " + std::to_string(SndTheme));
-    CommandKey(KeyEnter);
+    CommandKey(Key::Enter);
     EXPECT_EQ(Game.Score, 0);
     EXPECT_EQ(Game.Lives, 3);
-    CommandKey(KeyEscape);
+    CommandKey(Key::Escape);
     Game.Running = true;
-    CommandKey(KeyEscape);
+    CommandKey(Key::Escape);
     EXPECT_FALSE(Game.Running);
 }
 

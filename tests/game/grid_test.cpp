@@ -111,11 +111,11 @@ TEST(GridTest, TheCaveIsColumns1To40AndRows1To25) {
     EXPECT_FALSE(InsideCave(5, CaveHeight + 1));
 }
 
-TEST(ColourTest, ColourWordsKeepRedInTheLowByte) {
-    EXPECT_EQ(MakeColour(255, 0, 0), 0x0000FFu);
-    EXPECT_EQ(MakeColour(0, 255, 0), 0x00FF00u);
-    EXPECT_EQ(MakeColour(0, 255, 255), 0xFFFF00u);
-    EXPECT_EQ(MakeColour(255, 255, 255), 0xFFFFFFu);
+TEST(ColourTest, AColourKeepsItsRedGreenAndBlueApart) {
+    constexpr Colour cyan = MakeColour(0, 255, 255);
+    EXPECT_TRUE(cyan.r == 0 && cyan.g == 255 && cyan.b == 255);
+    EXPECT_EQ(MakeColour(176, 16, 1), (Colour{176, 16, 1}));
+    EXPECT_NE(MakeColour(255, 0, 0), MakeColour(0, 0, 255));
 }
 
 }  // namespace

@@ -190,13 +190,13 @@ TEST(CaveFileTest, TheSettingsLineIsOptionalAndTakesAnySubsetInAnyOrder) {
     EXPECT_EQ(cave->ExtraJewelValue, 0);
     EXPECT_EQ(cave->CaveTime, 999);
     EXPECT_EQ(cave->EnchantedWallTime, 10);
-    EXPECT_FALSE(cave->bonus);
-    EXPECT_EQ(cave->rows[1], "9F2220X009999999999999999999999999999999");
+    EXPECT_FALSE(cave->Bonus);
+    EXPECT_EQ(cave->Rows[1], "9F2220X009999999999999999999999999999999");
 
     std::istringstream some(CaveText("bonus 1  time 23\twall 3", Corridor));
     const std::optional<CaveDefinition> bonus = ParseCaveFile(some, "some", error);
     ASSERT_TRUE(bonus) << error;
-    EXPECT_TRUE(bonus->bonus);
+    EXPECT_TRUE(bonus->Bonus);
     EXPECT_EQ(bonus->CaveTime, 23);
     EXPECT_EQ(bonus->EnchantedWallTime, 3);
     EXPECT_EQ(bonus->LevelNumber, 0);

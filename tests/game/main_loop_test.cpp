@@ -68,7 +68,7 @@ TEST_F(MainLoopTest, GameFramesComeAtEvery120MillisecondsExactly) {
     // Each shown frame is followed by a black back buffer for the next one.
     const auto flip = std::find(display.log.begin(), display.log.end(), "Flip 120");
     ASSERT_NE(flip, display.log.end());
-    EXPECT_EQ(*(flip + 1), "Fill 0");
+    EXPECT_EQ(*(flip + 1), "Fill #000000");
 }
 
 TEST_F(MainLoopTest, ALongFrameDelaysTheNextByItsOwnLength) {
@@ -190,7 +190,7 @@ TEST_F(MainLoopTest, TheScreenshotShowsTheLastFrameBeforeTheBufferIsCleared) {
     const auto shot = std::find(display.log.begin(), display.log.end(), "Screenshot shot.bmp");
     ASSERT_NE(shot, display.log.end());
     EXPECT_EQ(*(shot - 1), "Flip 240");
-    EXPECT_EQ(*(shot + 1), "Fill 0");
+    EXPECT_EQ(*(shot + 1), "Fill #000000");
 }
 
 TEST_F(MainLoopTest, ARecordingBeginsWithTheFirstGameAndKeepsTheStartLevelChosenBefore) {
@@ -344,7 +344,7 @@ TEST_F(MainLoopTest, AReplayWithoutTicksEndsOnScreenAsItEndsHeadless) {
 // A cave of the player's own waits while the demo plays its stored cave.
 TEST_F(MainLoopTest, TheDemoPlaysItsStoredCaveWhenThePlayerHasOneOfTheirOwn) {
     CaveDefinition own = CaveTable[29];
-    own.description = "own";
+    own.Description = "own";
     UseCustomCave(&own);
     RunUntil(FramePeriod * (DemoIdleFrames + 400), [&] {
         if (!run.exits.empty() && Game.InGame) display.posted = {{WindowEvent::Kind::KeyDown, "Space"}};
@@ -361,10 +361,10 @@ TEST_F(MainLoopTest, TheDemoPlaysItsStoredCaveWhenThePlayerHasOneOfTheirOwn) {
 TEST_F(MainLoopTest, AGameLeftWithEscOrByClosingTheWindowCounts) {
     using Kind = WindowEvent::Kind;
     const std::string file = ::testing::TempDir() + "kelvoro-scores-" + std::to_string(::getpid());
-    auto key = [](const char* name, int16_t typed) { return WindowEvent{Kind::KeyDown, name, false, false, typed}; };
-    const std::vector<WindowEvent> named{key("B", 'b'), key("O", 'o'), key("B", 'b')};
+    auto key = [](const char* name, Key key, char typed = 0) { return WindowEvent{Kind::KeyDown, name, false, false, key, typed}; };
+    const std::vector<WindowEvent> named{key("B", Key::None, 'b'), key("O", Key::None, 'o'), key("B", Key::None, 'b')};
     run.keepScores = true;
-    for (const auto& [leaving, name] : {std::pair{key("Escape", KeyEscape), std::string("bob")},
+    for (const auto& [leaving, name] : {std::pair{key("Escape", Key::Escape), std::string("bob")},
                                         std::pair{WindowEvent{Kind::Quit}, DefaultPlayerName()}}) {
         std::remove(file.c_str());
         Game = GameState{};
@@ -375,7 +375,7 @@ TEST_F(MainLoopTest, AGameLeftWithEscOrByClosingTheWindowCounts) {
         RunUntil(500, [&] {
             if (display.now == 10) display.posted = {leaving};
             if (display.now == 20) display.posted = named;
-            if (display.now == 300) display.posted = {key("Return", KeyEnter)};
+            if (display.now == 300) display.posted = {key("Return", Key::Enter)};
         });
         std::string warning;
         EXPECT_EQ(LoadScores(file, warning), (ScoreTable{{120, 1, Today(), name}}));
@@ -396,7 +396,7 @@ TEST_F(MainTest, StartsInOrderShowsTheTitleAndShutsDownOnLeaving) {
     EXPECT_EQ(std::vector<std::string>(display.log.begin(), display.log.begin() + 4), expected);
     EXPECT_EQ(display.log[3 + 37], "LoadPicture ./kv001.bmp 640x480");
     EXPECT_EQ(std::vector<std::string>(display.log.end() - 4, display.log.end()),
-              (std::vector<std::string>{"ShowPointer", "Fill 0", "Flip 1", "Close"}));
+              (std::vector<std::string>{"ShowPointer", "Fill #000000", "Flip 1", "Close"}));
     std::vector<std::string> sounds{"Open"};
     for (int i = 0; i < SoundCount; ++i) sounds.push_back("Load " + std::to_string(i));
     for (const char* call : {"Loop ", "Stop "}) sounds.push_back(call + std::to_string(SndTheme));

@@ -110,7 +110,7 @@ TEST(MoveTest, TheOpenExitFinishesTheCaveAndStartsTheNext) {
     MoveRight();
     EXPECT_EQ(Game.Score, 21);
     EXPECT_EQ(Game.CaveNumber, 4);
-    EXPECT_EQ(Game.CaveDescription, CaveTable[3].description);
+    EXPECT_EQ(Game.CaveDescription, CaveTable[3].Description);
     EXPECT_EQ(Game.BirthCounter, 0);
     EXPECT_FALSE(Game.ExitReached);
 

@@ -41,8 +41,8 @@ protected:
         ProgramFolder = ASSETS_DIR;
         UseDisplayDevice(&screen);
         ASSERT_TRUE(InitDisplay());
-        ASSERT_TRUE(Load_BMP());
-        ClearBackBuffer(0);
+        ASSERT_TRUE(LoadPictures());
+        ClearBackBuffer(MakeColour(0, 0, 0));
     }
     void TearDown() override {
         ReleaseDisplay();
@@ -73,11 +73,11 @@ protected:
     }
 };
 
-TEST_F(ScreenTest, ColourWordsKeepRedInTheLowByte) {
+TEST_F(ScreenTest, ColoursShowAsTheirRedGreenAndBlue) {
     const std::pair<Colour, uint32_t> colours[] = {
-        {MakeColour(255, 0, 0), RedRgb}, {MakeColour(0, 255, 0), GreenRgb}, {MakeColour(0, 255, 255), 0x00FFFF}, {0x0000FF, RedRgb}};
-    for (const auto& [word, pixel] : colours) {
-        ClearBackBuffer(word);
+        {MakeColour(255, 0, 0), RedRgb}, {MakeColour(0, 255, 0), GreenRgb}, {MakeColour(0, 255, 255), 0x00FFFF}, {MakeColour(176, 16, 1), 0xB01001}};
+    for (const auto& [colour, pixel] : colours) {
+        ClearBackBuffer(colour);
         EXPECT_EQ(screen.PixelAt(0, 0), pixel);
         EXPECT_EQ(screen.PixelAt(799, 599), pixel);
     }
@@ -111,7 +111,7 @@ TEST_F(ScreenTest, TheStatusLineShowsItsFieldsInTheirColours) {
     EXPECT_TRUE(AnyPixel(32, 5, 190, 30, WhiteRgb));   // level and lives
     EXPECT_TRUE(Blank(0, 32, 800, 600));
 
-    ClearBackBuffer(0);
+    ClearBackBuffer(MakeColour(0, 0, 0));
     Game.JewelsNeeded = -1;
     Game.CaveTime = 10;
     DrawStatusLine();
@@ -128,7 +128,7 @@ TEST_F(ScreenTest, BannersStandAloneInTheTextBand) {
     EXPECT_TRUE(Blank(0, 0, 200, 32));
     EXPECT_TRUE(AnyPixel(200, 5, 768, 30, WhiteRgb));
 
-    ClearBackBuffer(0);
+    ClearBackBuffer(MakeColour(0, 0, 0));
     Game.Lives = 2;
     Game.BirthCounter = 1;
     Game.CaveDescription = "Intro: Pick up jewels and exit before time is up";

@@ -93,22 +93,25 @@ TEST_F(WindowTest, EveryKeyGoesDownWhenPressedAndIsReleasedWhenLetGoByItsName) {
 
 // Caps Lock changes no key's meaning; Shift types a capital, which commands nothing but still moves.
 TEST_F(WindowTest, KeysMeanWhatTheTableSaysAndTypeTheirCharacters) {
-    const std::tuple<SDL_Keycode, Uint16, std::optional<ReplayEvent>, int16_t> presses[] = {
-        {SDLK_l, KMOD_NONE, ReplayEvent::Level, 'l'},         {SDLK_l, KMOD_CAPS, ReplayEvent::Level, 'L'},
-        {SDLK_m, KMOD_CAPS, ReplayEvent::Mute, 'M'},          {SDLK_l, KMOD_LSHIFT, std::nullopt, 'L'},
-        {SDLK_m, KMOD_RSHIFT | KMOD_CAPS, std::nullopt, 'm'}, {SDLK_w, KMOD_LSHIFT | KMOD_CAPS, ReplayEvent::Up, 'w'},
-        {SDLK_KP_2, KMOD_NUM, ReplayEvent::Down, 0},          {SDLK_RETURN, KMOD_NONE, ReplayEvent::Enter, KeyEnter},
-        {SDLK_KP_ENTER, KMOD_NONE, ReplayEvent::Enter, KeyEnter}, {SDLK_x, KMOD_NONE, std::nullopt, 'x'},
-        {SDLK_7, KMOD_NONE, std::nullopt, '7'},               {SDLK_MINUS, KMOD_RSHIFT, std::nullopt, '_'},
-        {SDLK_F1, KMOD_NONE, ReplayEvent::Help, 0},           {SDLK_LEFT, KMOD_NONE, ReplayEvent::Left, 0},
+    constexpr Key no = Key::None;
+    const std::tuple<SDL_Keycode, Uint16, std::optional<ReplayEvent>, Key, char> presses[] = {
+        {SDLK_l, KMOD_NONE, ReplayEvent::Level, no, 'l'},         {SDLK_l, KMOD_CAPS, ReplayEvent::Level, no, 'L'},
+        {SDLK_m, KMOD_CAPS, ReplayEvent::Mute, no, 'M'},          {SDLK_l, KMOD_LSHIFT, std::nullopt, no, 'L'},
+        {SDLK_m, KMOD_RSHIFT | KMOD_CAPS, std::nullopt, no, 'm'}, {SDLK_w, KMOD_LSHIFT | KMOD_CAPS, ReplayEvent::Up, no, 'w'},
+        {SDLK_KP_2, KMOD_NUM, ReplayEvent::Down, no, 0},          {SDLK_RETURN, KMOD_NONE, ReplayEvent::Enter, Key::Enter, 0},
+        {SDLK_KP_ENTER, KMOD_NONE, ReplayEvent::Enter, Key::Enter, 0}, {SDLK_x, KMOD_NONE, std::nullopt, no, 'x'},
+        {SDLK_7, KMOD_NONE, std::nullopt, no, '7'},               {SDLK_MINUS, KMOD_RSHIFT, std::nullopt, no, '_'},
+        {SDLK_F1, KMOD_NONE, ReplayEvent::Help, no, 0},           {SDLK_LEFT, KMOD_NONE, ReplayEvent::Left, no, 0},
+        {SDLK_SPACE, KMOD_NONE, ReplayEvent::Space, Key::Space, ' '}, {SDLK_BACKSPACE, KMOD_NONE, std::nullopt, Key::Backspace, 0},
     };
-    for (const auto& [key, mod, meaning, typed] : presses) {
+    for (const auto& [key, mod, meaning, nameKey, typed] : presses) {
         PushKey(SDL_KEYDOWN, key, mod);
         EventQueue queue;
         screen.PumpEvents(queue);
         ASSERT_EQ(queue.size(), 1u) << key;
         EXPECT_EQ(EventOfKey(queue[0]), meaning) << SDL_GetKeyName(key) << " with " << mod;
-        EXPECT_EQ(queue[0].code, typed) << SDL_GetKeyName(key) << " with " << mod;
+        EXPECT_EQ(queue[0].key, nameKey) << SDL_GetKeyName(key) << " with " << mod;
+        EXPECT_EQ(queue[0].typed, typed) << SDL_GetKeyName(key) << " with " << mod;
     }
 }
 

@@ -36,7 +36,7 @@ double ProcessorSeconds() {
 void FrameTime(int cave) {
     SdlScreen screen(ScreenOptions{true});
     UseDisplayDevice(&screen);
-    if (!InitDisplay() || !Load_BMP()) return;
+    if (!InitDisplay() || !LoadPictures()) return;
     Game = GameState{};
     StartNewGame(static_cast<int16_t>(cave));
     Game.BirthCounter = -1;
@@ -46,7 +46,7 @@ void FrameTime(int cave) {
         GameFrame();
         const auto drawn = std::chrono::steady_clock::now();
         FlipScreen();
-        ClearBackBuffer(0);
+        ClearBackBuffer(MakeColour(0, 0, 0));
         drawing += drawn - start;
         flipping += std::chrono::steady_clock::now() - drawn;
     }
