@@ -107,3 +107,18 @@ int16_t CenteredTextX(const std::string& text) {
 void ShowMessageBox(const std::string& text) {
     if (device) device->ShowMessage(text);
 }
+
+bool LoadPictures() {
+    try {
+        for (int i = 0; i < PictureCount; ++i) {
+            const auto picture = static_cast<Picture>(i);
+            const int width = picture == TitleBmp ? 640 : 32;
+            const int height = picture == TitleBmp ? 480 : 32;
+            LoadPictureFile(picture, ProgramFolder + PictureFiles[static_cast<size_t>(i)], width, height);
+        }
+        return true;
+    } catch (const GameError& error) {
+        ShowMessageBox("Fehler in der Load_BMP-Function\r" + ErrorText(error.number(), error.what()));
+        return false;
+    }
+}

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pictures.h"
+#include "platform/assets.h"
 
 // A colour of the screen by its red, green and blue, each 0..255; the platform layer
 // turns it into whatever its own surfaces take.
@@ -104,6 +104,10 @@ void SaveScreenshot(const std::string& path);
 uint32_t TickCount();
 // Creates the surface of one picture from a bitmap file; throws GameError on failure.
 void LoadPictureFile(Picture picture, const std::string& path, int width, int height);
+
+// Loads all 38 pictures from ProgramFolder. The first failure shows its message and
+// returns false; pictures loaded before it stay loaded.
+bool LoadPictures();
 
 void ShowGameWindow();
 void ShowMousePointer(bool shown);

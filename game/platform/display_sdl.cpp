@@ -9,7 +9,7 @@
 
 #include "common/game_error.h"
 #include "platform/load_failure.h"
-#include "platform/pictures.h"
+#include "platform/assets.h"
 
 namespace {
 

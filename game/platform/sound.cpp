@@ -6,7 +6,7 @@
 
 #include "common/game_error.h"
 #include "platform/display.h"
-#include "platform/pictures.h"
+#include "platform/assets.h"
 
 namespace {
 

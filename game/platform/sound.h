@@ -1,38 +1,9 @@
-// The game's 17 sound effects and the device below them.
+// The device the game's 17 sound effects play on, and the calls the rules make.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <string>
 
-// In load order.
-enum Sound : uint8_t {
-    SndStep,
-    SndPling,
-    SndBoulder,
-    SndStart,
-    SndExplo,
-    SndEx2,
-    SndLive,
-    SndBoing,
-    SndFinish,
-    SndTime,
-    SndTimeout,
-    SndAmoe,
-    SndAmoe2,
-    SndBonus,
-    SndBonus2,
-    SndInfo,
-    SndTheme,
-};
-
-constexpr int SoundCount = 17;
-
-inline constexpr std::array<const char*, SoundCount> SoundFiles{
-    "/kvstep.wav",    "/kvpling.wav", "/kvboulder.wav", "/kvstart.wav", "/kvexplo.wav", "/kvex2.wav",
-    "/kvlive.wav",    "/kvboing.wav", "/kvfinish.wav",  "/kvtime.wav",  "/kvtimeout.wav", "/kvamoe.wav",
-    "/kvamoe2.wav",   "/kvbonus.wav", "/kvbonus2.wav",  "/kvinfo.wav",  "/kvtheme.wav",
-};
+#include "platform/assets.h"
 
 // One buffer per effect. A stopped effect keeps its position, and the next play goes
 // on from there. Failures are thrown as GameError; Open's says why in the platform's words.

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/pictures.h"
+#include "platform/assets.h"
 
 // Draws the still picture of a cell code at cell (x, y), scrolled and clipped to the
 // cave view. Codes without a picture (the explosion, anything unknown) draw nothing.

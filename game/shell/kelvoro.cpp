@@ -17,7 +17,7 @@
 #include "common/high_score.h"
 #include "common/parse.h"
 #include "platform/display_sdl.h"
-#include "platform/pictures.h"
+#include "platform/assets.h"
 #include "platform/sound.h"
 #include "platform/sound_sdl.h"
 #include "core/cave_file.h"

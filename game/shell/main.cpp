@@ -9,7 +9,7 @@
 
 #include "common/game_error.h"
 #include "platform/display.h"
-#include "platform/pictures.h"
+#include "platform/assets.h"
 #include "platform/sound.h"
 #include "rules/bookkeeping.h"
 #include "core/caves.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/pictures.h"
+#include "platform/assets.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "render/cells.h"
 #include "platform/display_sdl.h"
-#include "platform/pictures.h"
+#include "platform/assets.h"
 #include "render/view.h"
 #include "core/state.h"
 #include "shell/title.h"

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/pictures.h"
+#include "platform/assets.h"
 #include "platform/sound_sdl.h"
 #include "fake_devices.h"
 

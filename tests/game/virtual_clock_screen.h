@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/display_sdl.h"
-#include "platform/pictures.h"
+#include "platform/assets.h"
 
 struct TimedKey { uint32_t at; SDL_Keycode key; uint32_t held; };  // pressed at `at` ms, let go `held` ms later
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/display_sdl.h"
-#include "platform/pictures.h"
+#include "platform/assets.h"
 #include "shell/keys.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/display_sdl.h"
-#include "platform/pictures.h"
+#include "platform/assets.h"
 #include "platform/sound.h"
 #include "core/state.h"
 #include "platform/display.h"

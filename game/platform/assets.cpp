@@ -1,10 +1,6 @@
-#include "platform/pictures.h"
+#include "platform/assets.h"
 
 #include <filesystem>
-
-#include "common/game_error.h"
-#include "platform/display.h"
-#include "platform/sound.h"
 
 std::string ProgramFolder = ".";
 
@@ -29,19 +25,4 @@ std::string DataFolderFor(const std::string& executableFolder) {
 
 std::string RunningProgramFolder() {
     return DataFolderFor(std::filesystem::canonical("/proc/self/exe").parent_path().string());
-}
-
-bool LoadPictures() {
-    try {
-        for (int i = 0; i < PictureCount; ++i) {
-            const auto picture = static_cast<Picture>(i);
-            const int width = picture == TitleBmp ? 640 : 32;
-            const int height = picture == TitleBmp ? 480 : 32;
-            LoadPictureFile(picture, ProgramFolder + PictureFiles[static_cast<size_t>(i)], width, height);
-        }
-        return true;
-    } catch (const GameError& error) {
-        ShowMessageBox("Fehler in der Load_BMP-Function\r" + ErrorText(error.number(), error.what()));
-        return false;
-    }
 }

@@ -1,4 +1,5 @@
-// The game's 38 pictures: names, load order and files.
+// The game's 38 pictures and 17 sound effects: names, load order and files, and the
+// folder they are read from.
 #pragma once
 
 #include <array>
@@ -40,6 +41,35 @@ inline constexpr std::array<const char*, PictureCount> PictureFiles{
     "/explo9.bmp",     "/explo10.bmp",    "/kv001.bmp",
 };
 
+// The sound effects, in load order.
+enum Sound : uint8_t {
+    SndStep,
+    SndPling,
+    SndBoulder,
+    SndStart,
+    SndExplo,
+    SndEx2,
+    SndLive,
+    SndBoing,
+    SndFinish,
+    SndTime,
+    SndTimeout,
+    SndAmoe,
+    SndAmoe2,
+    SndBonus,
+    SndBonus2,
+    SndInfo,
+    SndTheme,
+};
+
+constexpr int SoundCount = 17;
+
+inline constexpr std::array<const char*, SoundCount> SoundFiles{
+    "/kvstep.wav",    "/kvpling.wav", "/kvboulder.wav", "/kvstart.wav", "/kvexplo.wav", "/kvex2.wav",
+    "/kvlive.wav",    "/kvboing.wav", "/kvfinish.wav",  "/kvtime.wav",  "/kvtimeout.wav", "/kvamoe.wav",
+    "/kvamoe2.wav",   "/kvbonus.wav", "/kvbonus2.wav",  "/kvinfo.wav",  "/kvtheme.wav",
+};
+
 // The folder the program reads its pictures and sounds from.
 extern std::string ProgramFolder;
 
@@ -51,7 +81,3 @@ std::string DataFolderFor(const std::string& executableFolder);
 
 // DataFolderFor the running program.
 std::string RunningProgramFolder();
-
-// Loads all 38 pictures from ProgramFolder. The first failure shows its message and
-// returns false; pictures loaded before it stay loaded.
-bool LoadPictures();
