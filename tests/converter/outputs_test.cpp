@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(WavPath, BesideTheSourceWithoutAFolder) {
+TEST(WavPathTest, BesideTheSourceWithoutAFolder) {
     EXPECT_EQ(wavPathFor(singleFile("/music/song.mp3"), ""), "/music/song.wav");
     EXPECT_EQ(wavPathFor(singleFile("/music/live.at.home.mp2"), ""), "/music/live.at.home.wav");
     EXPECT_EQ(wavPathFor(singleFile("song.mp3"), ""), "song.wav");
@@ -18,7 +18,7 @@ TEST(WavPath, BesideTheSourceWithoutAFolder) {
     EXPECT_EQ(wavPathFor({"/music/Album/a.mp3", "Album/a.mp3"}, ""), "/music/Album/a.wav");
 }
 
-TEST(WavPath, InTheFolderWithOrWithoutItsTrailingSlash) {
+TEST(WavPathTest, InTheFolderWithOrWithoutItsTrailingSlash) {
     EXPECT_EQ(wavPathFor(singleFile("/music/song.mp3"), "/out"), "/out/song.wav");
     EXPECT_EQ(wavPathFor(singleFile("/music/song.mp3"), "/out/"), "/out/song.wav");
     EXPECT_EQ(wavPathFor(singleFile("/music/song.mp3"), "/"), "/song.wav");
@@ -26,7 +26,7 @@ TEST(WavPath, InTheFolderWithOrWithoutItsTrailingSlash) {
     EXPECT_EQ(wavPathFor({"/music/Album/CD 2/a.mp3", "Album/CD 2/a.mp3"}, "/out"), "/out/Album/CD 2/a.wav");
 }
 
-TEST(NamePattern, FieldsFromTagsWithUnsafeCharactersReplaced) {
+TEST(NamePatternTest, FieldsFromTagsWithUnsafeCharactersReplaced) {
     const NamePattern pattern("{artist}/{album}/{track:02} - {title}");
     const Tags tags{{"artist", "AC/DC"}, {"album", ".."}, {"track", "3/12"}, {"title", "Why? \"No\": <*|\\>"}};
     EXPECT_EQ(pattern.nameFor(tags), "AC_DC/_/03 - Why_ _No__ _____");

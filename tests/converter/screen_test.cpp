@@ -16,7 +16,7 @@
 
 namespace {
 
-TEST(Screen, TheScreenshotShowsTheDialog) {
+TEST(ScreenTest, TheScreenshotShowsTheDialog) {
     QTemporaryDir temp;
     const QString shot = temp.filePath("dialog.png");
     QProcess program;
@@ -52,7 +52,7 @@ TEST(Screen, TheScreenshotShowsTheDialog) {
 
 // A picture for the reader of what a run leaves in the dialog: a file converted, one
 // without audio and one missing, each with its status, and the summary line.
-TEST(Screen, APictureOfTheDialogAfterAMixedRun) {
+TEST(ScreenTest, APictureOfTheDialogAfterAMixedRun) {
     QTemporaryDir temp;
     QFile song(temp.filePath("song.mp2"));
     ASSERT_TRUE(song.open(QIODevice::WriteOnly));

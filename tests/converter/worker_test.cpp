@@ -35,7 +35,7 @@ struct Done {
     QString detail;
 };
 
-class ConverterSignals : public ConverterTest {
+class ConverterSignalsTest : public ConverterTest {
 protected:
     Converter converter;
     QList<Done> done;
@@ -92,7 +92,7 @@ bool hasPartFile(const QStringList& files) {
     return std::any_of(files.begin(), files.end(), [](const QString& name) { return name.endsWith(".part"); });
 }
 
-TEST_F(ConverterSignals, AnEmptyRunFinishesFromTheEventLoop) {
+TEST_F(ConverterSignalsTest, AnEmptyRunFinishesFromTheEventLoop) {
     converter.start({});
     EXPECT_EQ(runsFinished, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return runsFinished == 1; }, RunTimeoutMs));
@@ -100,7 +100,7 @@ TEST_F(ConverterSignals, AnEmptyRunFinishesFromTheEventLoop) {
     EXPECT_TRUE(done.isEmpty());
 }
 
-TEST_F(ConverterSignals, EachFileEndsWithItsOutcome) {
+TEST_F(ConverterSignalsTest, EachFileEndsWithItsOutcome) {
     // 2625 frames of 1152 samples at 48000 Hz: 63 seconds.
     const QString song = write("song.mp2", LayerTwoMono.frames(2625));
     const QString notes = write("notes.mp3", "Not a song, only notes.\n");
@@ -122,7 +122,7 @@ TEST_F(ConverterSignals, EachFileEndsWithItsOutcome) {
     EXPECT_EQ(wav.data.size(), LayerTwoMono.pcmBytes(2625));
 }
 
-TEST_F(ConverterSignals, ProgressComesInWholePercentsBetweenStartAndEnd) {
+TEST_F(ConverterSignalsTest, ProgressComesInWholePercentsBetweenStartAndEnd) {
     ASSERT_TRUE(run({job(7, write("a.mp2", LayerTwoStereo.frames(300)), path("a.wav"))}));
     // A short file may give its progress once: what came between two deliveries is merged.
     const QList<int> steps = percents.value(7);
@@ -134,7 +134,7 @@ TEST_F(ConverterSignals, ProgressComesInWholePercentsBetweenStartAndEnd) {
     EXPECT_EQ(log.mid(log.size() - 2), QStringList({"done 7", "finished"}));
 }
 
-TEST_F(ConverterSignals, TheStreamLineFollowsTheStreamFromFrameToFrame) {
+TEST_F(ConverterSignalsTest, TheStreamLineFollowsTheStreamFromFrameToFrame) {
     SilentStream mono = LayerTwoStereo;
     mono.fields.mode = 3;
     ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(10) + mono.frames(10)), path("a.wav"))}));
@@ -143,14 +143,14 @@ TEST_F(ConverterSignals, TheStreamLineFollowsTheStreamFromFrameToFrame) {
     EXPECT_EQ(streams.last(), "MPEG 1, layer II, 64 kbps, 48000 Hz, Mono, 0 sec");
 }
 
-TEST_F(ConverterSignals, TheStreamLineNamesMpeg25) {
+TEST_F(ConverterSignalsTest, TheStreamLineNamesMpeg25) {
     const SilentStream mpeg25{{2, 3, 4, 0, false, 3}, 576, 11025};
     ASSERT_TRUE(run({job(0, write("a.mp3", mpeg25.frames(4)), path("a.wav"))}));
     ASSERT_FALSE(streams.isEmpty());
     EXPECT_EQ(streams.first(), "MPEG 2.5, layer III, 32 kbps, 11025 Hz, Mono, 0 sec");
 }
 
-TEST_F(ConverterSignals, FilesAddedDuringARunAreConvertedInTheSameRun) {
+TEST_F(ConverterSignalsTest, FilesAddedDuringARunAreConvertedInTheSameRun) {
     const QString added = write("b.mp3", LayerThreeMono.frames(10));
     QObject::connect(&converter, &Converter::fileStarted, [&](int id) {
         if (id == 0) converter.start({job(1, added, path("b.wav"))});
@@ -163,7 +163,7 @@ TEST_F(ConverterSignals, FilesAddedDuringARunAreConvertedInTheSameRun) {
     EXPECT_EQ(readWav(path("b.wav")).data.size(), LayerThreeMono.pcmBytes(10));
 }
 
-TEST_F(ConverterSignals, FilesConvertedSideBySideAreTheFilesConvertedOneByOne) {
+TEST_F(ConverterSignalsTest, FilesConvertedSideBySideAreTheFilesConvertedOneByOne) {
     if (!conformanceAvailable()) GTEST_SKIP() << "no conformance streams";
     const QStringList names{"M2L3_noise", "l1-fl6", "l2-fl16", "l3-compl", "l3-he_mode", "l3-si_block"};
     for (const int workers : {1, 4}) {
@@ -183,7 +183,7 @@ TEST_F(ConverterSignals, FilesConvertedSideBySideAreTheFilesConvertedOneByOne) {
     }
 }
 
-TEST_F(ConverterSignals, AStopDropsTheFileUnderWayAndKeepsAnEarlierWav) {
+TEST_F(ConverterSignalsTest, AStopDropsTheFileUnderWayAndKeepsAnEarlierWav) {
     Fifo input(path("a.mp2"));
     if (!input.made()) GTEST_SKIP() << "no FIFO here";
     write("a.wav", "earlier");
@@ -198,7 +198,7 @@ TEST_F(ConverterSignals, AStopDropsTheFileUnderWayAndKeepsAnEarlierWav) {
     EXPECT_EQ(filesHere(), QStringList({"a.mp2", "a.wav"}));
 }
 
-TEST_F(ConverterSignals, AStopEndsEveryUnfinishedFileOnceAndThenTheRun) {
+TEST_F(ConverterSignalsTest, AStopEndsEveryUnfinishedFileOnceAndThenTheRun) {
     Fifo input(path("a.mp2"));
     if (!input.made()) GTEST_SKIP() << "no FIFO here";
     input.feed(LayerTwoStereo.frames(100));
@@ -222,7 +222,7 @@ TEST_F(ConverterSignals, AStopEndsEveryUnfinishedFileOnceAndThenTheRun) {
     EXPECT_EQ(filesHere(), QStringList({"a.mp2", "b.mp2", "c.mp2"}));
 }
 
-TEST_F(ConverterSignals, AJobStuckInItsInputDoesNotHoldUpStop) {
+TEST_F(ConverterSignalsTest, AJobStuckInItsInputDoesNotHoldUpStop) {
     // Nothing ever writes to it: the job's open() waits for a writer.
     Fifo input(path("a.mp3"));
     if (!input.made()) GTEST_SKIP() << "no FIFO here";
@@ -239,7 +239,7 @@ TEST_F(ConverterSignals, AJobStuckInItsInputDoesNotHoldUpStop) {
     EXPECT_EQ(filesHere(), QStringList({"a.mp3"}));
 }
 
-TEST_F(ConverterSignals, ANewRunGoesOnBesideAJobStuckInItsInput) {
+TEST_F(ConverterSignalsTest, ANewRunGoesOnBesideAJobStuckInItsInput) {
     Fifo input(path("stuck.mp3"));
     if (!input.made()) GTEST_SKIP() << "no FIFO here";
     converter.setWorkers(1);
@@ -257,7 +257,7 @@ TEST_F(ConverterSignals, ANewRunGoesOnBesideAJobStuckInItsInput) {
     EXPECT_EQ(readWav(path("a.wav")).data.size(), LayerTwoStereo.pcmBytes(10));
 }
 
-TEST_F(ConverterSignals, AFileIsNeverConvertedOntoItself) {
+TEST_F(ConverterSignalsTest, AFileIsNeverConvertedOntoItself) {
     const QByteArray frames = LayerTwoStereo.frames(4);
     const QString file = write("a.mp2", frames);
     ASSERT_TRUE(run({job(0, file, file)}));
@@ -266,7 +266,7 @@ TEST_F(ConverterSignals, AFileIsNeverConvertedOntoItself) {
     EXPECT_EQ(read(file), frames);
 }
 
-TEST_F(ConverterSignals, AFolderThatCannotBeMadeIsNamed) {
+TEST_F(ConverterSignalsTest, AFolderThatCannotBeMadeIsNamed) {
     write("plain", "a file, not a folder");
     ASSERT_TRUE(run({job(0, write("a.mp2", LayerTwoStereo.frames(4)), path("plain/album/a.wav"))}));
     EXPECT_EQ(outcomeOf(0).outcome, FileOutcome::Failed);
@@ -275,7 +275,7 @@ TEST_F(ConverterSignals, AFolderThatCannotBeMadeIsNamed) {
     EXPECT_EQ(filesHere(), QStringList({"a.mp2", "plain"}));
 }
 
-TEST_F(ConverterSignals, AFullDiskAtTheCloseLeavesNoWav) {
+TEST_F(ConverterSignalsTest, AFullDiskAtTheCloseLeavesNoWav) {
     // Small enough for the engine's output buffer, so that only the close writes to the disk.
     const QString file = write("a.mp3", LayerThreeMono.frames(10));
     {
@@ -288,7 +288,7 @@ TEST_F(ConverterSignals, AFullDiskAtTheCloseLeavesNoWav) {
     EXPECT_EQ(filesHere(), QStringList({"a.mp3"}));
 }
 
-TEST_F(ConverterSignals, AWavThatCannotTakeItsNameIsReportedAndLeavesNothing) {
+TEST_F(ConverterSignalsTest, AWavThatCannotTakeItsNameIsReportedAndLeavesNothing) {
     const QString file = write("a.mp2", LayerTwoStereo.frames(4));
     QDir(temp.path()).mkdir("a.wav");
     ASSERT_TRUE(run({job(0, file, path("a.wav"))}));
@@ -299,7 +299,7 @@ TEST_F(ConverterSignals, AWavThatCannotTakeItsNameIsReportedAndLeavesNothing) {
     EXPECT_EQ(filesHere(), QStringList({"a.mp2"}));
 }
 
-TEST_F(ConverterSignals, APartFileOfACrashedRunIsRemovedAndOneOfARunningTunepressIsNot) {
+TEST_F(ConverterSignalsTest, APartFileOfACrashedRunIsRemovedAndOneOfARunningTunepressIsNot) {
     ASSERT_TRUE(QDir(temp.path()).mkpath("crashed") && QDir(temp.path()).mkpath("running"));
     write("crashed/.tunepress-aaaaaa.part", "left by a run that crashed");
     write("running/.tunepress-bbbbbb.part", "being written");
@@ -314,7 +314,7 @@ TEST_F(ConverterSignals, APartFileOfACrashedRunIsRemovedAndOneOfARunningTunepres
     EXPECT_EQ(filesHere(path("running")), QStringList({".tunepress-bbbbbb.part", "a.wav"}));
 }
 
-TEST_F(ConverterSignals, TheWavCarriesTheTagsAndNamesTunepress) {
+TEST_F(ConverterSignalsTest, TheWavCarriesTheTagsAndNamesTunepress) {
     const QByteArray tag = id3Tag({{"TIT2", "Intro"}, {"TPE1", "Band"}});
     ASSERT_TRUE(run({job(0, write("a.mp2", tag + LayerTwoStereo.frames(4)), path("a.wav"))}));
     const QByteArray list = riffChunk(read(path("a.wav")), "LIST");
@@ -345,7 +345,7 @@ QByteArray toneWav(int samples) {
     return header + data;
 }
 
-TEST_F(ConverterSignals, GaplessTrimsALameFileToTheSamplesEncoded) {
+TEST_F(ConverterSignalsTest, GaplessTrimsALameFileToTheSamplesEncoded) {
     const QString lame = QStandardPaths::findExecutable("lame");
     if (lame.isEmpty()) GTEST_SKIP() << "lame is not installed";
     constexpr int Samples = 44100;

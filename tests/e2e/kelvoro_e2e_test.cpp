@@ -40,7 +40,7 @@ struct Bitmap {
     uint32_t At(int x, int y) const { return static_cast<const uint32_t*>(surface->pixels)[y * surface->pitch / 4 + x] & 0xFFFFFF; }
 };
 
-class KelvoroOnScreen : public ::testing::Test {
+class KelvoroOnScreenTest : public ::testing::Test {
 protected:
     fs::path folder = fs::temp_directory_path() / ("kelvoro-e2e-" + std::to_string(::getpid()));
 
@@ -65,7 +65,7 @@ protected:
     }
 };
 
-TEST_F(KelvoroOnScreen, TheTitleScreenShowsItsPicture) {
+TEST_F(KelvoroOnScreenTest, TheTitleScreenShowsItsPicture) {
     const std::string shot = (folder / "title.bmp").string();
     ASSERT_EQ(RunOnScreen("--frames 3 --screenshot " + shot), 0) << Log();
     const Bitmap screen(shot);
@@ -82,7 +82,7 @@ TEST_F(KelvoroOnScreen, TheTitleScreenShowsItsPicture) {
 
 // Cave 1 replayed with its clock ticks listed, so that the window and the headless run
 // see the same frames; the picture of frame F shows the cave as it stood after frame F - 1.
-TEST_F(KelvoroOnScreen, AReplayedCaveShowsEveryCellWithItsPicture) {
+TEST_F(KelvoroOnScreenTest, AReplayedCaveShowsEveryCellWithItsPicture) {
     constexpr int Frame = 45;
     std::ifstream solution(std::string(SOLUTIONS_DIR) + "/cave01.replay");
     std::ofstream replay(folder / "ticked.replay");

@@ -48,7 +48,7 @@ FormatKeeper KeepingCdFormat() {
     return keeper;
 }
 
-TEST(FormatKeeper, BlocksInTheKeptFormatPassAsTheCallersOwnSamples) {
+TEST(FormatKeeperTest, BlocksInTheKeptFormatPassAsTheCallersOwnSamples) {
     FormatKeeper keeper = KeepingCdFormat();
     std::vector<int16_t> block = Sine(1152, 2, 44100);
     const std::span<const int16_t> result = keeper.Convert(block.data(), 1152, 2, 44100);
@@ -56,7 +56,7 @@ TEST(FormatKeeper, BlocksInTheKeptFormatPassAsTheCallersOwnSamples) {
     EXPECT_EQ(result.size(), block.size());
 }
 
-TEST(FormatKeeper, MonoIsDuplicatedIntoBothChannels) {
+TEST(FormatKeeperTest, MonoIsDuplicatedIntoBothChannels) {
     FormatKeeper keeper = KeepingCdFormat();
     std::vector<int16_t> mono = Sine(576, 1, 44100);
     const std::span<const int16_t> result = keeper.Convert(mono.data(), 576, 1, 44100);
@@ -67,7 +67,7 @@ TEST(FormatKeeper, MonoIsDuplicatedIntoBothChannels) {
     }
 }
 
-TEST(FormatKeeper, StereoIsAveragedIntoMono) {
+TEST(FormatKeeperTest, StereoIsAveragedIntoMono) {
     FormatKeeper keeper;
     std::vector<int16_t> mono = Sine(576, 1, 44100);
     keeper.Convert(mono.data(), 576, 1, 44100);
@@ -78,7 +78,7 @@ TEST(FormatKeeper, StereoIsAveragedIntoMono) {
         EXPECT_EQ(result[i], std::lround((stereo[2 * i] + stereo[2 * i + 1]) / 2.0)) << i;
 }
 
-TEST(FormatKeeper, HalfRateMonoPartComesOutAtTheKeptRateAndChannels) {
+TEST(FormatKeeperTest, HalfRateMonoPartComesOutAtTheKeptRateAndChannels) {
     FormatKeeper keeper = KeepingCdFormat();
     std::vector<int16_t> out;
     Feed(keeper, Sine(11025, 1, 22050), 576, 1, 22050, out);
@@ -102,7 +102,7 @@ TEST(FormatKeeper, HalfRateMonoPartComesOutAtTheKeptRateAndChannels) {
     EXPECT_NEAR(std::sqrt(power / static_cast<double>(last - first)), Amplitude / std::numbers::sqrt2, 0.01 * Amplitude);
 }
 
-TEST(FormatKeeper, ReturnToTheKeptRateGivesOutTheResampledTailFirst) {
+TEST(FormatKeeperTest, ReturnToTheKeptRateGivesOutTheResampledTailFirst) {
     FormatKeeper keeper = KeepingCdFormat();
     std::vector<int16_t> out;
     Feed(keeper, Sine(5000, 2, 22050), 576, 2, 22050, out);
@@ -114,7 +114,7 @@ TEST(FormatKeeper, ReturnToTheKeptRateGivesOutTheResampledTailFirst) {
     EXPECT_TRUE(keeper.Flush().empty());
 }
 
-TEST(FormatKeeper, ResetLetsTheNextBlockSetTheFormat) {
+TEST(FormatKeeperTest, ResetLetsTheNextBlockSetTheFormat) {
     FormatKeeper keeper = KeepingCdFormat();
     keeper.Reset();
     std::vector<int16_t> mono = Sine(576, 1, 22050);
@@ -123,7 +123,7 @@ TEST(FormatKeeper, ResetLetsTheNextBlockSetTheFormat) {
     EXPECT_EQ(keeper.Channels(), 1);
 }
 
-TEST(FormatKeeper, ABlockOfUnsupportedChannelsFailsVisibly) {
+TEST(FormatKeeperTest, ABlockOfUnsupportedChannelsFailsVisibly) {
     FormatKeeper keeper = KeepingCdFormat();
     std::vector<int16_t> block(3 * 576);
     EXPECT_TRUE(keeper.Convert(block.data(), 576, 3, 44100).empty());

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "fake_devices.h"
 #include "core/caves.h"
 #include "core/state.h"
+#include "game_fixture.h"
 #include "render/view.h"
 
 namespace {
@@ -143,16 +143,8 @@ TEST(CaveTableTest, BonusCavesFitTheScreenWithTheirExitInside) {
     }
 }
 
-class LoadCaveTest : public ::testing::Test {
+class LoadCaveTest : public GameFixture {
 protected:
-    FakeDisplay display;
-
-    void SetUp() override {
-        Game = GameState{};
-        UseDisplayDevice(&display);
-    }
-    void TearDown() override { UseDisplayDevice(nullptr); }
-
     Picture DrawnAt(int x, int y) const {
         for (const CopyCall& call : display.copies)
             if (call.x == 32 * x + Game.ScrollX && call.y == 32 * y + Game.ScrollY) return call.picture;

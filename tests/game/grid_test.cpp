@@ -2,21 +2,13 @@
 
 #include "core/grid.h"
 #include "render/cells.h"
-#include "fake_devices.h"
 #include "core/state.h"
+#include "game_fixture.h"
 
 namespace {
 
-class DrawingTest : public ::testing::Test {
+class DrawingTest : public GameFixture {
 protected:
-    FakeDisplay display;
-
-    void SetUp() override {
-        Game = GameState{};
-        UseDisplayDevice(&display);
-    }
-    void TearDown() override { UseDisplayDevice(nullptr); }
-
     int Width(const CopyCall& call) const { return call.rect.right - call.rect.left; }
     int Height(const CopyCall& call) const { return call.rect.bottom - call.rect.top; }
 };

@@ -10,8 +10,8 @@
 #include <tuple>
 
 #include "common/high_score.h"
-#include "fake_devices.h"
 #include "core/state.h"
+#include "game_fixture.h"
 #include "shell/demo.h"
 #include "shell/headless.h"
 #include "shell/keys.h"
@@ -20,21 +20,14 @@
 
 namespace {
 
-class MainLoopTest : public ::testing::Test {
+class MainLoopTest : public GameFixture {
 protected:
-    FakeDisplay display;
-    FakeSound sound;
     GameRun run;
 
+    MainLoopTest() : GameFixture(true) {}
     void SetUp() override {
-        Game = GameState{};
+        GameFixture::SetUp();
         Scores = ScoreBook{};
-        UseDisplayDevice(&display);
-        UseSoundDevice(&sound);
-    }
-    void TearDown() override {
-        UseDisplayDevice(nullptr);
-        UseSoundDevice(nullptr);
     }
 
     // Runs the loop until the clock reaches `until` milliseconds, calling `each` at every pump.

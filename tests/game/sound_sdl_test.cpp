@@ -10,7 +10,7 @@
 
 #include "platform/assets.h"
 #include "platform/sound_sdl.h"
-#include "fake_devices.h"
+#include "game_fixture.h"
 
 namespace {
 
@@ -86,7 +86,10 @@ TEST_F(SoundTest, LoopingEffectsLoopAndOthersEnd) {
     EXPECT_TRUE(sound.Playing(SndTime));
 }
 
-TEST(SoundStartTest, AMissingWaveFileIsNamedInPlainWordsAndEndsStartUp) {
+// Each start-up of the sound on a fresh game, saying what goes wrong on the display.
+class SoundStartTest : public GameFixture {};
+
+TEST_F(SoundStartTest, AMissingWaveFileIsNamedInPlainWordsAndEndsStartUp) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     const fs::path folder = fs::temp_directory_path() / ("kelvoro-sounds-" + std::to_string(::getpid()));
     fs::create_directories(folder);
@@ -94,25 +97,19 @@ TEST(SoundStartTest, AMissingWaveFileIsNamedInPlainWordsAndEndsStartUp) {
         if (static_cast<Sound>(i) != SndInfo)
             fs::copy_file(std::string(ASSETS_DIR) + SoundFiles[static_cast<size_t>(i)],
                           folder.string() + SoundFiles[static_cast<size_t>(i)], fs::copy_options::overwrite_existing);
-    FakeDisplay display;
-    SdlSound sound;
-    UseDisplayDevice(&display);
-    UseSoundDevice(&sound);
+    SdlSound sdl;
+    UseSoundDevice(&sdl);
     ProgramFolder = folder.string();
     EXPECT_FALSE(InitSound());
     UseSoundDevice(nullptr);
-    UseDisplayDevice(nullptr);
     fs::remove_all(folder);
     // The sound card is not to blame, and the library's own wording stays out.
     ASSERT_EQ(display.log.size(), 1u);
     EXPECT_EQ(display.log[0], "Message 53/cannot load " + folder.string() + SoundFiles[SndInfo] + ": the file is missing");
 }
 
-TEST(SoundStartTest, ADeviceThatWillNotOpenLeavesTheGameSilentSayingWhyOnce) {
-    FakeDisplay display;
-    FakeSound sound;
+TEST_F(SoundStartTest, ADeviceThatWillNotOpenLeavesTheGameSilentSayingWhyOnce) {
     sound.failingOpen = "no audio hardware";
-    UseDisplayDevice(&display);
     UseSoundDevice(&sound);
     CapturedErrors errors;
     EXPECT_TRUE(InitSound());
@@ -124,7 +121,6 @@ TEST(SoundStartTest, ADeviceThatWillNotOpenLeavesTheGameSilentSayingWhyOnce) {
     SetSoundMuted(false);
     ReleaseSound();
     UseSoundDevice(nullptr);
-    UseDisplayDevice(nullptr);
     EXPECT_TRUE(unavailable);
     EXPECT_EQ(problem, "no audio hardware");
     EXPECT_EQ(errors.Text(), "kelvoro: no sound: no audio hardware\n");
@@ -134,10 +130,10 @@ TEST(SoundStartTest, ADeviceThatWillNotOpenLeavesTheGameSilentSayingWhyOnce) {
     EXPECT_FALSE(SoundUnavailable());
 }
 
-TEST(SoundStartTest, SdlSaysWhyItsDeviceWillNotOpen) {
+TEST_F(SoundStartTest, SdlSaysWhyItsDeviceWillNotOpen) {
     setenv("SDL_AUDIODRIVER", "kelvoro-no-such-driver", 1);
-    SdlSound sound;
-    UseSoundDevice(&sound);
+    SdlSound sdl;
+    UseSoundDevice(&sdl);
     std::string errors;
     {
         CapturedErrors captured;
