@@ -166,7 +166,6 @@ SharpScale SharpScaleFor(int outputWidth, int outputHeight, bool pixelPerfect) {
 std::optional<std::string> MissingDisplay() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return std::string(SDL_GetError());
     const std::string driver = SDL_GetCurrentVideoDriver();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (driver != "offscreen" && driver != "dummy" && driver != "evdev") return std::nullopt;
     // SDL_VIDEODRIVER may list several drivers, separated by commas.
     const char* hint = SDL_GetHint(SDL_HINT_VIDEODRIVER);
@@ -176,6 +175,7 @@ std::optional<std::string> MissingDisplay() {
             return std::nullopt;
         asked.remove_prefix(std::min(name.size() + 1, asked.size()));
     }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return "SDL found none and fell back to its " + driver + " video driver, which shows nothing";
 }
 

@@ -32,7 +32,9 @@ struct SharpScale {
 SharpScale SharpScaleFor(int outputWidth, int outputHeight, bool pixelPerfect = false);
 
 // Why the game cannot be seen, or nothing when it can: SDL opens no display, or only
-// one of its off-screen drivers that SDL_VIDEODRIVER did not ask for.
+// one of its off-screen drivers that SDL_VIDEODRIVER did not ask for. A display found is
+// left open for the screen (SDL counts its openings of video), so that the program
+// connects to it once; the caller closes it with SDL_QuitSubSystem(SDL_INIT_VIDEO).
 std::optional<std::string> MissingDisplay();
 
 class SdlScreen : public DisplayDevice {

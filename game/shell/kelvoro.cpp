@@ -148,6 +148,18 @@ std::optional<std::string> MissingDisplayQuietly() {
     return missing;
 }
 
+// Main on the SDL screen and sound, which close when it ends.
+int PlayOnScreen(GameRun& run, const ScreenRun& screenRun, int16_t startCave, int16_t startLevel) {
+    SdlScreen screen(screenRun.screen);
+    SdlSound sound;
+    UseDisplayDevice(&screen);
+    UseSoundDevice(&sound);
+    const int status = Main(run, startCave, startLevel);
+    UseSoundDevice(nullptr);
+    UseDisplayDevice(nullptr);
+    return status;
+}
+
 // The game on screen: start-up, the title (or a new game at once), the main loop.
 int RunOnScreen(const HeadlessOptions& options, const ScreenRun& screenRun) {
     std::string error;
@@ -171,14 +183,10 @@ int RunOnScreen(const HeadlessOptions& options, const ScreenRun& screenRun) {
     SetSoundMuted(screenRun.mute);
     ReadKeysFile();
 
-    SdlScreen screen(screenRun.screen);
-    SdlSound sound;
-    UseDisplayDevice(&screen);
-    UseSoundDevice(&sound);
     const int16_t startCave = inputs->cave ? int16_t{1} : static_cast<int16_t>(options.cave);
-    const int status = Main(run, startCave, static_cast<int16_t>(options.startLevel));
-    UseSoundDevice(nullptr);
-    UseDisplayDevice(nullptr);
+    const int status = PlayOnScreen(run, screenRun, startCave, static_cast<int16_t>(options.startLevel));
+    // The display MissingDisplay found and left open, now that the screen is closed.
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (run.recording && !SaveRecording(recording, screenRun.record, error)) {
         std::cerr << "kelvoro: " << error << "\n";
         return 1;
