@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 
-#include "core/grid.h"
 #include "common/parse.h"
+#include "core/grid.h"
 
 namespace {
 

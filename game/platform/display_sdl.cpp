@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "common/game_error.h"
-#include "platform/load_failure.h"
 #include "platform/assets.h"
+#include "platform/load_failure.h"
 
 namespace {
 

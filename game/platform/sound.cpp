@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "common/game_error.h"
-#include "platform/display.h"
 #include "platform/assets.h"
+#include "platform/display.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "render/cells.h"
 
 #include "core/grid.h"
-#include "platform/display.h"
 #include "core/state.h"
+#include "platform/display.h"
 
 void DrawCell(int16_t x, int16_t y, int16_t code) {
     Picture picture;

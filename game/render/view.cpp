@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "render/cells.h"
-#include "platform/display.h"
 #include "core/state.h"
+#include "platform/display.h"
+#include "render/cells.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "rules/explode.h"
-#include "render/cells.h"
+#include "core/caves.h"
 #include "platform/display.h"
 #include "platform/sound.h"
-#include "core/caves.h"
+#include "render/cells.h"
+#include "rules/explode.h"
 #include "rules/score.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "rules/enemies.h"
 
-#include "rules/explode.h"
 #include "render/cells.h"
+#include "rules/explode.h"
 
 namespace {
 

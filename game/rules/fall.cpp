@@ -1,12 +1,12 @@
 #include "rules/fall.h"
 
+#include "core/state.h"
+#include "platform/sound.h"
+#include "render/cells.h"
+#include "rules/bookkeeping.h"
 #include "rules/enemies.h"
 #include "rules/explode.h"
 #include "rules/growth.h"
-#include "render/cells.h"
-#include "platform/sound.h"
-#include "rules/bookkeeping.h"
-#include "core/state.h"
 
 namespace {
 

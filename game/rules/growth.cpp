@@ -1,8 +1,8 @@
 #include "rules/growth.h"
 
-#include "render/cells.h"
-#include "platform/sound.h"
 #include "core/state.h"
+#include "platform/sound.h"
+#include "render/cells.h"
 
 namespace {
 

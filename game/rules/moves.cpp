@@ -1,12 +1,12 @@
 #include "rules/moves.h"
 
 #include "core/grid.h"
-#include "render/cells.h"
+#include "core/state.h"
 #include "platform/display.h"
 #include "platform/sound.h"
+#include "render/cells.h"
 #include "rules/bookkeeping.h"
 #include "rules/score.h"
-#include "core/state.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "rules/score.h"
 
-#include "render/cells.h"
+#include "core/state.h"
 #include "platform/display.h"
 #include "platform/sound.h"
-#include "core/state.h"
+#include "render/cells.h"
 
 namespace {
 

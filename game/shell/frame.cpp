@@ -1,9 +1,9 @@
 #include "shell/frame.h"
 
-#include "rules/fall.h"
+#include "core/state.h"
 #include "render/cells.h"
 #include "render/view.h"
-#include "core/state.h"
+#include "rules/fall.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <sstream>
 
 #include "common/parse.h"
-#include "platform/display.h"
-#include "platform/sound.h"
 #include "core/cave_file.h"
 #include "core/caves.h"
 #include "core/state.h"
+#include "platform/display.h"
+#include "platform/sound.h"
 #include "shell/keys.h"
 #include "shell/main.h"
 #include "shell/replay.h"

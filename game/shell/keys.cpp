@@ -7,10 +7,10 @@
 #include <sstream>
 
 #include "common/parse.h"
+#include "core/state.h"
 #include "platform/sound.h"
 #include "rules/bookkeeping.h"
 #include "rules/moves.h"
-#include "core/state.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "common/game_error.h"
-#include "platform/display.h"
-#include "platform/assets.h"
-#include "platform/sound.h"
-#include "rules/bookkeeping.h"
 #include "core/caves.h"
 #include "core/state.h"
+#include "platform/assets.h"
+#include "platform/display.h"
+#include "platform/sound.h"
+#include "rules/bookkeeping.h"
 #include "shell/demo.h"
 #include "shell/frame.h"
 #include "shell/keys.h"

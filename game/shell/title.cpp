@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
+#include "core/state.h"
 #include "platform/display.h"
 #include "platform/sound.h"
 #include "render/view.h"
-#include "core/state.h"
 #include "shell/scores.h"
 
 namespace {

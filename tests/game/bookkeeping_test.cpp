@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "rules/fall.h"
 #include "cave_builder.h"
-#include "rules/bookkeeping.h"
 #include "core/caves.h"
-#include "rules/score.h"
 #include "core/state.h"
+#include "rules/bookkeeping.h"
+#include "rules/fall.h"
+#include "rules/score.h"
 #include "shell/keys.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "rules/bookkeeping.h"
 #include "core/caves.h"
 #include "core/state.h"
+#include "rules/bookkeeping.h"
 #include "shell/headless.h"
 
 namespace {

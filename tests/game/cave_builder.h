@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "fake_devices.h"
 #include "core/caves.h"
+#include "fake_devices.h"
 
 using Rows = std::vector<std::string>;
 

@@ -3,11 +3,11 @@
 #include <string>
 #include <utility>
 
+#include "cave_builder.h"
+#include "core/state.h"
 #include "rules/enemies.h"
 #include "rules/fall.h"
 #include "rules/growth.h"
-#include "cave_builder.h"
-#include "core/state.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <string>
 
+#include "cave_builder.h"
+#include "core/state.h"
 #include "rules/explode.h"
 #include "rules/fall.h"
 #include "rules/growth.h"
-#include "cave_builder.h"
-#include "core/state.h"
 #include "shell/frame.h"
 
 namespace {

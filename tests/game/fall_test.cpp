@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "rules/fall.h"
 #include "cave_builder.h"
 #include "core/state.h"
+#include "rules/fall.h"
 
 namespace {
 

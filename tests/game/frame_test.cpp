@@ -4,8 +4,8 @@
 #include <tuple>
 
 #include "cave_builder.h"
-#include "render/view.h"
 #include "core/state.h"
+#include "render/view.h"
 #include "shell/frame.h"
 #include "shell/keys.h"
 #include "shell/scores.h"

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "core/grid.h"
-#include "render/cells.h"
 #include "core/state.h"
 #include "game_fixture.h"
+#include "render/cells.h"
 
 namespace {
 

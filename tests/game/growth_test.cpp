@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <string>
 
+#include "cave_builder.h"
+#include "core/state.h"
+#include "rules/bookkeeping.h"
 #include "rules/fall.h"
 #include "rules/growth.h"
-#include "cave_builder.h"
-#include "rules/bookkeeping.h"
 #include "rules/moves.h"
-#include "core/state.h"
 #include "shell/frame.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include "cave_builder.h"
 #include "core/caves.h"
-#include "rules/moves.h"
 #include "core/state.h"
+#include "rules/moves.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "render/cells.h"
-#include "platform/display_sdl.h"
-#include "platform/assets.h"
-#include "render/view.h"
 #include "core/state.h"
+#include "platform/assets.h"
+#include "platform/display_sdl.h"
+#include "render/cells.h"
+#include "render/view.h"
 #include "shell/title.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <thread>
 
+#include "game_fixture.h"
 #include "platform/assets.h"
 #include "platform/sound_sdl.h"
-#include "game_fixture.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "platform/display_sdl.h"
 #include "platform/assets.h"
+#include "platform/display_sdl.h"
 
 struct TimedKey { uint32_t at; SDL_Keycode key; uint32_t held; };  // pressed at `at` ms, let go `held` ms later
 

@@ -14,8 +14,8 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/display_sdl.h"
 #include "platform/assets.h"
+#include "platform/display_sdl.h"
 #include "shell/keys.h"
 
 namespace {

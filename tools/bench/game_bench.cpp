@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "rules/fall.h"
 #include "core/caves.h"
 #include "core/state.h"
+#include "rules/fall.h"
 #include "shell/headless.h"
 
 namespace {

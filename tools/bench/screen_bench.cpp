@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/display_sdl.h"
-#include "platform/assets.h"
-#include "platform/sound.h"
 #include "core/state.h"
+#include "platform/assets.h"
 #include "platform/display.h"
+#include "platform/display_sdl.h"
+#include "platform/sound.h"
 #include "shell/frame.h"
 #include "shell/keys.h"
 #include "shell/main.h"
