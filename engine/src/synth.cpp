@@ -45,7 +45,7 @@ const std::array<float, 31> Secants = [] {
 // The window as the sums take it: row n holds, for each output sample, the coefficient of
 // the vector of age n, negated where the sample reads a mirrored value of an even age.
 struct WindowRows {
-    alignas(32) double rows[Taps][Outputs];
+    alignas(32) float rows[Taps][Outputs];
 };
 
 const WindowRows Window = [] {
@@ -53,7 +53,7 @@ const WindowRows Window = [] {
     for (int n = 0; n < Taps; ++n) {
         for (int j = 0; j < Outputs; ++j) {
             const double coefficient = SynthWindow[32 * n + j];
-            window.rows[n][j] = j > 16 && n % 2 == 0 ? -coefficient : coefficient;
+            window.rows[n][j] = static_cast<float>(j > 16 && n % 2 == 0 ? -coefficient : coefficient);
         }
     }
     return window;
@@ -166,84 +166,80 @@ template <int Vectors>
     Join<4>(e16, o16, x);
 }
 
-// Four doubles, and as many 16-bit integers in the same bytes. The low 16 bits of a double
-// are the first of its four 16-bit lanes on a little-endian processor.
-typedef double Doubles __attribute__((vector_size(32)));
-typedef int16_t Shorts __attribute__((vector_size(32)));
+// Eight floats: the sums of eight output samples, one AVX register (two SSE registers in
+// the plain build, which gives the same bits). Eight 32-bit integers in the same bytes
+// hold, as 16 16-bit lanes, each sample in the first lane of its pair on a little-endian
+// processor.
+typedef float Sums __attribute__((vector_size(32)));
+typedef int16_t Words __attribute__((vector_size(32)));
 typedef int16_t Samples __attribute__((vector_size(16)));
 static_assert(std::endian::native == std::endian::little);
 
 // Sums rounded to the nearest integer, ties to even, and clipped to 16 bits. Clipped
-// first, a sum plus 1.5 x 2^52 is rounded to an integer in the default rounding mode,
-// which the low 16 bits of the double hold.
-template <int Vectors>
-[[gnu::always_inline]] inline void Store(const Doubles* sums, int16_t* pcm) {
-    constexpr double Rounder = 6755399441055744.0;
-    const Doubles low = {-32768.0, -32768.0, -32768.0, -32768.0};
-    const Doubles high = {32767.0, 32767.0, 32767.0, 32767.0};
-    const Doubles rounder = {Rounder, Rounder, Rounder, Rounder};
-    for (int v = 0; v < Vectors; v += 2) {
-        Shorts words[2];
-        for (int i = 0; i < 2; ++i) {
-            Doubles sum = sums[v + i];
-            sum = sum < low ? low : sum;
-            sum = sum > high ? high : sum;
-            words[i] = __builtin_bit_cast(Shorts, sum + rounder);
-        }
-        const Samples samples = __builtin_shufflevector(words[0], words[1], 0, 4, 8, 12, 16, 20, 24, 28);
-        std::memcpy(pcm + 4 * v, &samples, sizeof samples);
-    }
+// first, a sum plus 1.5 x 2^23 is rounded to an integer in the default rounding mode,
+// which the low 16 bits of the float hold.
+[[gnu::always_inline]] inline void Store(Sums sums, int16_t* pcm) {
+    constexpr float Rounder = 12582912.0f;
+    const Sums low = {-32768, -32768, -32768, -32768, -32768, -32768, -32768, -32768};
+    const Sums high = {32767, 32767, 32767, 32767, 32767, 32767, 32767, 32767};
+    const Sums rounder = {Rounder, Rounder, Rounder, Rounder, Rounder, Rounder, Rounder, Rounder};
+    sums = sums < low ? low : sums;
+    sums = sums > high ? high : sums;
+    const Words words = __builtin_bit_cast(Words, sums + rounder);
+    const Samples samples = __builtin_shufflevector(words, words, 0, 2, 4, 6, 8, 10, 12, 14);
+    std::memcpy(pcm, &samples, sizeof samples);
 }
 
 // Sums as floats, 1.0 for the 16-bit full scale 32768: what 16 bits would round and clip
 // is kept, for clients that mix or process further.
-template <int Vectors>
-[[gnu::always_inline]] inline void Store(const Doubles* sums, float* pcm) {
-    constexpr double Scale = 1.0 / 32768;
-    const Doubles scale = {Scale, Scale, Scale, Scale};
-    for (int v = 0; v < Vectors; ++v) {
-        const Floats values = __builtin_convertvector(sums[v] * scale, Floats);
-        std::memcpy(pcm + 4 * v, &values, sizeof values);
-    }
+[[gnu::always_inline]] inline void Store(Sums sums, float* pcm) {
+    constexpr float Scale = 1.0f / 32768;
+    const Sums values = sums * Scale;
+    std::memcpy(pcm, &values, sizeof values);
 }
 
 // Every Step-th output sample of one or two channels (sharing the window's loads): each a
-// sum of 16 products accumulated in double, in the order of the ages, from the rows of
-// ages 0 to 15 (rows slot to slot + 15), stored as samples of type T.
+// sum of 16 products in the order of the ages, from the rows of ages 0 to 15 (rows slot to
+// slot + 15), stored as samples of type T. Float sums are within a hundredth of a 16-bit
+// step of exact ones, so a sample differs from an exact rounding only where the exact sum
+// lies that close to half a step.
 template <int Step, int Channels, typename T>
 [[gnu::always_inline]] inline void WindowSums(SynthesisArea* const* areas, T (*pcm)[Outputs]) {
     constexpr int Count = Outputs / Step;
     // As many vectors of sums at a time as registers hold along with what goes into them:
-    // eight for one channel, two for each of two.
-    constexpr int Vectors = std::min(Count, Outputs / Channels / Channels) / 4;
-    // Four values, Step apart (vectors go by reference: by value they would change the
+    // four for one channel, two for each of two.
+    constexpr int Vectors = std::min(Count, Outputs / Channels) / 8;
+    // Eight values, Step apart (vectors go by reference: by value they would change the
     // calling convention between the builds).
-    auto load = [](const double* values, Doubles& v) {
+    auto load = [](const float* values, Sums& v) {
         if constexpr (Step == 1) {
             std::memcpy(&v, values, sizeof v);
         } else {
-            const double lanes[4] = {values[0], values[Step], values[2 * Step], values[3 * Step]};
+            float lanes[8];
+            for (int i = 0; i < 8; ++i) lanes[i] = values[i * Step];
             std::memcpy(&v, lanes, sizeof v);
         }
     };
     // The row of age n is rows[ch][n].
-    const double (*rows[Channels])[Outputs];
+    const float (*rows[Channels])[Outputs];
     for (int ch = 0; ch < Channels; ++ch) rows[ch] = areas[ch]->buffers[areas[ch]->current] + areas[ch]->slot;
-    for (int first = 0; first < Count; first += 4 * Vectors) {
-        Doubles sums[Channels][Vectors] = {};
+    for (int first = 0; first < Count; first += 8 * Vectors) {
+        Sums sums[Channels][Vectors] = {};
         for (int n = 0; n < Taps; ++n) {
             for (int v = 0; v < Vectors; ++v) {
-                const int at = (first + 4 * v) * Step;
-                Doubles window;
+                const int at = (first + 8 * v) * Step;
+                Sums window;
                 load(Window.rows[n] + at, window);
                 for (int ch = 0; ch < Channels; ++ch) {
-                    Doubles values;
+                    Sums values;
                     load(rows[ch][n] + at, values);
                     sums[ch][v] += window * values;
                 }
             }
         }
-        for (int ch = 0; ch < Channels; ++ch) Store<Vectors>(sums[ch], pcm[ch] + first);
+        for (int ch = 0; ch < Channels; ++ch) {
+            for (int v = 0; v < Vectors; ++v) Store(sums[ch][v], pcm[ch] + first + 8 * v);
+        }
     }
 }
 
@@ -263,14 +259,10 @@ template <int Step, int Channels, typename T>
                                    Mirror(x[6], x[5]), Mirror(x[5], x[4])};
     alignas(16) Floats second[8] = {-Mirror(x[4], x[3]), -Mirror(x[3], x[2]), -Mirror(x[2], x[1]), -Mirror(x[1], x[0]),
                                     -x[0], -x[1], -x[2], -x[3]};
-    const float* firstValues = reinterpret_cast<const float*>(first);
-    const float* secondValues = reinterpret_cast<const float*>(second);
-    double (*current)[Outputs] = area.buffers[area.current] + area.slot;
-    double (*other)[Outputs] = area.buffers[area.current ^ 1] + area.slot;
-    for (int j = 0; j < Outputs; ++j) {
-        current[0][j] = current[Taps][j] = firstValues[j];
-        other[0][j] = other[Taps][j] = secondValues[j];
-    }
+    float (*current)[Outputs] = area.buffers[area.current] + area.slot;
+    float (*other)[Outputs] = area.buffers[area.current ^ 1] + area.slot;
+    for (float* row : {current[0], current[Taps]}) std::memcpy(row, first, sizeof first);
+    for (float* row : {other[0], other[Taps]}) std::memcpy(row, second, sizeof second);
 }
 
 // The blocks of one or two channels, which share the reduction, into pcm.
@@ -361,7 +353,7 @@ void Silence(SynthesisArea& area) {
 void ResetSynthesis(SynthesisArea& area) {
     for (auto& buffer : area.buffers) {
         for (auto& row : buffer) {
-            for (double& value : row) value = 0.0;
+            for (float& value : row) value = 0.0f;
         }
     }
     area.current = 0;

@@ -10,7 +10,7 @@ struct SynthesisArea {
     // The history of 16 matrixed vectors in two buffers written alternately, one row of 32
     // values per vector: value j is the one output sample j needs. Each row is kept twice,
     // 16 rows apart, so that the 16 rows one block reads always follow one another.
-    alignas(32) double buffers[2][32][32] = {};
+    alignas(32) float buffers[2][32][32] = {};
     int current = 0;             // the buffer written next
     int slot = 0;                // 0..15, one back after every block
     const float* gains = nullptr;  // the equalizer's 32 gains, or none
