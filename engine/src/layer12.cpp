@@ -13,13 +13,19 @@ enum { FREQUENCY_INDEX_48000 = 1, FREQUENCY_INDEX_32000 = 2 };
 typedef float Floats __attribute__((vector_size(16)));
 typedef int32_t Ints __attribute__((vector_size(16)));
 
-// c x (code / 2^(sampleBits - 1) - 1 + d) of a code as a float, or of a vector of them.
-template <typename Value>
-Value Requantize(const QuantClass& quant, Value code) {
-    // Times 2^(1 - sampleBits), built as a float: the same as dividing by the power of two.
-    const auto unit = std::bit_cast<float>(static_cast<uint32_t>(127 + 1 - quant.sampleBits) << 23);
-    const Value fraction = code * unit - 1.0f;
-    return quant.c * (fraction + quant.d);
+// A code requantised and scaled, scale x c x (code / 2^(sampleBits - 1) - 1 + d), taken as
+// code x factor + offset: one multiplication and one addition a sample, with the rest
+// worked out once a frame (in double, so the two floats are as exact as can be).
+struct Scaling {
+    float factor = 0.0f;
+    float offset = 0.0f;
+};
+
+Scaling ScalingOf(const QuantClass& quant, float scale) {
+    // 2^(1 - sampleBits), built as a float.
+    const double unit = std::bit_cast<float>(static_cast<uint32_t>(127 + 1 - quant.sampleBits) << 23);
+    const double gain = static_cast<double>(scale) * quant.c;
+    return {static_cast<float>(gain * unit), static_cast<float>(gain * (quant.d - 1.0))};
 }
 
 // One slot's subband samples to every routed channel; with `average`, the mean of both
@@ -92,13 +98,13 @@ void DecodeLayer1(BitReader& bits, const FrameHeader& header, const Routing& rou
         if (allocation[0][sb] == 15 || allocation[1][sb] == 15) throw FrameFault{"bit allocation 15"};
     }
 
-    float scale[2][32] = {};
+    Scaling scaling[2][32] = {};
     for (int sb = 0; sb < 32; ++sb) {
         for (int ch = 0; ch < channels; ++ch) {
             if (allocation[ch][sb] == 0) continue;
             const uint32_t index = GetBits(bits, 6);
             if (index == 63) throw FrameFault{"scalefactor index 63"};
-            scale[ch][sb] = ScaleFactors[index];
+            scaling[ch][sb] = ScalingOf(QuantClasses[Layer1Classes[allocation[ch][sb]]], ScaleFactors[index]);
         }
     }
 
@@ -111,9 +117,11 @@ void DecodeLayer1(BitReader& bits, const FrameHeader& header, const Routing& rou
             for (int ch = 0; ch < channels; ch += served) {
                 if (allocation[ch][sb] == 0) continue;
                 const QuantClass& quant = QuantClasses[Layer1Classes[allocation[ch][sb]]];
-                const float value = Requantize(quant, static_cast<float>(GetBits(bits, quant.sampleBits)));
+                const auto code = static_cast<float>(GetBits(bits, quant.sampleBits));
                 if (sb >= kept) continue;
-                for (int to = ch; to < ch + served; ++to) samples[to][sb] = value * scale[to][sb];
+                for (int to = ch; to < ch + served; ++to) {
+                    samples[to][sb] = code * scaling[to][sb].factor + scaling[to][sb].offset;
+                }
             }
         }
         Emit(routing, channels, samples);
@@ -182,19 +190,26 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
     }
 
     // What each granule reads, in order: the allocated subbands and channels (from the
-    // bound up, one code serves both channels).
+    // bound up, one code serves both channels), with the scaling of each channel it serves
+    // in each third.
     struct Coded {
         const QuantClass* quant;
         int sb;
         int ch;
         int served;
+        Scaling scaling[2][3];
     };
     Coded coded[64];
     int count = 0;
     for (int sb = 0; sb < sblimit; ++sb) {
         const int served = sb < bound ? 1 : channels;
         for (int ch = 0; ch < channels; ch += served) {
-            if (allocation[ch][sb] != QNone) coded[count++] = {&QuantClasses[allocation[ch][sb]], sb, ch, served};
+            if (allocation[ch][sb] == QNone) continue;
+            Coded& code = coded[count++];
+            code = {&QuantClasses[allocation[ch][sb]], sb, ch, served, {}};
+            for (int to = ch; to < ch + served; ++to) {
+                for (int third = 0; third < 3; ++third) code.scaling[to][third] = ScalingOf(*code.quant, scale[to][sb][third]);
+            }
         }
     }
 
@@ -211,9 +226,10 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
             if (code.sb >= kept) continue;
             const Ints ints = {static_cast<int32_t>(codes[0]), static_cast<int32_t>(codes[1]),
                                static_cast<int32_t>(codes[2]), 0};
-            const Floats values = Requantize(*code.quant, __builtin_convertvector(ints, Floats));
+            const Floats values = __builtin_convertvector(ints, Floats);
             for (int to = code.ch; to < code.ch + code.served; ++to) {
-                const Floats scaled = values * scale[to][code.sb][third];
+                const Scaling& scaling = code.scaling[to][third];
+                const Floats scaled = values * scaling.factor + scaling.offset;
                 for (int i = 0; i < 3; ++i) samples[i][to][code.sb] = scaled[i];
             }
         }
