@@ -471,42 +471,47 @@ inline void DecodeQuadruple(BitCache& bits, const Quadruple* table, int values[4
     bits.Skip(quadruple.bits);
 }
 
-// Huffman decoding and requantisation in one pass, up to the end of the channel's
-// part2_3_length bits, where the reader is left.
+// The requantised lines of the decoded values, segment by segment, each value
+// |v|^(4/3) x the segment's gain with v's sign put in as a bit (a zero stays +0); the lines
+// past the values stay 0. Sets the top: 1 + the highest line that is not 0.
+void RequantizeLines(const int32_t* values, int count, const Layout& layout, Spectrum& out) {
+    const Tables& t = GetTables();
+    std::fill(std::begin(out.lines), std::end(out.lines), 0.0f);
+    int end = 0;
+    for (const Segment* segment = layout.segments; count > 0; ++segment) {
+        const int lines = std::min(segment->lines, count);
+        const float gain = t.gain[segment->quarterSteps - MinQuarterSteps];
+        float* dest = out.lines + segment->dest;
+        for (int i = 0; i < lines; ++i) {
+            const int32_t value = values[i];
+            const float magnitude = t.power43[std::abs(value)] * gain;
+            dest[i * segment->step] =
+                std::bit_cast<float>(std::bit_cast<uint32_t>(magnitude) | (static_cast<uint32_t>(value) & 0x80000000u));
+        }
+        end = std::max(end, segment->dest + (lines - 1) * segment->step + 1);
+        values += lines;
+        count -= lines;
+    }
+    // The lines past the last non-zero one (stored zeros are +0), eight at a time first.
+    auto zeroGroup = [&](int at) {
+        uint32_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits |= std::bit_cast<uint32_t>(out.lines[at + i]);
+        return bits == 0;
+    };
+    while (end >= 8 && zeroGroup(end - 8)) end -= 8;
+    while (end > 0 && out.lines[end - 1] == 0.0f) --end;
+    out.top = end;
+}
+
+// Huffman decoding up to the end of the channel's part2_3_length bits, where the reader is
+// left, then requantisation: two tight loops rather than one that does both.
 void DecodeSpectrum(BitReader& reader, const ChannelSide& side, const Layout& layout, const ScalefactorBands& bands,
                     size_t channelEnd, Spectrum& out) {
     const Tables& t = GetTables();
     BitCache bits(reader);
-    std::fill(std::begin(out.lines), std::end(out.lines), 0.0f);
-    // The segment being filled, and the end of the lines filled so far.
-    const Segment* segment = layout.segments;
-    int left = 0;
-    int dest = 0;
-    int step = 0;
-    int end = 0;
-    float gain = 0.0f;
-    auto enter = [&] {
-        left = segment->lines;
-        dest = segment->dest;
-        step = segment->step;
-        end = std::max(end, dest + (left - 1) * step + 1);
-        gain = t.gain[segment->quarterSteps - MinQuarterSteps];
-    };
-    enter();
-    // A decoded value, a zero as 0 x gain, with its sign put in as a bit.
-    auto put = [&](int value, int line) {
-        const float magnitude = t.power43[std::abs(value)] * gain;
-        out.lines[line] = std::bit_cast<float>(std::bit_cast<uint32_t>(magnitude) | (static_cast<uint32_t>(value) & 0x80000000u));
-    };
-    auto store = [&](int value) {
-        if (left == 0) {
-            ++segment;
-            enter();
-        }
-        put(value, dest);
-        dest += step;
-        --left;
-    };
+    // The values in coded order; segments hold an even number of lines, and the count1
+    // quadruples stop 4 short of the end, so writes stay within.
+    int32_t values[Lines];
 
     const int bigLines = side.big_values * 2;
     int region1 = 0;
@@ -525,39 +530,21 @@ void DecodeSpectrum(BitReader& reader, const ChannelSide& side, const Layout& la
         const int select = side.table_select[region];
         const BigValueTable& table = BigValueTables[select];
         const uint32_t* entries = t.bigValues[select];
-        for (; line < regionEnds[region]; line += 2) {
-            int pair[2] = {0, 0};
-            if (table.code) DecodePair(bits, entries, table.linbits, pair);
-            // Segments hold an even number of lines: a pair never straddles two.
-            if (left == 0) {
-                ++segment;
-                enter();
-            }
-            put(pair[0], dest);
-            put(pair[1], dest + step);
-            dest += 2 * step;
-            left -= 2;
+        if (!table.code) {
+            for (; line < regionEnds[region]; ++line) values[line] = 0;
+            continue;
         }
+        for (; line < regionEnds[region]; line += 2) DecodePair(bits, entries, table.linbits, values + line);
     }
     // A quadruple that runs past the channel's bits is not part of its data.
     const Quadruple* quadruples = t.count1[side.count1table_select].data();
     while (line <= Lines - 4 && bits.Position() < channelEnd) {
-        int quad[4];
-        DecodeQuadruple(bits, quadruples, quad);
+        DecodeQuadruple(bits, quadruples, values + line);
         if (bits.Position() > channelEnd) break;
-        for (const int value : quad) store(value);
         line += 4;
     }
     reader.position = channelEnd;
-    // The lines past the last non-zero one (stored zeros are +0), eight at a time first.
-    auto zeroGroup = [&](int at) {
-        uint32_t bits = 0;
-        for (int i = 0; i < 8; ++i) bits |= std::bit_cast<uint32_t>(out.lines[at + i]);
-        return bits == 0;
-    };
-    while (end >= 8 && zeroGroup(end - 8)) end -= 8;
-    while (end > 0 && out.lines[end - 1] == 0.0f) --end;
-    out.top = end;
+    RequantizeLines(values, line, layout, out);
 }
 
 int HighestBit(uint64_t mask) { return static_cast<int>(std::bit_width(mask)) - 1; }
