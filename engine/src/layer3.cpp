@@ -439,12 +439,17 @@ uint64_t NonzeroSegments(const Layout& layout, const float* lines) {
     return nonzero;
 }
 
+// A refill's load sits in the chain from one code to the next, after the lookup's: codes
+// that are sure to fit share one. A big-value pair takes at most 47 bits (a code of at most
+// 19 bits, two times 13 linbits and two signs), one without linbits at most 21; a count1
+// quadruple at most 10. A refill gives 56 or more.
+constexpr int PairsPerRefillWithoutLinbits = 2;
+constexpr int QuadruplesPerRefill = 5;
+
 // One big-value pair with the lookup table of its code (its linbits and the signs
-// included): everything it takes lies within the 56 bits a refill gives (a code of at most
-// 19 bits, two times 13 linbits and a sign). Signs and escapes are taken without branches:
-// they are as good as random.
+// included), from bits already loaded. Signs and escapes are taken without branches: they
+// are as good as random.
 inline void DecodePair(BitCache& bits, const uint32_t* entries, int linbits, int values[2]) {
-    bits.Refill();
     const uint64_t word = bits.Bits();
     int used = 0;
     const uint32_t symbol = Lookup(entries, word, used);
@@ -463,9 +468,9 @@ inline void DecodePair(BitCache& bits, const uint32_t* entries, int linbits, int
     bits.Skip(used);
 }
 
-// One count1 quadruple with the table of its code, signs included.
+// One count1 quadruple with the table of its code, signs included, from bits already
+// loaded.
 inline void DecodeQuadruple(BitCache& bits, const Quadruple* table, int values[4]) {
-    bits.Refill();
     const Quadruple& quadruple = table[bits.Bits() >> (64 - QuadrupleBits)];
     for (int i = 0; i < 4; ++i) values[i] = quadruple.values[i];
     bits.Skip(quadruple.bits);
@@ -534,14 +539,26 @@ void DecodeSpectrum(BitReader& reader, const ChannelSide& side, const Layout& la
             for (; line < regionEnds[region]; ++line) values[line] = 0;
             continue;
         }
-        for (; line < regionEnds[region]; line += 2) DecodePair(bits, entries, table.linbits, values + line);
+        const int perRefill = table.linbits ? 1 : PairsPerRefillWithoutLinbits;
+        while (line < regionEnds[region]) {
+            bits.Refill();
+            for (int n = 0; n < perRefill && line < regionEnds[region]; ++n, line += 2) {
+                DecodePair(bits, entries, table.linbits, values + line);
+            }
+        }
     }
     // A quadruple that runs past the channel's bits is not part of its data.
     const Quadruple* quadruples = t.count1[side.count1table_select].data();
-    while (line <= Lines - 4 && bits.Position() < channelEnd) {
-        DecodeQuadruple(bits, quadruples, values + line);
-        if (bits.Position() > channelEnd) break;
-        line += 4;
+    for (bool more = true; more;) {
+        bits.Refill();
+        for (int n = 0; n < QuadruplesPerRefill; ++n) {
+            more = line <= Lines - 4 && bits.Position() < channelEnd;
+            if (!more) break;
+            DecodeQuadruple(bits, quadruples, values + line);
+            more = bits.Position() <= channelEnd;
+            if (!more) break;
+            line += 4;
+        }
     }
     reader.position = channelEnd;
     RequantizeLines(values, line, layout, out);
@@ -654,6 +671,41 @@ using Transposed = float[SubbandLines][Subbands];
 // Eight floats: the same line of the eight subbands a transform works on.
 typedef float LaneValues __attribute__((vector_size(Lanes * sizeof(float))));
 
+// Rows i of eight vectors become the vectors: an 8 x 8 transpose, in three rounds of
+// shuffles that pair values, then pairs, then quadruples.
+[[gnu::always_inline]] inline void Transpose(LaneValues (&v)[Lanes]) {
+    LaneValues t[Lanes];
+    for (int i = 0; i < Lanes; i += 2) {
+        t[i] = __builtin_shufflevector(v[i], v[i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+        t[i + 1] = __builtin_shufflevector(v[i], v[i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
+    }
+    LaneValues u[Lanes];
+    for (int i = 0; i < Lanes; i += 4) {
+        u[i] = __builtin_shufflevector(t[i], t[i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[i + 1] = __builtin_shufflevector(t[i], t[i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+        u[i + 2] = __builtin_shufflevector(t[i + 1], t[i + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[i + 3] = __builtin_shufflevector(t[i + 1], t[i + 3], 2, 3, 10, 11, 6, 7, 14, 15);
+    }
+    for (int i = 0; i < 4; ++i) {
+        v[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+        v[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+    }
+}
+
+// The lines of eight subbands from `first`, subband by subband in the spectrum, into the
+// transposed lines: eight lines at a time through a transpose, the last two one by one.
+[[gnu::always_inline]] inline void TransposeSubbands(const float* spectrum, int first, Transposed& lines) {
+    for (int k = 0; k + Lanes <= SubbandLines; k += Lanes) {
+        LaneValues v[Lanes];
+        for (int i = 0; i < Lanes; ++i) std::memcpy(&v[i], spectrum + (first + i) * SubbandLines + k, sizeof v[i]);
+        Transpose(v);
+        for (int i = 0; i < Lanes; ++i) std::memcpy(&lines[k + i][first], &v[i], sizeof v[i]);
+    }
+    for (int k = SubbandLines / Lanes * Lanes; k < SubbandLines; ++k) {
+        for (int i = 0; i < Lanes; ++i) lines[k][first + i] = spectrum[(first + i) * SubbandLines + k];
+    }
+}
+
 // The 36-point inverse transform out[i] = sum over k of in[k] cos(pi / 72 (2i + 19)(2k + 1))
 // of the eight subbands from `first`, times the window. Nine outputs at a time, each sum
 // taken in the order of k.
@@ -721,9 +773,7 @@ typedef float LaneValues __attribute__((vector_size(Lanes * sizeof(float))));
     // The butterflies reach one subband above the active ones.
     const int reach = std::min((active + Lanes) / Lanes * Lanes, Subbands);
     alignas(32) Transposed lines;
-    for (int sb = 0; sb < reach; ++sb) {
-        for (int k = 0; k < SubbandLines; ++k) lines[k][sb] = spectrum[sb * SubbandLines + k];
-    }
+    for (int first = 0; first < reach; first += Lanes) TransposeSubbands(spectrum, first, lines);
     active = Antialias(lines, side, active);
     const int transformed = (std::min(active, kept) + Lanes - 1) / Lanes * Lanes;
     for (int first = 0; first < transformed; first += Lanes) {
@@ -781,12 +831,14 @@ void ReadPair(BitReader& bits, int table_select, int values[2]) {
     values[0] = values[1] = 0;
     if (!table.code) return;
     BitCache cache(bits);
+    cache.Refill();
     DecodePair(cache, GetTables().bigValues[table_select], table.linbits, values);
     bits.position = cache.Position();
 }
 
 void ReadQuadruple(BitReader& bits, int count1table_select, int values[4]) {
     BitCache cache(bits);
+    cache.Refill();
     DecodeQuadruple(cache, GetTables().count1[count1table_select].data(), values);
     bits.position = cache.Position();
 }
