@@ -61,10 +61,16 @@ void Ungroup(uint32_t word, uint32_t codes[3]) {
     }
 }
 
-// Layer II codes three samples at a time, as one grouped code word or one by one: at most
-// three times 16 bits, within what a refill loads.
+// The bits of one triple: one grouped code word, or three codes.
+int TripleBits(const QuantClass& quant) { return quant.grouped ? quant.codeBits : 3 * quant.codeBits; }
+
+// A refill loads 56 bits or more, and its load sits in the chain from one code to the
+// next: triples that fit share one.
+constexpr int RefillBits = 56;
+
+// Layer II codes three samples at a time, as one grouped code word or one by one (at most
+// three times 16 bits), from bits already loaded.
 void ReadTriple(BitCache& bits, const QuantClass& quant, uint32_t codes[3]) {
-    bits.Refill();
     const uint64_t word = bits.Bits();
     if (quant.grouped) {
         const auto group = static_cast<uint32_t>(word >> (64 - quant.codeBits));
@@ -198,15 +204,24 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
         int ch;
         int served;
         Scaling scaling[2][3];
+        bool refill;  // the bits are loaded before this one's triple
     };
     Coded coded[64];
     int count = 0;
+    int loaded = RefillBits;  // the bits the triples since the last refill take
     for (int sb = 0; sb < sblimit; ++sb) {
         const int served = sb < bound ? 1 : channels;
         for (int ch = 0; ch < channels; ch += served) {
             if (allocation[ch][sb] == QNone) continue;
+            // Field by field: the scalings of channels it does not serve are never read.
             Coded& code = coded[count++];
-            code = {&QuantClasses[allocation[ch][sb]], sb, ch, served, {}};
+            code.quant = &QuantClasses[allocation[ch][sb]];
+            code.sb = sb;
+            code.ch = ch;
+            code.served = served;
+            const int bits = TripleBits(*code.quant);
+            code.refill = loaded + bits > RefillBits;
+            loaded = (code.refill ? 0 : loaded) + bits;
             for (int to = ch; to < ch + served; ++to) {
                 for (int third = 0; third < 3; ++third) code.scaling[to][third] = ScalingOf(*code.quant, scale[to][sb][third]);
             }
@@ -222,6 +237,7 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
         for (int c = 0; c < count; ++c) {
             const Coded& code = coded[c];
             uint32_t codes[3];
+            if (code.refill) cache.Refill();
             ReadTriple(cache, *code.quant, codes);
             if (code.sb >= kept) continue;
             const Ints ints = {static_cast<int32_t>(codes[0]), static_cast<int32_t>(codes[1]),

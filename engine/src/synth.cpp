@@ -206,9 +206,10 @@ static_assert(std::endian::native == std::endian::little);
 template <int Step, int Channels, typename T>
 [[gnu::always_inline]] inline void WindowSums(SynthesisArea* const* areas, T (*pcm)[Outputs]) {
     constexpr int Count = Outputs / Step;
-    // As many vectors of sums at a time as registers hold along with what goes into them:
-    // four for one channel, two for each of two.
-    constexpr int Vectors = std::min(Count, Outputs / Channels) / 8;
+    // All of a block's sums at once (up to four vectors for each channel): each vector's
+    // additions wait for one another, and the more vectors there are, the more of them the
+    // processor has under way side by side.
+    constexpr int Vectors = Count / 8;
     // Eight values, Step apart (vectors go by reference: by value they would change the
     // calling convention between the builds).
     auto load = [](const float* values, Sums& v) {
