@@ -130,10 +130,18 @@ struct Tables {
     std::array<std::array<Quadruple, 1 << QuadrupleBits>, 2> count1;
     std::array<float, LargestValue + 1> power43{};
     std::array<float, MaxQuarterSteps - MinQuarterSteps + 1> gain{};
-    // The cosines of the outputs that the others mirror: the 36-point transform's outputs
-    // 0 to 8 and 18 to 26 (out[17 - i] = -out[i], out[35 - i] = out[18 + i]), the 12-point
-    // one's 0 to 2 and 6 to 8 (out[5 - i] = -out[i], out[11 - i] = out[6 + i]).
-    float longCosines[18][18] = {};
+    // The 36-point transform goes through the 18-point DCT-IV behind it, which a 9-point
+    // complex DFT computes: the inputs paired into complex values turned by
+    // exp(-i pi (4m + 1) / 72) (cosine, sine), the DFT's own turns exp(-2 pi i k / 9) for
+    // k = 1, 2, 4 (cosine, sine) and sqrt(3) / 2 of its 3-point steps, and the factors that
+    // take each DFT output p to the two outputs 2p and 17 - 2p, signed as the transform
+    // wants them (see LongTransform).
+    float longPre[9][2] = {};
+    float ninthTurns[3][2] = {};
+    float halfRoot3 = 0.0f;
+    float longPost[9][4] = {};
+    // The cosines of the 12-point transform's outputs that the others mirror: 0 to 2 and
+    // 6 to 8 (out[5 - i] = -out[i], out[11 - i] = out[6 + i]).
     float shortCosines[6][6] = {};
     // By block type; type 2 holds the 12-point window.
     LaneWindow windows[4];
@@ -187,8 +195,28 @@ Tables BuildTables() {
     for (int q = MinQuarterSteps; q <= MaxQuarterSteps; ++q) {
         t.gain[q - MinQuarterSteps] = static_cast<float>(std::pow(2.0, q / 4.0));
     }
-    for (int r = 0; r < 18; ++r) {
-        for (int k = 0; k < 18; ++k) t.longCosines[r][k] = TransformCosine(36, r < 9 ? r : r + 9, k);
+    for (int m = 0; m < 9; ++m) {
+        const double angle = M_PI * (4 * m + 1) / 72;
+        t.longPre[m][0] = static_cast<float>(std::cos(angle));
+        t.longPre[m][1] = static_cast<float>(std::sin(angle));
+    }
+    for (int j = 0; j < 3; ++j) {
+        const double angle = 2 * M_PI * (1 << j) / 9;
+        t.ninthTurns[j][0] = static_cast<float>(std::cos(angle));
+        t.ninthTurns[j][1] = static_cast<float>(std::sin(angle));
+    }
+    t.halfRoot3 = static_cast<float>(std::sqrt(3.0) / 2);
+    // DFT output Z turned by exp(-i pi p / 18) gives DCT-IV output 2p as its real part and
+    // 17 - 2p as its imaginary part negated; those below 9 are wanted negated.
+    for (int p = 0; p < 9; ++p) {
+        const double c = std::cos(M_PI * p / 18);
+        const double s = std::sin(M_PI * p / 18);
+        const double even = 2 * p < 9 ? -1 : 1;
+        const double odd = 17 - 2 * p < 9 ? -1 : 1;
+        t.longPost[p][0] = static_cast<float>(even * c);
+        t.longPost[p][1] = static_cast<float>(even * s);
+        t.longPost[p][2] = static_cast<float>(odd * s);
+        t.longPost[p][3] = static_cast<float>(-odd * c);
     }
     for (int r = 0; r < 6; ++r) {
         for (int k = 0; k < 6; ++k) t.shortCosines[r][k] = TransformCosine(12, r < 3 ? r : r + 3, k);
@@ -706,31 +734,77 @@ typedef float LaneValues __attribute__((vector_size(Lanes * sizeof(float))));
     }
 }
 
+// Complex values of eight subbands side by side.
+struct LaneComplex {
+    LaneValues re, im;
+};
+
+// a times exp(-i angle), given its cosine and sine.
+[[gnu::always_inline]] inline void Turn(LaneComplex& a, const float (&turn)[2]) {
+    const LaneValues re = a.re * turn[0] + a.im * turn[1];
+    a.im = a.im * turn[0] - a.re * turn[1];
+    a.re = re;
+}
+
+// The 3-point DFT (by exp(-2 pi i / 3)) of a0, a1, a2 in place.
+[[gnu::always_inline]] inline void Dft3(LaneComplex& a0, LaneComplex& a1, LaneComplex& a2, float halfRoot3) {
+    const LaneComplex sum = {a1.re + a2.re, a1.im + a2.im};
+    const LaneComplex difference = {(a1.re - a2.re) * halfRoot3, (a1.im - a2.im) * halfRoot3};
+    const LaneComplex rest = {a0.re - sum.re * 0.5f, a0.im - sum.im * 0.5f};
+    a0 = {a0.re + sum.re, a0.im + sum.im};
+    a1 = {rest.re + difference.im, rest.im - difference.re};
+    a2 = {rest.re - difference.im, rest.im + difference.re};
+}
+
 // The 36-point inverse transform out[i] = sum over k of in[k] cos(pi / 72 (2i + 19)(2k + 1))
-// of the eight subbands from `first`, times the window. Nine outputs at a time, each sum
-// taken in the order of k.
+// of the eight subbands from `first`, times the window. Its outputs are those of the
+// 18-point DCT-IV y[n] = sum over k of in[k] cos(pi / 72 (2n + 1)(2k + 1)): out[i] = y[i + 9]
+// and out[17 - i] = -y[i + 9] for i < 9, out[18 + i] = out[35 - i] = -y[8 - i]. The DCT-IV
+// takes a 9-point complex DFT of in[2m] + i in[17 - 2m] turned by exp(-i pi (4m + 1) / 72),
+// done as three 3-point DFTs, turns, and three more: about a third of the direct sums'
+// multiplications.
 [[gnu::always_inline]] inline void LongTransform(const Transposed& in, int first, const LaneWindow& window,
                                                  float (*raw)[Lanes]) {
     const Tables& t = GetTables();
-    LaneValues x[SubbandLines];
-    for (int k = 0; k < SubbandLines; ++k) std::memcpy(&x[k], &in[k][first], sizeof x[k]);
-    for (int half = 0; half < 2; ++half) {
-        LaneValues sums[9] = {};
-        for (int k = 0; k < SubbandLines; ++k) {
-            for (int j = 0; j < 9; ++j) sums[j] += x[k] * t.longCosines[9 * half + j][k];
+    LaneComplex v[9];
+    // Unrolled, so that v stays in registers: stored half by half and loaded whole, it
+    // would stall every load.
+#pragma GCC unroll 9
+    for (int m = 0; m < 9; ++m) {
+        std::memcpy(&v[m].re, &in[2 * m][first], sizeof v[m].re);
+        std::memcpy(&v[m].im, &in[SubbandLines - 1 - 2 * m][first], sizeof v[m].im);
+        Turn(v[m], t.longPre[m]);
+    }
+    // Input 3q + r, output p + 3s: 3-point DFTs over q, the turns exp(-2 pi i r p / 9),
+    // 3-point DFTs over r.
+    for (int r = 0; r < 3; ++r) Dft3(v[r], v[3 + r], v[6 + r], t.halfRoot3);
+    Turn(v[4], t.ninthTurns[0]);
+    Turn(v[5], t.ninthTurns[1]);
+    Turn(v[7], t.ninthTurns[1]);
+    Turn(v[8], t.ninthTurns[2]);
+    for (int p = 0; p < 3; ++p) Dft3(v[3 * p], v[3 * p + 1], v[3 * p + 2], t.halfRoot3);
+    // DCT-IV outputs y[n] for n >= 9, -y[n] below.
+    LaneValues y[SubbandLines];
+#pragma GCC unroll 3
+    for (int p = 0; p < 3; ++p) {
+#pragma GCC unroll 3
+        for (int s = 0; s < 3; ++s) {
+            const LaneComplex& z = v[3 * p + s];
+            const float (&post)[4] = t.longPost[p + 3 * s];
+            y[2 * (p + 3 * s)] = z.re * post[0] + z.im * post[1];
+            y[SubbandLines - 1 - 2 * (p + 3 * s)] = z.re * post[2] + z.im * post[3];
         }
-        // Output j of the first half also gives 17 - j negated; output 18 + j of the second
-        // gives 35 - j.
-        for (int j = 0; j < 9; ++j) {
-            const int i = half ? 18 + j : j;
-            const int mirror = half ? 35 - j : 17 - j;
+    }
+    // Unrolled too: as a loop, the stores to raw went through the stack piece by piece.
+#pragma GCC unroll 9
+    for (int i = 0; i < 9; ++i) {
+        const int positions[4] = {i, 17 - i, 18 + i, 35 - i};
+        const LaneValues outputs[4] = {y[i + 9], -y[i + 9], y[8 - i], y[8 - i]};
+        for (int j = 0; j < 4; ++j) {
             LaneValues values;
-            std::memcpy(&values, window.values[i], sizeof values);
-            values *= sums[j];
-            std::memcpy(raw[i], &values, sizeof values);
-            std::memcpy(&values, window.values[mirror], sizeof values);
-            values *= half ? sums[j] : -sums[j];
-            std::memcpy(raw[mirror], &values, sizeof values);
+            std::memcpy(&values, window.values[positions[j]], sizeof values);
+            values *= outputs[j];
+            std::memcpy(raw[positions[j]], &values, sizeof values);
         }
     }
 }
