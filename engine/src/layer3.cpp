@@ -723,10 +723,14 @@ typedef float LaneValues __attribute__((vector_size(Lanes * sizeof(float))));
 // The lines of eight subbands from `first`, subband by subband in the spectrum, into the
 // transposed lines: eight lines at a time through a transpose, the last two one by one.
 [[gnu::always_inline]] inline void TransposeSubbands(const float* spectrum, int first, Transposed& lines) {
+    // Unrolled, so that the vectors stay in registers (see LongTransform).
+#pragma GCC unroll 2
     for (int k = 0; k + Lanes <= SubbandLines; k += Lanes) {
         LaneValues v[Lanes];
+#pragma GCC unroll 8
         for (int i = 0; i < Lanes; ++i) std::memcpy(&v[i], spectrum + (first + i) * SubbandLines + k, sizeof v[i]);
         Transpose(v);
+#pragma GCC unroll 8
         for (int i = 0; i < Lanes; ++i) std::memcpy(&lines[k + i][first], &v[i], sizeof v[i]);
     }
     for (int k = SubbandLines / Lanes * Lanes; k < SubbandLines; ++k) {
