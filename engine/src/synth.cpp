@@ -256,14 +256,21 @@ template <int Step, int Channels, typename T>
     } else {
         Dct32(samples, x);
     }
-    alignas(16) Floats first[8] = {x[4], x[5], x[6], x[7], Mirror(Floats{}, x[7]), Mirror(x[7], x[6]),
-                                   Mirror(x[6], x[5]), Mirror(x[5], x[4])};
-    alignas(16) Floats second[8] = {-Mirror(x[4], x[3]), -Mirror(x[3], x[2]), -Mirror(x[2], x[1]), -Mirror(x[1], x[0]),
-                                    -x[0], -x[1], -x[2], -x[3]};
+    const Floats first[8] = {x[4], x[5], x[6], x[7], Mirror(Floats{}, x[7]), Mirror(x[7], x[6]),
+                             Mirror(x[6], x[5]), Mirror(x[5], x[4])};
+    const Floats second[8] = {-Mirror(x[4], x[3]), -Mirror(x[3], x[2]), -Mirror(x[2], x[1]), -Mirror(x[1], x[0]),
+                              -x[0], -x[1], -x[2], -x[3]};
     float (*current)[Outputs] = area.buffers[area.current] + area.slot;
     float (*other)[Outputs] = area.buffers[area.current ^ 1] + area.slot;
-    for (float* row : {current[0], current[Taps]}) std::memcpy(row, first, sizeof first);
-    for (float* row : {other[0], other[Taps]}) std::memcpy(row, second, sizeof second);
+    // Stored eight values at a time, as the windowing loads them right after: a load that
+    // spans two stores still on their way waits for both.
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        const Sums firstPart = __builtin_shufflevector(first[2 * i], first[2 * i + 1], 0, 1, 2, 3, 4, 5, 6, 7);
+        const Sums secondPart = __builtin_shufflevector(second[2 * i], second[2 * i + 1], 0, 1, 2, 3, 4, 5, 6, 7);
+        for (float* row : {current[0], current[Taps]}) std::memcpy(row + 8 * i, &firstPart, sizeof firstPart);
+        for (float* row : {other[0], other[Taps]}) std::memcpy(row + 8 * i, &secondPart, sizeof secondPart);
+    }
 }
 
 // The blocks of one or two channels, which share the reduction, into pcm.
