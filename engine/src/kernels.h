@@ -4,7 +4,7 @@
 // without fused multiply-adds.
 #pragma once
 
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(VORTAX_PLAIN_KERNELS_ONLY)
 #define VORTAX_AVX2_KERNELS 1
 #define VORTAX_AVX2 gnu::target("avx2")
 #endif

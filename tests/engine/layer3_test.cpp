@@ -749,6 +749,7 @@ TEST_F(Layer3Test, TheShortTransformsFollowTheirFormula) {
     }
 }
 
+#ifdef VORTAX_AVX2_KERNELS
 // Decodes a conformance stream with the AVX2 kernels on or off.
 std::vector<int16_t> DecodeWithKernels(const std::string& name, bool avx2) {
     UseAvx2Kernels(avx2);
@@ -769,6 +770,7 @@ TEST(KernelTest, ThePlainAndTheAvx2KernelsDecodeAlike) {
         EXPECT_EQ(plain, avx2) << name;
     }
 }
+#endif
 
 TEST_F(Layer3Test, ChannelsAreSelectedOrAveragedAfterTheFilterbank) {
     FramePlan plan;

@@ -258,6 +258,7 @@ TEST(SynthesisTest, APairGivesWhatEachChannelGivesAlone) {
     EXPECT_EQ(mixed[1], Filter(right, 1));
 }
 
+#ifdef VORTAX_AVX2_KERNELS
 TEST(SynthesisTest, ThePlainAndTheAvx2KernelsGiveTheSameSamples) {
     UseAvx2Kernels(true);
     if (!Avx2Kernels()) GTEST_SKIP() << "no AVX2 on this processor";
@@ -279,6 +280,7 @@ TEST(SynthesisTest, ThePlainAndTheAvx2KernelsGiveTheSameSamples) {
     UseAvx2Kernels(true);
     EXPECT_EQ(runs[0], runs[1]);
 }
+#endif
 
 TEST(SynthesisTest, SilenceWritesZerosAndLeavesTheHistory) {
     const std::vector<Block> blocks = Noise(6, 0.5f);
