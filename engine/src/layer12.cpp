@@ -9,10 +9,6 @@ namespace {
 
 enum { FREQUENCY_INDEX_48000 = 1, FREQUENCY_INDEX_32000 = 2 };
 
-// Four floats or four 32-bit integers: layer II works on its three samples at a time.
-typedef float Floats __attribute__((vector_size(16)));
-typedef int32_t Ints __attribute__((vector_size(16)));
-
 // A code requantised and scaled, scale x c x (code / 2^(sampleBits - 1) - 1 + d), taken as
 // code x factor + offset: one multiplication and one addition a sample, with the rest
 // worked out once a frame (in double, so the two floats are as exact as can be).
@@ -196,57 +192,63 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
     }
 
     // What each granule reads, in order: the allocated subbands and channels (from the
-    // bound up, one code serves both channels), with the scaling of each channel it serves
-    // in each third.
+    // bound up, one code serves both channels).
     struct Coded {
         const QuantClass* quant;
         int sb;
         int ch;
         int served;
-        Scaling scaling[2][3];
         bool refill;  // the bits are loaded before this one's triple
     };
     Coded coded[64];
     int count = 0;
     int loaded = RefillBits;  // the bits the triples since the last refill take
+    // The scaling of each third, channel and subband: 0 where nothing is coded or kept, so
+    // that those samples stay 0.
+    alignas(32) float factor[3][2][32] = {};
+    alignas(32) float offset[3][2][32] = {};
     for (int sb = 0; sb < sblimit; ++sb) {
         const int served = sb < bound ? 1 : channels;
         for (int ch = 0; ch < channels; ch += served) {
             if (allocation[ch][sb] == QNone) continue;
-            // Field by field: the scalings of channels it does not serve are never read.
-            Coded& code = coded[count++];
-            code.quant = &QuantClasses[allocation[ch][sb]];
-            code.sb = sb;
-            code.ch = ch;
-            code.served = served;
-            const int bits = TripleBits(*code.quant);
-            code.refill = loaded + bits > RefillBits;
-            loaded = (code.refill ? 0 : loaded) + bits;
+            const QuantClass& quant = QuantClasses[allocation[ch][sb]];
+            const int bits = TripleBits(quant);
+            const bool refill = loaded + bits > RefillBits;
+            loaded = (refill ? 0 : loaded) + bits;
+            coded[count++] = {&quant, sb, ch, served, refill};
+            if (sb >= kept) continue;
             for (int to = ch; to < ch + served; ++to) {
-                for (int third = 0; third < 3; ++third) code.scaling[to][third] = ScalingOf(*code.quant, scale[to][sb][third]);
+                for (int third = 0; third < 3; ++third) {
+                    const Scaling scaling = ScalingOf(quant, scale[to][sb][third]);
+                    factor[third][to][sb] = scaling.factor;
+                    offset[third][to][sb] = scaling.offset;
+                }
             }
         }
     }
 
-    // The subbands without allocation stay 0 through the frame; the others are written in
-    // every granule.
-    float samples[3][2][32] = {};
+    // A granule's codes go to their places first; then all of its samples are requantised
+    // and scaled in one loop over whole vectors.
+    alignas(32) int32_t codes[3][2][32] = {};
+    alignas(32) float samples[3][2][32];
     BitCache cache(bits);
     for (int granule = 0; granule < 12; ++granule) {
-        const int third = granule / 4;
         for (int c = 0; c < count; ++c) {
             const Coded& code = coded[c];
-            uint32_t codes[3];
+            uint32_t triple[3];
             if (code.refill) cache.Refill();
-            ReadTriple(cache, *code.quant, codes);
-            if (code.sb >= kept) continue;
-            const Ints ints = {static_cast<int32_t>(codes[0]), static_cast<int32_t>(codes[1]),
-                               static_cast<int32_t>(codes[2]), 0};
-            const Floats values = __builtin_convertvector(ints, Floats);
+            ReadTriple(cache, *code.quant, triple);
             for (int to = code.ch; to < code.ch + code.served; ++to) {
-                const Scaling& scaling = code.scaling[to][third];
-                const Floats scaled = values * scaling.factor + scaling.offset;
-                for (int i = 0; i < 3; ++i) samples[i][to][code.sb] = scaled[i];
+                for (int i = 0; i < 3; ++i) codes[i][to][code.sb] = static_cast<int32_t>(triple[i]);
+            }
+        }
+        const int third = granule / 4;
+        for (int i = 0; i < 3; ++i) {
+            for (int ch = 0; ch < channels; ++ch) {
+                for (int sb = 0; sb < 32; ++sb) {
+                    samples[i][ch][sb] =
+                        static_cast<float>(codes[i][ch][sb]) * factor[third][ch][sb] + offset[third][ch][sb];
+                }
             }
         }
         for (int i = 0; i < 3; ++i) Emit(routing, channels, samples[i]);
