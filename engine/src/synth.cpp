@@ -59,46 +59,87 @@ const WindowRows Window = [] {
     return window;
 }();
 
-// Four floats, one SIMD register on every processor the engine targets.
+// Four floats, one SIMD register on every processor the engine targets: the values of one
+// channel. Eight floats, one AVX register (two SSE registers in the plain build): the
+// same values of two channels, the first in the low four lanes. The DCT works alike on
+// both, each four lanes apart, so that two channels take the instructions of one.
 typedef float Floats __attribute__((vector_size(16)));
+typedef float FloatPairs __attribute__((vector_size(32)));
+// The helpers that take and give eight-float vectors are all inlined: no call passes one,
+// so the calling convention GCC warns of (it differs with AVX) never comes into play.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
-[[gnu::always_inline]] inline Floats Load(const float* values) {
-    Floats v;
-    std::memcpy(&v, values, sizeof v);
-    return v;
+// __builtin_shufflevector(a, b, I0, I1, I2, I3) on each four lanes of V.
+template <int I0, int I1, int I2, int I3, typename V>
+[[gnu::always_inline]] inline V Shuffle(V a, V b) {
+    if constexpr (sizeof(V) == sizeof(Floats)) {
+        return __builtin_shufflevector(a, b, I0, I1, I2, I3);
+    } else {
+        // Lane i of the four-lane a (i < 4) or b (i >= 4), in the low or high half.
+        constexpr auto at = [](int i, int half) { return (i < 4 ? i : i + 4) + 4 * half; };
+        return __builtin_shufflevector(a, b, at(I0, 0), at(I1, 0), at(I2, 0), at(I3, 0), at(I0, 1), at(I1, 1),
+                                       at(I2, 1), at(I3, 1));
+    }
 }
 
-[[gnu::always_inline]] inline Floats Reverse(Floats v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
+// Four values from each channel's `in`, or four of the channels' common `values`.
+template <typename V>
+[[gnu::always_inline]] inline V Load(const float* const* in, int at) {
+    Floats low;
+    std::memcpy(&low, in[0] + at, sizeof low);
+    if constexpr (sizeof(V) == sizeof(Floats)) {
+        return low;
+    } else {
+        Floats high;
+        std::memcpy(&high, in[1] + at, sizeof high);
+        return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+    }
+}
 
-[[gnu::always_inline]] inline Floats Splat(float value) { return Floats{value, value, value, value}; }
+template <typename V>
+[[gnu::always_inline]] inline V Common(const float* values) {
+    const float* const both[2] = {values, values};
+    return Load<V>(both, 0);
+}
+
+template <typename V>
+[[gnu::always_inline]] inline V Splat(float value) {
+    return V{} + value;
+}
+
+template <typename V>
+[[gnu::always_inline]] inline V Reverse(V v) { return Shuffle<3, 2, 1, 0>(v, v); }
 
 // (a[0], b[3], b[2], b[1]): four values of a reversed run that starts in a and goes on in b.
-[[gnu::always_inline]] inline Floats Mirror(Floats a, Floats b) { return __builtin_shufflevector(a, b, 0, 7, 6, 5); }
+template <typename V>
+[[gnu::always_inline]] inline V Mirror(V a, V b) { return Shuffle<0, 7, 6, 5>(a, b); }
 
 // (a[1], a[2], a[3], b[0]): a run one value further on.
-[[gnu::always_inline]] inline Floats Next(Floats a, Floats b) { return __builtin_shufflevector(a, b, 1, 2, 3, 4); }
+template <typename V>
+[[gnu::always_inline]] inline V Next(V a, V b) { return Shuffle<1, 2, 3, 4>(a, b); }
 
 // Rows i of four vectors become the vectors: a 4 x 4 transpose.
-[[gnu::always_inline]] inline void Transpose(Floats& a, Floats& b, Floats& c, Floats& d) {
-    const Floats ab0 = __builtin_shufflevector(a, b, 0, 4, 1, 5);
-    const Floats ab1 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
-    const Floats cd0 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
-    const Floats cd1 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
-    a = __builtin_shufflevector(ab0, cd0, 0, 1, 4, 5);
-    b = __builtin_shufflevector(ab0, cd0, 2, 3, 6, 7);
-    c = __builtin_shufflevector(ab1, cd1, 0, 1, 4, 5);
-    d = __builtin_shufflevector(ab1, cd1, 2, 3, 6, 7);
+template <typename V>
+[[gnu::always_inline]] inline void Transpose(V& a, V& b, V& c, V& d) {
+    const V ab0 = Shuffle<0, 4, 1, 5>(a, b);
+    const V ab1 = Shuffle<2, 6, 3, 7>(a, b);
+    const V cd0 = Shuffle<0, 4, 1, 5>(c, d);
+    const V cd1 = Shuffle<2, 6, 3, 7>(c, d);
+    a = Shuffle<0, 1, 4, 5>(ab0, cd0);
+    b = Shuffle<2, 3, 6, 7>(ab0, cd0);
+    c = Shuffle<0, 1, 4, 5>(ab1, cd1);
+    d = Shuffle<2, 3, 6, 7>(ab1, cd1);
 }
 
 // Joins the even outputs e and the odd parts o of a DCT of 8 or 16 values (two or four
 // vectors each): out[2m] = e[m], out[2m + 1] = o[m] + o[m + 1], the last odd output o
 // alone (plus 0).
-template <int Vectors>
-[[gnu::always_inline]] inline void Join(const Floats* e, const Floats* o, Floats* out) {
+template <int Vectors, typename V>
+[[gnu::always_inline]] inline void Join(const V* e, const V* o, V* out) {
     for (int i = 0; i < Vectors; ++i) {
-        const Floats t = o[i] + Next(o[i], i + 1 < Vectors ? o[i + 1] : Floats{});
-        out[2 * i] = __builtin_shufflevector(e[i], t, 0, 4, 1, 5);
-        out[2 * i + 1] = __builtin_shufflevector(e[i], t, 2, 6, 3, 7);
+        const V t = o[i] + Next(o[i], i + 1 < Vectors ? o[i + 1] : V{});
+        out[2 * i] = Shuffle<0, 4, 1, 5>(e[i], t);
+        out[2 * i + 1] = Shuffle<2, 6, 3, 7>(e[i], t);
     }
 }
 
@@ -106,61 +147,62 @@ template <int Vectors>
 // the sums in[k] + in[N - 1 - k], whose DCT gives the even outputs, and the differences
 // times 1 / (2 cos((2k + 1) pi / 2N)), whose DCT gives the odd ones as neighbours' sums.
 // The four DCTs of 8 run side by side, one in each lane, between two transposes. Gives
-// x[0..31] as eight vectors.
-[[gnu::always_inline]] inline void Dct32(const float* in, Floats x[8]) {
+// x[0..31] as eight vectors, of one channel (in[0]) or of two (in[0] and in[1]).
+template <typename V>
+[[gnu::always_inline]] inline void Dct32(const float* const* in, V x[8]) {
     const float* secants = Secants.data();
-    Floats a[4];  // the sums of size 32, then of size 16
-    Floats b[4];  // the differences
+    V a[4];  // the sums of size 32, then of size 16
+    V b[4];  // the differences
     for (int j = 0; j < 4; ++j) {
-        const Floats low = Load(in + 4 * j);
-        const Floats high = Reverse(Load(in + 28 - 4 * j));
+        const V low = Load<V>(in, 4 * j);
+        const V high = Reverse(Load<V>(in, 28 - 4 * j));
         a[j] = low + high;
-        b[j] = (low - high) * Load(secants + 4 * j);
+        b[j] = (low - high) * Common<V>(secants + 4 * j);
     }
     // Size 16: the four blocks of 8, two vectors each, in the order aa, ab, ba, bb.
-    Floats blocks[4][2];
+    V blocks[4][2];
     for (int half = 0; half < 2; ++half) {
-        const Floats* v = half ? b : a;
+        const V* v = half ? b : a;
         for (int j = 0; j < 2; ++j) {
-            const Floats low = v[j];
-            const Floats high = Reverse(v[3 - j]);
+            const V low = v[j];
+            const V high = Reverse(v[3 - j]);
             blocks[2 * half][j] = low + high;
-            blocks[2 * half + 1][j] = (low - high) * Load(secants + 16 + 4 * j);
+            blocks[2 * half + 1][j] = (low - high) * Common<V>(secants + 16 + 4 * j);
         }
     }
     // Sizes 8, 4 and 2 with value k of the four blocks in c[k].
-    Floats c[8];
+    V c[8];
     for (int j = 0; j < 2; ++j) {
         c[4 * j] = blocks[0][j], c[4 * j + 1] = blocks[1][j], c[4 * j + 2] = blocks[2][j], c[4 * j + 3] = blocks[3][j];
         Transpose(c[4 * j], c[4 * j + 1], c[4 * j + 2], c[4 * j + 3]);
     }
-    Floats s[4];
-    Floats d[4];
+    V s[4];
+    V d[4];
     for (int k = 0; k < 4; ++k) {
         s[k] = c[k] + c[7 - k];
-        d[k] = (c[k] - c[7 - k]) * Splat(secants[24 + k]);
+        d[k] = (c[k] - c[7 - k]) * Splat<V>(secants[24 + k]);
     }
-    const Floats sec4a = Splat(secants[28]);
-    const Floats sec4b = Splat(secants[29]);
-    const Floats sec2 = Splat(secants[30]);
-    const Floats ss0 = s[0] + s[3], ss1 = s[1] + s[2];
-    const Floats sd0 = (s[0] - s[3]) * sec4a, sd1 = (s[1] - s[2]) * sec4b;
-    const Floats ds0 = d[0] + d[3], ds1 = d[1] + d[2];
-    const Floats dd0 = (d[0] - d[3]) * sec4a, dd1 = (d[1] - d[2]) * sec4b;
-    const Floats sss = ss0 + ss1, ssd = (ss0 - ss1) * sec2;
-    const Floats sds = sd0 + sd1, sdd = (sd0 - sd1) * sec2;
-    const Floats dss = ds0 + ds1, dsd = (ds0 - ds1) * sec2;
-    const Floats dds = dd0 + dd1, ddd = (dd0 - dd1) * sec2;
+    const V sec4a = Splat<V>(secants[28]);
+    const V sec4b = Splat<V>(secants[29]);
+    const V sec2 = Splat<V>(secants[30]);
+    const V ss0 = s[0] + s[3], ss1 = s[1] + s[2];
+    const V sd0 = (s[0] - s[3]) * sec4a, sd1 = (s[1] - s[2]) * sec4b;
+    const V ds0 = d[0] + d[3], ds1 = d[1] + d[2];
+    const V dd0 = (d[0] - d[3]) * sec4a, dd1 = (d[1] - d[2]) * sec4b;
+    const V sss = ss0 + ss1, ssd = (ss0 - ss1) * sec2;
+    const V sds = sd0 + sd1, sdd = (sd0 - sd1) * sec2;
+    const V dss = ds0 + ds1, dsd = (ds0 - ds1) * sec2;
+    const V dds = dd0 + dd1, ddd = (dd0 - dd1) * sec2;
     // The size-4 joins (sss, sds + sdd, ssd, sdd) and (dss, dds + ddd, dsd, ddd), then the
     // size-8 join of those two.
-    const Floats odd4 = dds + ddd;
-    Floats r[8] = {sss, dss + odd4, sds + sdd, odd4 + dsd, ssd, dsd + ddd, sdd, ddd};
+    const V odd4 = dds + ddd;
+    V r[8] = {sss, dss + odd4, sds + sdd, odd4 + dsd, ssd, dsd + ddd, sdd, ddd};
     Transpose(r[0], r[1], r[2], r[3]);
     Transpose(r[4], r[5], r[6], r[7]);
     // r[i] and r[4 + i]: the DCT of 8 of block i. Join them to sizes 16 and 32.
-    Floats e16[4];
-    Floats o16[4];
-    const Floats aa[2] = {r[0], r[4]}, ab[2] = {r[1], r[5]}, ba[2] = {r[2], r[6]}, bb[2] = {r[3], r[7]};
+    V e16[4];
+    V o16[4];
+    const V aa[2] = {r[0], r[4]}, ab[2] = {r[1], r[5]}, ba[2] = {r[2], r[6]}, bb[2] = {r[3], r[7]};
     Join<2>(aa, ab, e16);
     Join<2>(ba, bb, o16);
     Join<4>(e16, o16, x);
@@ -244,39 +286,56 @@ template <int Step, int Channels, typename T>
     }
 }
 
-// One block's matrixed vector into the history: its two rows from x[0..31]
-// (V[0..31] = x[16..31], 0, -x[31..17] mirrored into x[16..31], 0, x[31..17]; V[32..63]
-// mirrored into -x[16..0], -x[1..15]).
-[[gnu::always_inline]] inline void Matrix(SynthesisArea& area, const float* samples) {
-    Floats x[8];
-    if (area.gains != nullptr) {
-        alignas(16) float input[32];
-        for (int k = 0; k < 32; ++k) input[k] = samples[k] * area.gains[k];
-        Dct32(input, x);
-    } else {
-        Dct32(samples, x);
+// One block's matrixed vectors into the histories of one or two channels: two rows each
+// from x[0..31] (V[0..31] = x[16..31], 0, -x[31..17] mirrored into x[16..31], 0, x[31..17];
+// V[32..63] mirrored into -x[16..0], -x[1..15]).
+template <int Channels>
+[[gnu::always_inline]] inline void Matrix(SynthesisArea* const* areas, const float* const* samples) {
+    using V = std::conditional_t<Channels == 1, Floats, FloatPairs>;
+    alignas(16) float scaled[Channels][32];
+    const float* in[Channels];
+    for (int ch = 0; ch < Channels; ++ch) {
+        in[ch] = samples[ch];
+        if (areas[ch]->gains == nullptr) continue;
+        for (int k = 0; k < 32; ++k) scaled[ch][k] = samples[ch][k] * areas[ch]->gains[k];
+        in[ch] = scaled[ch];
     }
-    const Floats first[8] = {x[4], x[5], x[6], x[7], Mirror(Floats{}, x[7]), Mirror(x[7], x[6]),
-                             Mirror(x[6], x[5]), Mirror(x[5], x[4])};
-    const Floats second[8] = {-Mirror(x[4], x[3]), -Mirror(x[3], x[2]), -Mirror(x[2], x[1]), -Mirror(x[1], x[0]),
-                              -x[0], -x[1], -x[2], -x[3]};
-    float (*current)[Outputs] = area.buffers[area.current] + area.slot;
-    float (*other)[Outputs] = area.buffers[area.current ^ 1] + area.slot;
-    // Stored eight values at a time, as the windowing loads them right after: a load that
-    // spans two stores still on their way waits for both.
+    V x[8];
+    Dct32(in, x);
+    const V first[8] = {x[4], x[5], x[6], x[7], Mirror(V{}, x[7]), Mirror(x[7], x[6]), Mirror(x[6], x[5]),
+                        Mirror(x[5], x[4])};
+    const V second[8] = {-Mirror(x[4], x[3]), -Mirror(x[3], x[2]), -Mirror(x[2], x[1]), -Mirror(x[1], x[0]),
+                         -x[0], -x[1], -x[2], -x[3]};
+    for (int ch = 0; ch < Channels; ++ch) {
+        SynthesisArea& area = *areas[ch];
+        float (*current)[Outputs] = area.buffers[area.current] + area.slot;
+        float (*other)[Outputs] = area.buffers[area.current ^ 1] + area.slot;
+        // Stored eight values at a time, as the windowing loads them right after: a load
+        // that spans two stores still on their way waits for both.
 #pragma GCC unroll 4
-    for (int i = 0; i < 4; ++i) {
-        const Sums firstPart = __builtin_shufflevector(first[2 * i], first[2 * i + 1], 0, 1, 2, 3, 4, 5, 6, 7);
-        const Sums secondPart = __builtin_shufflevector(second[2 * i], second[2 * i + 1], 0, 1, 2, 3, 4, 5, 6, 7);
-        for (float* row : {current[0], current[Taps]}) std::memcpy(row + 8 * i, &firstPart, sizeof firstPart);
-        for (float* row : {other[0], other[Taps]}) std::memcpy(row + 8 * i, &secondPart, sizeof secondPart);
+        for (int i = 0; i < 4; ++i) {
+            Sums firstPart;
+            Sums secondPart;
+            if constexpr (Channels == 1) {
+                firstPart = __builtin_shufflevector(first[2 * i], first[2 * i + 1], 0, 1, 2, 3, 4, 5, 6, 7);
+                secondPart = __builtin_shufflevector(second[2 * i], second[2 * i + 1], 0, 1, 2, 3, 4, 5, 6, 7);
+            } else if (ch == 0) {
+                firstPart = __builtin_shufflevector(first[2 * i], first[2 * i + 1], 0, 1, 2, 3, 8, 9, 10, 11);
+                secondPart = __builtin_shufflevector(second[2 * i], second[2 * i + 1], 0, 1, 2, 3, 8, 9, 10, 11);
+            } else {
+                firstPart = __builtin_shufflevector(first[2 * i], first[2 * i + 1], 4, 5, 6, 7, 12, 13, 14, 15);
+                secondPart = __builtin_shufflevector(second[2 * i], second[2 * i + 1], 4, 5, 6, 7, 12, 13, 14, 15);
+            }
+            for (float* row : {current[0], current[Taps]}) std::memcpy(row + 8 * i, &firstPart, sizeof firstPart);
+            for (float* row : {other[0], other[Taps]}) std::memcpy(row + 8 * i, &secondPart, sizeof secondPart);
+        }
     }
 }
 
 // The blocks of one or two channels, which share the reduction, into pcm.
 template <int Channels, typename T>
 [[gnu::always_inline]] inline void Blocks(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
-    for (int ch = 0; ch < Channels; ++ch) Matrix(*areas[ch], samples[ch]);
+    Matrix<Channels>(areas, samples);
     switch (areas[0]->reduction) {
         case 0: WindowSums<1, Channels>(areas, pcm); break;
         case 1: WindowSums<2, Channels>(areas, pcm); break;
