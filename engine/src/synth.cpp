@@ -245,13 +245,14 @@ static_assert(std::endian::native == std::endian::little);
 // slot + 15), stored as samples of type T. Float sums are within a hundredth of a 16-bit
 // step of exact ones, so a sample differs from an exact rounding only where the exact sum
 // lies that close to half a step.
-template <int Step, int Channels, typename T>
+template <int Step, int Channels, bool Wide, typename T>
 [[gnu::always_inline]] inline void WindowSums(SynthesisArea* const* areas, T (*pcm)[Outputs]) {
     constexpr int Count = Outputs / Step;
-    // All of a block's sums at once (up to four vectors for each channel): each vector's
-    // additions wait for one another, and the more vectors there are, the more of them the
-    // processor has under way side by side.
-    constexpr int Vectors = Count / 8;
+    // Each vector's additions wait for one another, and the more vectors there are, the
+    // more of them the processor has under way side by side: with wide registers all of a
+    // block's sums at once (up to four vectors for each channel); with SSE's, whose
+    // vectors take two registers each, as many as the registers hold.
+    constexpr int Vectors = (Wide ? Count : std::min(Count, Outputs / Channels)) / 8;
     // Eight values, Step apart (vectors go by reference: by value they would change the
     // calling convention between the builds).
     auto load = [](const float* values, Sums& v) {
@@ -289,8 +290,14 @@ template <int Step, int Channels, typename T>
 // One block's matrixed vectors into the histories of one or two channels: two rows each
 // from x[0..31] (V[0..31] = x[16..31], 0, -x[31..17] mirrored into x[16..31], 0, x[31..17];
 // V[32..63] mirrored into -x[16..0], -x[1..15]).
-template <int Channels>
+// Two channels share eight-float vectors only with wide registers: with SSE's, the shuffles
+// across each vector's two registers cost more than a second DCT.
+template <int Channels, bool Wide>
 [[gnu::always_inline]] inline void Matrix(SynthesisArea* const* areas, const float* const* samples) {
+    if constexpr (Channels == 2 && !Wide) {
+        for (int ch = 0; ch < Channels; ++ch) Matrix<1, false>(areas + ch, samples + ch);
+        return;
+    }
     using V = std::conditional_t<Channels == 1, Floats, FloatPairs>;
     alignas(16) float scaled[Channels][32];
     const float* in[Channels];
@@ -333,25 +340,25 @@ template <int Channels>
 }
 
 // The blocks of one or two channels, which share the reduction, into pcm.
-template <int Channels, typename T>
+template <int Channels, bool Wide, typename T>
 [[gnu::always_inline]] inline void Blocks(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
-    Matrix<Channels>(areas, samples);
+    Matrix<Channels, Wide>(areas, samples);
     switch (areas[0]->reduction) {
-        case 0: WindowSums<1, Channels>(areas, pcm); break;
-        case 1: WindowSums<2, Channels>(areas, pcm); break;
-        default: WindowSums<4, Channels>(areas, pcm); break;
+        case 0: WindowSums<1, Channels, Wide>(areas, pcm); break;
+        case 1: WindowSums<2, Channels, Wide>(areas, pcm); break;
+        default: WindowSums<4, Channels, Wide>(areas, pcm); break;
     }
 }
 
 template <int Channels, typename T>
 void BlocksPlain(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
-    Blocks<Channels>(areas, samples, pcm);
+    Blocks<Channels, false>(areas, samples, pcm);
 }
 
 #ifdef VORTAX_AVX2_KERNELS
 template <int Channels, typename T>
 [[VORTAX_AVX2]] void BlocksAvx2(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
-    Blocks<Channels>(areas, samples, pcm);
+    Blocks<Channels, true>(areas, samples, pcm);
 }
 #endif
 
