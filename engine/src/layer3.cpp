@@ -629,13 +629,7 @@ void DecodeSpectrum(BitReader& reader, const ChannelSide& side, const Layout& la
         }
     }
     reader.position = channelEnd;
-#ifdef VORTAX_AVX2_KERNELS
-    if (Avx2Kernels()) {
-        RequantizeLinesAvx2(values, line, layout, out);
-        return;
-    }
-#endif
-    RequantizeLinesPlain(values, line, layout, out);
+    VORTAX_KERNEL(RequantizeLines)(values, line, layout, out);
 }
 
 int HighestBit(uint64_t mask) { return static_cast<int>(std::bit_width(mask)) - 1; }
@@ -1035,13 +1029,7 @@ void DecodeLayer3(Layer3State& state, FrameReader& reader, const FrameHeader& he
         for (int ch = 0; ch < channels; ++ch) {
             if (!wanted[ch]) continue;
             const int active = (spectra[ch].top + SubbandLines - 1) / SubbandLines;
-#ifdef VORTAX_AVX2_KERNELS
-            if (Avx2Kernels()) {
-                FilterbankAvx2(spectra[ch].lines, side.granule[gr][ch], active, kept, state.overlap[ch], rows[ch]);
-                continue;
-            }
-#endif
-            FilterbankPlain(spectra[ch].lines, side.granule[gr][ch], active, kept, state.overlap[ch], rows[ch]);
+            VORTAX_KERNEL(Filterbank)(spectra[ch].lines, side.granule[gr][ch], active, kept, state.overlap[ch], rows[ch]);
         }
         if (routing.average && channels == 2) {
             for (int i = 0; i < SubbandLines; ++i) {

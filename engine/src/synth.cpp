@@ -375,15 +375,7 @@ T*& Target(SynthesisArea& area) {
 template <int Channels, typename T>
 void Run(SynthesisArea* const* areas, const float* const* samples) {
     T pcm[Channels][Outputs];
-#ifdef VORTAX_AVX2_KERNELS
-    if (Avx2Kernels()) {
-        BlocksAvx2<Channels>(areas, samples, pcm);
-    } else {
-        BlocksPlain<Channels>(areas, samples, pcm);
-    }
-#else
-    BlocksPlain<Channels>(areas, samples, pcm);
-#endif
+    VORTAX_KERNEL(Blocks, <Channels, T>)(areas, samples, pcm);
     const int count = Outputs >> areas[0]->reduction;
     T*& first = Target<T>(*areas[0]);
     T*& last = Target<T>(*areas[Channels - 1]);
