@@ -103,11 +103,4 @@ TEST(GridTest, TheCaveIsColumns1To40AndRows1To25) {
     EXPECT_FALSE(InsideCave(5, CaveHeight + 1));
 }
 
-TEST(ColourTest, AColourKeepsItsRedGreenAndBlueApart) {
-    constexpr Colour cyan = MakeColour(0, 255, 255);
-    EXPECT_TRUE(cyan.r == 0 && cyan.g == 255 && cyan.b == 255);
-    EXPECT_EQ(MakeColour(176, 16, 1), (Colour{176, 16, 1}));
-    EXPECT_NE(MakeColour(255, 0, 0), MakeColour(0, 0, 255));
-}
-
 }  // namespace
