@@ -31,9 +31,16 @@ inline uint64_t LoadWord(const uint8_t* data, size_t size, size_t byte) {
     return word;
 }
 
+// At least 57 bits from bit `position` of the reader's data on, left-aligned; past the
+// end of the data the bits read as 0. The reader does not move: codes whose places are
+// known ahead are read without waiting for one another.
+inline uint64_t BitsAt(const BitReader& reader, size_t position) {
+    return LoadWord(reader.data, reader.size, position >> 3) << (position & 7);
+}
+
 // The next n bits (1 to 32); past the end of the data the bits read as 0.
 inline uint32_t GetBits(BitReader& reader, int n) {
-    const uint64_t word = LoadWord(reader.data, reader.size, reader.position >> 3) << (reader.position & 7);
+    const uint64_t word = BitsAt(reader, reader.position);
     reader.position += static_cast<size_t>(n);
     return static_cast<uint32_t>(word >> (64 - n));
 }

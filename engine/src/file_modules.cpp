@@ -21,16 +21,25 @@ namespace vortax {
 
 namespace {
 
-// Output files are written through a buffer of this size, so that a stream of frames
-// takes few system calls (the runtime's default buffer is smaller than one frame's PCM);
-// standard output keeps the runtime's own.
-constexpr size_t OutputBufferBytes = 32 * 1024;
+// Files are read and written through buffers of this size, so that a stream of frames
+// takes few system calls (the runtime's default buffer holds a few frames at most, and a
+// system call costs as much as decoding a frame); standard input and output keep the
+// runtime's own.
+constexpr size_t FileBufferBytes = 256 * 1024;
+
+// A buffer for file, which must outlive the stream; without one the runtime's default stays.
+std::unique_ptr<char[]> Buffer(FILE* file) {
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[FileBufferBytes]);
+    if (buffer) std::setvbuf(file, buffer.get(), _IOFBF, FileBufferBytes);
+    return buffer;
+}
 
 struct FileInput {
     std::string name;
     int32_t id = 0;
     EngineContext* context = nullptr;
     FILE* file = nullptr;
+    std::unique_ptr<char[]> buffer;
 };
 
 struct FileOutput {
@@ -121,7 +130,10 @@ int32_t InputOpen(void* instance) {
         return VORTAX_OK;
     }
     input->file = std::fopen(input->name.c_str(), "rb");
-    if (input->file) return VORTAX_OK;
+    if (input->file) {
+        input->buffer = Buffer(input->file);
+        return VORTAX_OK;
+    }
     const int error = errno;
     const char* detail = error == ENOENT ? "file not found" : error == EACCES ? "permission denied" : std::strerror(error);
     Notify(input->context, input->id, "cannot open input file", detail);
@@ -245,9 +257,7 @@ int32_t OutputOpen(void* instance) {
         output->format == PcmFormat::Wav && (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode));
     output->file = std::fopen(path.c_str(), readBack ? "w+b" : "wb");
     if (output->file) {
-        // The buffer must outlive the stream; without one the runtime's default stays.
-        output->buffer.reset(new (std::nothrow) char[OutputBufferBytes]);
-        if (output->buffer) std::setvbuf(output->file, output->buffer.get(), _IOFBF, OutputBufferBytes);
+        output->buffer = Buffer(output->file);
         return VORTAX_OK;
     }
     const int error = errno;

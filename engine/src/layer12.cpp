@@ -1,7 +1,10 @@
 #include "layer12.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+
+#include "kernels.h"
 
 namespace vortax {
 
@@ -23,6 +26,18 @@ Scaling ScalingOf(const QuantClass& quant, float scale) {
     const double gain = static_cast<double>(scale) * quant.c;
     return {static_cast<float>(gain * unit), static_cast<float>(gain * (quant.d - 1.0))};
 }
+
+// The scaling of every class and scalefactor index, worked out once: a frame takes up to
+// 192 of them.
+const auto Scalings = [] {
+    std::array<std::array<Scaling, std::size(ScaleFactors)>, std::size(QuantClasses)> scalings;
+    for (size_t quant = 0; quant < std::size(QuantClasses); ++quant) {
+        for (size_t index = 0; index < std::size(ScaleFactors); ++index) {
+            scalings[quant][index] = ScalingOf(QuantClasses[quant], ScaleFactors[index]);
+        }
+    }
+    return scalings;
+}();
 
 // One slot's subband samples to every routed channel; with `average`, the mean of both
 // channels to the first target.
@@ -47,40 +62,99 @@ int JointBound(const FrameHeader& header, int subbands) {
     return header.mode == MODE_JOINT_STEREO ? header.mode_extension * 4 + 4 : subbands;
 }
 
-// A grouped code word's three samples, the first in the lowest digit of base Steps (a
-// constant, so that the divisions become multiplications).
-template <uint32_t Steps>
-void Ungroup(uint32_t word, uint32_t codes[3]) {
-    for (int i = 0; i < 3; ++i) {
-        codes[i] = word % Steps;
-        word /= Steps;
-    }
+// How a triple's bits, read as one number, split into its three codes: as digits of base
+// `radix`, the first code the lowest digit of a grouped code word and the highest of three
+// separate codes. A digit is taken by multiplying by `multiplier` and shifting right by
+// `shift`, exact for every number the triple's bits can hold, so that all classes take the
+// same instructions.
+struct Digits {
+    uint32_t radix;
+    uint32_t multiplier;
+    int shift;
+    int width;  // bits of the triple
+    int first;  // the digit the first code is: 0 for the lowest, 2 for the highest
+};
+
+Digits DigitsOf(const QuantClass& quant) {
+    if (!quant.grouped) return {1u << quant.codeBits, 1, quant.codeBits, 3 * quant.codeBits, 2};
+    // ceil(2^16 / steps) divides the grouped words exactly (at most 10 bits).
+    constexpr int Shift = 16;
+    const auto steps = static_cast<uint32_t>(quant.steps);
+    return {steps, ((1u << Shift) + steps - 1) / steps, Shift, quant.codeBits, 0};
 }
 
-// The bits of one triple: one grouped code word, or three codes.
-int TripleBits(const QuantClass& quant) { return quant.grouped ? quant.codeBits : 3 * quant.codeBits; }
+// What each granule of a layer II frame reads, in order: the allocated subbands and
+// channels (from the bound up, one code serves both channels).
+struct Coded {
+    Digits digits;
+    int sb;
+    int ch;
+    int last;    // the last channel it serves
+    int offset;  // where its triple starts, in bits from the granule's start
+};
 
-// A refill loads 56 bits or more, and its load sits in the chain from one code to the
-// next: triples that fit share one.
-constexpr int RefillBits = 56;
+struct Plan {
+    Coded coded[64];
+    int count = 0;
+    int granuleBits = 0;
+    // The scaling of each third, channel and subband: 0 where nothing is coded or kept, so
+    // that those samples stay 0.
+    alignas(32) float factor[3][2][32] = {};
+    alignas(32) float offset[3][2][32] = {};
+};
 
-// Layer II codes three samples at a time, as one grouped code word or one by one (at most
-// three times 16 bits), from bits already loaded.
-void ReadTriple(BitCache& bits, const QuantClass& quant, uint32_t codes[3]) {
-    const uint64_t word = bits.Bits();
-    if (quant.grouped) {
-        const auto group = static_cast<uint32_t>(word >> (64 - quant.codeBits));
-        switch (quant.steps) {
-            case 3: Ungroup<3>(group, codes); break;
-            case 5: Ungroup<5>(group, codes); break;
-            default: Ungroup<9>(group, codes); break;
+// A frame's samples: twelve granules of three slots, each of two channels' 32 subbands.
+using FrameSamples = float[12][3][2][32];
+
+// All of a layer II frame's samples. Each coded subband's triples are read for the twelve
+// granules in a row, from places known ahead, so that no read waits for the one before it
+// and the subband's reading stays in registers; then all the codes are requantised and
+// scaled in one loop over whole vectors.
+[[gnu::always_inline]] inline void ReadFrame(const BitReader& frame, const Plan& plan, int channels, FrameSamples& samples) {
+    const BitReader bits = frame;
+    const auto granuleBits = static_cast<size_t>(plan.granuleBits);
+    alignas(32) int32_t codes[12][3][2][32] = {};
+    constexpr int Granule = 3 * 2 * 32;  // from one granule's codes to the next one's
+    for (int c = 0; c < plan.count; ++c) {
+        const Coded& code = plan.coded[c];
+        const Digits digits = code.digits;
+        int32_t* const low = &codes[0][digits.first][code.ch][code.sb];
+        int32_t* const middle = &codes[0][1][code.ch][code.sb];
+        int32_t* const high = &codes[0][2 - digits.first][code.ch][code.sb];
+        const int other = (code.last - code.ch) * 32;  // to the second channel it serves
+        size_t position = bits.position + static_cast<size_t>(code.offset);
+        for (int at = 0; at < 12 * Granule; at += Granule, position += granuleBits) {
+            const uint64_t number = BitsAt(bits, position) >> (64 - digits.width);
+            const uint64_t upper = (number * digits.multiplier) >> digits.shift;
+            const uint64_t top = (upper * digits.multiplier) >> digits.shift;
+            low[at] = low[at + other] = static_cast<int32_t>(number - upper * digits.radix);
+            middle[at] = middle[at + other] = static_cast<int32_t>(upper - top * digits.radix);
+            high[at] = high[at + other] = static_cast<int32_t>(top);
         }
-        bits.Skip(quant.codeBits);
-    } else {
-        for (int i = 0; i < 3; ++i) codes[i] = static_cast<uint32_t>((word << (i * quant.codeBits)) >> (64 - quant.codeBits));
-        bits.Skip(3 * quant.codeBits);
+    }
+    for (int granule = 0; granule < 12; ++granule) {
+        const int third = granule / 4;
+        for (int i = 0; i < 3; ++i) {
+            for (int ch = 0; ch < channels; ++ch) {
+                for (int sb = 0; sb < 32; ++sb) {
+                    samples[granule][i][ch][sb] = static_cast<float>(codes[granule][i][ch][sb]) *
+                                                      plan.factor[third][ch][sb] +
+                                                  plan.offset[third][ch][sb];
+                }
+            }
+        }
     }
 }
+
+void ReadFramePlain(const BitReader& bits, const Plan& plan, int channels, FrameSamples& samples) {
+    ReadFrame(bits, plan, channels, samples);
+}
+
+#ifdef VORTAX_AVX2_KERNELS
+[[VORTAX_AVX2]] void ReadFrameAvx2(const BitReader& bits, const Plan& plan, int channels, FrameSamples& samples) {
+    ReadFrame(bits, plan, channels, samples);
+}
+#endif
 
 }  // namespace
 
@@ -106,7 +180,7 @@ void DecodeLayer1(BitReader& bits, const FrameHeader& header, const Routing& rou
             if (allocation[ch][sb] == 0) continue;
             const uint32_t index = GetBits(bits, 6);
             if (index == 63) throw FrameFault{"scalefactor index 63"};
-            scaling[ch][sb] = ScalingOf(QuantClasses[Layer1Classes[allocation[ch][sb]]], ScaleFactors[index]);
+            scaling[ch][sb] = Scalings[Layer1Classes[allocation[ch][sb]]][index];
         }
     }
 
@@ -166,94 +240,56 @@ void DecodeLayer2(BitReader& bits, const FrameHeader& header, const Routing& rou
         }
     }
 
-    // One scalefactor for each third of the frame; scfsi tells which of them are sent.
-    float scale[2][32][3] = {};
+    // One scalefactor index for each third of the frame; scfsi tells which of them are sent.
+    uint32_t scale[2][32][3] = {};
     for (int sb = 0; sb < sblimit; ++sb) {
         for (int ch = 0; ch < channels; ++ch) {
             if (allocation[ch][sb] == QNone) continue;
-            float* part = scale[ch][sb];
+            uint32_t* part = scale[ch][sb];
             switch (scfsi[ch][sb]) {
                 case 0:
-                    for (int i = 0; i < 3; ++i) part[i] = ScaleFactors[GetBits(bits, 6)];
+                    for (int i = 0; i < 3; ++i) part[i] = GetBits(bits, 6);
                     break;
                 case 1:
-                    part[0] = part[1] = ScaleFactors[GetBits(bits, 6)];
-                    part[2] = ScaleFactors[GetBits(bits, 6)];
+                    part[0] = part[1] = GetBits(bits, 6);
+                    part[2] = GetBits(bits, 6);
                     break;
                 case 2:
-                    part[0] = part[1] = part[2] = ScaleFactors[GetBits(bits, 6)];
+                    part[0] = part[1] = part[2] = GetBits(bits, 6);
                     break;
                 default:
-                    part[0] = ScaleFactors[GetBits(bits, 6)];
-                    part[1] = part[2] = ScaleFactors[GetBits(bits, 6)];
+                    part[0] = GetBits(bits, 6);
+                    part[1] = part[2] = GetBits(bits, 6);
                     break;
             }
         }
     }
 
-    // What each granule reads, in order: the allocated subbands and channels (from the
-    // bound up, one code serves both channels).
-    struct Coded {
-        const QuantClass* quant;
-        int sb;
-        int ch;
-        int served;
-        bool refill;  // the bits are loaded before this one's triple
-    };
-    Coded coded[64];
-    int count = 0;
-    int loaded = RefillBits;  // the bits the triples since the last refill take
-    // The scaling of each third, channel and subband: 0 where nothing is coded or kept, so
-    // that those samples stay 0.
-    alignas(32) float factor[3][2][32] = {};
-    alignas(32) float offset[3][2][32] = {};
+    Plan plan;
     for (int sb = 0; sb < sblimit; ++sb) {
         const int served = sb < bound ? 1 : channels;
         for (int ch = 0; ch < channels; ch += served) {
             if (allocation[ch][sb] == QNone) continue;
-            const QuantClass& quant = QuantClasses[allocation[ch][sb]];
-            const int bits = TripleBits(quant);
-            const bool refill = loaded + bits > RefillBits;
-            loaded = (refill ? 0 : loaded) + bits;
-            coded[count++] = {&quant, sb, ch, served, refill};
+            const QuantIndex quant = allocation[ch][sb];
+            plan.coded[plan.count] = {DigitsOf(QuantClasses[quant]), sb, ch, ch + served - 1, plan.granuleBits};
+            plan.granuleBits += plan.coded[plan.count++].digits.width;
             if (sb >= kept) continue;
             for (int to = ch; to < ch + served; ++to) {
                 for (int third = 0; third < 3; ++third) {
-                    const Scaling scaling = ScalingOf(quant, scale[to][sb][third]);
-                    factor[third][to][sb] = scaling.factor;
-                    offset[third][to][sb] = scaling.offset;
+                    const Scaling scaling = Scalings[quant][scale[to][sb][third]];
+                    plan.factor[third][to][sb] = scaling.factor;
+                    plan.offset[third][to][sb] = scaling.offset;
                 }
             }
         }
     }
 
-    // A granule's codes go to their places first; then all of its samples are requantised
-    // and scaled in one loop over whole vectors.
-    alignas(32) int32_t codes[3][2][32] = {};
-    alignas(32) float samples[3][2][32];
-    BitCache cache(bits);
-    for (int granule = 0; granule < 12; ++granule) {
-        for (int c = 0; c < count; ++c) {
-            const Coded& code = coded[c];
-            uint32_t triple[3];
-            if (code.refill) cache.Refill();
-            ReadTriple(cache, *code.quant, triple);
-            for (int to = code.ch; to < code.ch + code.served; ++to) {
-                for (int i = 0; i < 3; ++i) codes[i][to][code.sb] = static_cast<int32_t>(triple[i]);
-            }
-        }
-        const int third = granule / 4;
-        for (int i = 0; i < 3; ++i) {
-            for (int ch = 0; ch < channels; ++ch) {
-                for (int sb = 0; sb < 32; ++sb) {
-                    samples[i][ch][sb] =
-                        static_cast<float>(codes[i][ch][sb]) * factor[third][ch][sb] + offset[third][ch][sb];
-                }
-            }
-        }
-        for (int i = 0; i < 3; ++i) Emit(routing, channels, samples[i]);
+    alignas(32) FrameSamples samples;
+    VORTAX_KERNEL(ReadFrame)(bits, plan, channels, samples);
+    for (auto& granule : samples) {
+        for (auto& slot : granule) Emit(routing, channels, slot);
     }
-    bits.position = cache.Position();
+    bits.position += static_cast<size_t>(12 * plan.granuleBits);
 }
 
 }  // namespace vortax

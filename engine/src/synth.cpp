@@ -217,36 +217,60 @@ typedef int16_t Words __attribute__((vector_size(32)));
 typedef int16_t Samples __attribute__((vector_size(16)));
 static_assert(std::endian::native == std::endian::little);
 
-// Sums rounded to the nearest integer, ties to even, and clipped to 16 bits. Clipped
-// first, a sum plus 1.5 x 2^23 is rounded to an integer in the default rounding mode,
-// which the low 16 bits of the float hold.
-[[gnu::always_inline]] inline void Store(Sums sums, int16_t* pcm) {
+// Sums rounded to the nearest integer, ties to even, and clipped to 16 bits, each in the
+// first lane of its pair. Clipped first, a sum plus 1.5 x 2^23 is rounded to an integer in
+// the default rounding mode, which the low 16 bits of the float hold.
+[[gnu::always_inline]] inline Words Rounded(Sums sums) {
     constexpr float Rounder = 12582912.0f;
     const Sums low = {-32768, -32768, -32768, -32768, -32768, -32768, -32768, -32768};
     const Sums high = {32767, 32767, 32767, 32767, 32767, 32767, 32767, 32767};
     const Sums rounder = {Rounder, Rounder, Rounder, Rounder, Rounder, Rounder, Rounder, Rounder};
     sums = sums < low ? low : sums;
     sums = sums > high ? high : sums;
-    const Words words = __builtin_bit_cast(Words, sums + rounder);
-    const Samples samples = __builtin_shufflevector(words, words, 0, 2, 4, 6, 8, 10, 12, 14);
-    std::memcpy(pcm, &samples, sizeof samples);
+    return __builtin_bit_cast(Words, sums + rounder);
 }
 
 // Sums as floats, 1.0 for the 16-bit full scale 32768: what 16 bits would round and clip
 // is kept, for clients that mix or process further.
+[[gnu::always_inline]] inline Sums Scaled(Sums sums) { return sums * (1.0f / 32768); }
+
+[[gnu::always_inline]] inline void Store(Sums sums, int16_t* pcm) {
+    const Words words = Rounded(sums);
+    const Samples samples = __builtin_shufflevector(words, words, 0, 2, 4, 6, 8, 10, 12, 14);
+    std::memcpy(pcm, &samples, sizeof samples);
+}
+
 [[gnu::always_inline]] inline void Store(Sums sums, float* pcm) {
-    constexpr float Scale = 1.0f / 32768;
-    const Sums values = sums * Scale;
+    const Sums values = Scaled(sums);
     std::memcpy(pcm, &values, sizeof values);
+}
+
+// Two channels' sums stored interleaved, a sample of the first channel before each of the
+// second's.
+[[gnu::always_inline]] inline void StorePair(Sums first, Sums second, int16_t* pcm) {
+    const Words a = Rounded(first);
+    const Words b = Rounded(second);
+    const Words pairs = __builtin_shufflevector(a, b, 0, 16, 2, 18, 4, 20, 6, 22, 8, 24, 10, 26, 12, 28, 14, 30);
+    std::memcpy(pcm, &pairs, sizeof pairs);
+}
+
+[[gnu::always_inline]] inline void StorePair(Sums first, Sums second, float* pcm) {
+    const Sums a = Scaled(first);
+    const Sums b = Scaled(second);
+    const Sums low = __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
+    const Sums high = __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
+    std::memcpy(pcm, &low, sizeof low);
+    std::memcpy(pcm + 8, &high, sizeof high);
 }
 
 // Every Step-th output sample of one or two channels (sharing the window's loads): each a
 // sum of 16 products in the order of the ages, from the rows of ages 0 to 15 (rows slot to
-// slot + 15), stored as samples of type T. Float sums are within a hundredth of a 16-bit
+// slot + 15), stored as samples of type T: into pcm, or with `pairs` set, as interleaved
+// pairs of the two channels' samples there. Float sums are within a hundredth of a 16-bit
 // step of exact ones, so a sample differs from an exact rounding only where the exact sum
 // lies that close to half a step.
 template <int Step, int Channels, bool Wide, typename T>
-[[gnu::always_inline]] inline void WindowSums(SynthesisArea* const* areas, T (*pcm)[Outputs]) {
+[[gnu::always_inline]] inline void WindowSums(SynthesisArea* const* areas, T (*pcm)[Outputs], T* pairs) {
     constexpr int Count = Outputs / Step;
     // Each vector's additions wait for one another, and the more vectors there are, the
     // more of them the processor has under way side by side: with wide registers all of a
@@ -281,8 +305,15 @@ template <int Step, int Channels, bool Wide, typename T>
                 }
             }
         }
-        for (int ch = 0; ch < Channels; ++ch) {
-            for (int v = 0; v < Vectors; ++v) Store(sums[ch][v], pcm[ch] + first + 8 * v);
+        for (int v = 0; v < Vectors; ++v) {
+            const int at = first + 8 * v;
+            if constexpr (Channels == 2) {
+                if (pairs != nullptr) {
+                    StorePair(sums[0][v], sums[1][v], pairs + 2 * at);
+                    continue;
+                }
+            }
+            for (int ch = 0; ch < Channels; ++ch) Store(sums[ch][v], pcm[ch] + at);
         }
     }
 }
@@ -339,26 +370,28 @@ template <int Channels, bool Wide>
     }
 }
 
-// The blocks of one or two channels, which share the reduction, into pcm.
+// The blocks of one or two channels, which share the reduction, into pcm or as pairs.
 template <int Channels, bool Wide, typename T>
-[[gnu::always_inline]] inline void Blocks(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
+[[gnu::always_inline]] inline void Blocks(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs],
+                                          T* pairs) {
     Matrix<Channels, Wide>(areas, samples);
     switch (areas[0]->reduction) {
-        case 0: WindowSums<1, Channels, Wide>(areas, pcm); break;
-        case 1: WindowSums<2, Channels, Wide>(areas, pcm); break;
-        default: WindowSums<4, Channels, Wide>(areas, pcm); break;
+        case 0: WindowSums<1, Channels, Wide>(areas, pcm, pairs); break;
+        case 1: WindowSums<2, Channels, Wide>(areas, pcm, pairs); break;
+        default: WindowSums<4, Channels, Wide>(areas, pcm, pairs); break;
     }
 }
 
 template <int Channels, typename T>
-void BlocksPlain(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
-    Blocks<Channels, false>(areas, samples, pcm);
+void BlocksPlain(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs], T* pairs) {
+    Blocks<Channels, false>(areas, samples, pcm, pairs);
 }
 
 #ifdef VORTAX_AVX2_KERNELS
 template <int Channels, typename T>
-[[VORTAX_AVX2]] void BlocksAvx2(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs]) {
-    Blocks<Channels, true>(areas, samples, pcm);
+[[VORTAX_AVX2]] void BlocksAvx2(SynthesisArea* const* areas, const float* const* samples, T (*pcm)[Outputs],
+                                T* pairs) {
+    Blocks<Channels, true>(areas, samples, pcm, pairs);
 }
 #endif
 
@@ -375,17 +408,13 @@ T*& Target(SynthesisArea& area) {
 template <int Channels, typename T>
 void Run(SynthesisArea* const* areas, const float* const* samples) {
     T pcm[Channels][Outputs];
-    VORTAX_KERNEL(Blocks, <Channels, T>)(areas, samples, pcm);
     const int count = Outputs >> areas[0]->reduction;
     T*& first = Target<T>(*areas[0]);
     T*& last = Target<T>(*areas[Channels - 1]);
-    if (Channels == 2 && areas[0]->stride == 2 && areas[1]->stride == 2 && last == first + 1) {
-        // Interleaved stereo: both channels' samples go out together.
-        T* out = first;
-        for (int k = 0; k < count; ++k) {
-            out[2 * k] = pcm[0][k];
-            out[2 * k + 1] = pcm[Channels - 1][k];
-        }
+    // Interleaved stereo: both channels' samples go out together, straight from the sums.
+    const bool paired = Channels == 2 && areas[0]->stride == 2 && areas[1]->stride == 2 && last == first + 1;
+    VORTAX_KERNEL(Blocks, <Channels, T>)(areas, samples, pcm, paired ? first : nullptr);
+    if (paired) {
         first += 2 * count;
         last += 2 * count;
     } else {
