@@ -25,7 +25,7 @@ namespace {
 // takes few system calls (the runtime's default buffer holds a few frames at most, and a
 // system call costs as much as decoding a frame); standard input and output keep the
 // runtime's own.
-constexpr size_t FileBufferBytes = 256 * 1024;
+constexpr size_t FileBufferBytes = 64 * 1024;
 
 // A buffer for file, which must outlive the stream; without one the runtime's default stays.
 std::unique_ptr<char[]> Buffer(FILE* file) {
