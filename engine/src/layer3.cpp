@@ -475,8 +475,9 @@ constexpr int PairsPerRefillWithoutLinbits = 2;
 constexpr int QuadruplesPerRefill = 5;
 
 // One big-value pair with the lookup table of its code (its linbits and the signs
-// included), from bits already loaded. Signs and escapes are taken without branches: they
-// are as good as random.
+// included), from bits already loaded; Escapes: the table has linbits. Signs and escapes
+// are taken without branches: they are as good as random.
+template <bool Escapes>
 inline void DecodePair(BitCache& bits, const uint32_t* entries, int linbits, int values[2]) {
     const uint64_t word = bits.Bits();
     int used = 0;
@@ -484,7 +485,7 @@ inline void DecodePair(BitCache& bits, const uint32_t* entries, int linbits, int
     const int coded[2] = {static_cast<int>(symbol >> 4), static_cast<int>(symbol & 15)};
     for (int i = 0; i < 2; ++i) {
         int value = coded[i];
-        if (linbits) {
+        if constexpr (Escapes) {
             const bool escaped = value == 15;
             value += escaped ? static_cast<int>((word << used) >> (64 - linbits)) : 0;
             used += escaped ? linbits : 0;
@@ -499,9 +500,29 @@ inline void DecodePair(BitCache& bits, const uint32_t* entries, int linbits, int
 // One count1 quadruple with the table of its code, signs included, from bits already
 // loaded.
 inline void DecodeQuadruple(BitCache& bits, const Quadruple* table, int values[4]) {
+    typedef int8_t QuadrupleBytes __attribute__((vector_size(4)));
+    typedef int32_t QuadrupleInts __attribute__((vector_size(16)));
     const Quadruple& quadruple = table[bits.Bits() >> (64 - QuadrupleBits)];
-    for (int i = 0; i < 4; ++i) values[i] = quadruple.values[i];
+    QuadrupleBytes bytes;
+    std::memcpy(&bytes, quadruple.values, sizeof bytes);
+    const auto ints = __builtin_convertvector(bytes, QuadrupleInts);
+    std::memcpy(values, &ints, sizeof ints);
     bits.Skip(quadruple.bits);
+}
+
+// The big-value pairs from line up to end with one table; returns end.
+template <bool Escapes>
+int DecodePairs(BitCache& bits, const uint32_t* entries, int linbits, int32_t* values, int line, int end) {
+    constexpr int PerRefill = Escapes ? 1 : PairsPerRefillWithoutLinbits;
+    for (; line + 2 * PerRefill <= end; line += 2 * PerRefill) {
+        bits.Refill();
+        for (int n = 0; n < PerRefill; ++n) DecodePair<Escapes>(bits, entries, linbits, values + line + 2 * n);
+    }
+    for (; line < end; line += 2) {
+        bits.Refill();
+        DecodePair<Escapes>(bits, entries, linbits, values + line);
+    }
+    return end;
 }
 
 // The requantised lines of the decoded values, segment by segment, each value
@@ -607,13 +628,9 @@ void DecodeSpectrum(BitReader& reader, const ChannelSide& side, const Layout& la
             for (; line < regionEnds[region]; ++line) values[line] = 0;
             continue;
         }
-        const int perRefill = table.linbits ? 1 : PairsPerRefillWithoutLinbits;
-        while (line < regionEnds[region]) {
-            bits.Refill();
-            for (int n = 0; n < perRefill && line < regionEnds[region]; ++n, line += 2) {
-                DecodePair(bits, entries, table.linbits, values + line);
-            }
-        }
+        const int end = std::max(line, regionEnds[region]);
+        line = table.linbits ? DecodePairs<true>(bits, entries, table.linbits, values, line, end)
+                             : DecodePairs<false>(bits, entries, table.linbits, values, line, end);
     }
     // A quadruple that runs past the channel's bits is not part of its data.
     const Quadruple* quadruples = t.count1[side.count1table_select].data();
@@ -950,7 +967,12 @@ void ReadPair(BitReader& bits, int table_select, int values[2]) {
     if (!table.code) return;
     BitCache cache(bits);
     cache.Refill();
-    DecodePair(cache, GetTables().bigValues[table_select], table.linbits, values);
+    const uint32_t* entries = GetTables().bigValues[table_select];
+    if (table.linbits) {
+        DecodePair<true>(cache, entries, table.linbits, values);
+    } else {
+        DecodePair<false>(cache, entries, 0, values);
+    }
     bits.position = cache.Position();
 }
 

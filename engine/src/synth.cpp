@@ -246,11 +246,13 @@ static_assert(std::endian::native == std::endian::little);
 }
 
 // Two channels' sums stored interleaved, a sample of the first channel before each of the
-// second's.
+// second's: each pair one 32-bit word, the first sample in its low half, made by masks and
+// shifts rather than shuffles of 16-bit lanes, which SSE2 lacks.
 [[gnu::always_inline]] inline void StorePair(Sums first, Sums second, int16_t* pcm) {
-    const Words a = Rounded(first);
-    const Words b = Rounded(second);
-    const Words pairs = __builtin_shufflevector(a, b, 0, 16, 2, 18, 4, 20, 6, 22, 8, 24, 10, 26, 12, 28, 14, 30);
+    typedef int32_t Pairs __attribute__((vector_size(32)));
+    const auto a = __builtin_bit_cast(Pairs, Rounded(first));
+    const auto b = __builtin_bit_cast(Pairs, Rounded(second));
+    const Pairs pairs = (a & 0xFFFF) | (b << 16);
     std::memcpy(pcm, &pairs, sizeof pairs);
 }
 
@@ -352,6 +354,15 @@ template <int Channels, bool Wide>
         // that spans two stores still on their way waits for both.
 #pragma GCC unroll 4
         for (int i = 0; i < 4; ++i) {
+            if constexpr (Channels == 1 && !Wide) {
+                // SSE's registers hold four values: they are loaded four at a time too.
+                for (int half = 0; half < 2; ++half) {
+                    const int at = 8 * i + 4 * half;
+                    for (float* row : {current[0], current[Taps]}) std::memcpy(row + at, &first[2 * i + half], sizeof(Floats));
+                    for (float* row : {other[0], other[Taps]}) std::memcpy(row + at, &second[2 * i + half], sizeof(Floats));
+                }
+                continue;
+            }
             Sums firstPart;
             Sums secondPart;
             if constexpr (Channels == 1) {
