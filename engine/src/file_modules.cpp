@@ -22,16 +22,16 @@ namespace vortax {
 namespace {
 
 // Files are read and written through buffers of this size, so that a stream of frames
-// takes few system calls (the runtime's default buffer holds a few frames at most, and a
-// system call costs as much as decoding a frame); standard input and output keep the
-// runtime's own.
+// takes few system calls: the runtime's default buffer holds a few frames at most, and on
+// a virtual machine a system call can cost as much as decoding a frame. Standard input
+// and output keep the runtime's own.
 constexpr size_t FileBufferBytes = 64 * 1024;
 
-// A buffer for file, which must outlive the stream; without one the runtime's default stays.
-std::unique_ptr<char[]> Buffer(FILE* file) {
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[FileBufferBytes]);
+// Gives file the buffer, made on first use and kept for the files opened after it, as it
+// must outlive each stream; without one the runtime's default stays.
+void UseBuffer(FILE* file, std::unique_ptr<char[]>& buffer) {
+    if (!buffer) buffer.reset(new (std::nothrow) char[FileBufferBytes]);
     if (buffer) std::setvbuf(file, buffer.get(), _IOFBF, FileBufferBytes);
-    return buffer;
 }
 
 struct FileInput {
@@ -131,7 +131,7 @@ int32_t InputOpen(void* instance) {
     }
     input->file = std::fopen(input->name.c_str(), "rb");
     if (input->file) {
-        input->buffer = Buffer(input->file);
+        UseBuffer(input->file, input->buffer);
         return VORTAX_OK;
     }
     const int error = errno;
@@ -257,7 +257,7 @@ int32_t OutputOpen(void* instance) {
         output->format == PcmFormat::Wav && (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode));
     output->file = std::fopen(path.c_str(), readBack ? "w+b" : "wb");
     if (output->file) {
-        output->buffer = Buffer(output->file);
+        UseBuffer(output->file, output->buffer);
         return VORTAX_OK;
     }
     const int error = errno;

@@ -498,7 +498,7 @@ inline void DecodePair(BitCache& bits, const uint32_t* entries, int linbits, int
 }
 
 // One count1 quadruple with the table of its code, signs included, from bits already
-// loaded.
+// loaded; its four values widened to ints by one conversion rather than one by one.
 inline void DecodeQuadruple(BitCache& bits, const Quadruple* table, int values[4]) {
     typedef int8_t QuadrupleBytes __attribute__((vector_size(4)));
     typedef int32_t QuadrupleInts __attribute__((vector_size(16)));

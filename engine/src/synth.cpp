@@ -358,8 +358,10 @@ template <int Channels, bool Wide>
                 // SSE's registers hold four values: they are loaded four at a time too.
                 for (int half = 0; half < 2; ++half) {
                     const int at = 8 * i + 4 * half;
-                    for (float* row : {current[0], current[Taps]}) std::memcpy(row + at, &first[2 * i + half], sizeof(Floats));
-                    for (float* row : {other[0], other[Taps]}) std::memcpy(row + at, &second[2 * i + half], sizeof(Floats));
+                    const Floats& firstPart = first[2 * i + half];
+                    const Floats& secondPart = second[2 * i + half];
+                    for (float* row : {current[0], current[Taps]}) std::memcpy(row + at, &firstPart, sizeof firstPart);
+                    for (float* row : {other[0], other[Taps]}) std::memcpy(row + at, &secondPart, sizeof secondPart);
                 }
                 continue;
             }
