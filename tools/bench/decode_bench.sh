@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/bin/bash
 # Times vortax-decode against mpg123 and FFmpeg on the same five-minute signal encoded
 # seven ways: 128 kbit/s joint-stereo MP3, VBR quality 2 MP3, 320 kbit/s MP3, 22.05 kHz
 # MPEG-2 MP3, 11.025 kHz MPEG-2.5 MP3, 96 kbit/s mono MP3 and 192 kbit/s layer II.
@@ -11,6 +11,7 @@
 # (vortax-pull-bench) on the 128 kbit/s file. Needs the Debian packages sox, lame, twolame
 # and mpg123; FFmpeg's column is left out without ffmpeg.
 set -eu
+export LC_ALL=C  # a decimal point in the clock's readings
 build=${1:-build/release}
 runs=${2:-5}
 decoder=$(cd "$build/bin" && pwd)/vortax-decode
@@ -33,11 +34,18 @@ lame --quiet -b 96 -m m "$work/mono.wav" "$work/mono96.mp3"
 twolame --quiet -b 192 "$work/signal.wav" "$work/layer2.mp2"
 command -v ffmpeg >/dev/null && ffmpeg=yes || ffmpeg=no
 
-# Wall seconds of one command, its output thrown away.
+# Wall seconds of one command, its output thrown away. The clock is read by the shell
+# itself: a process to read it would add its own start-up to every figure. Each command
+# writes a new file: the last one's output is removed first, as freeing a file of tens of
+# megabytes costs whichever program replaces it a few milliseconds that vary from run to
+# run.
+out=$work/out
+mkdir "$out"
 wall() {
-    start=$(date +%s.%N)
+    rm -f "$out"/*
+    local start=$EPOCHREALTIME
     "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
+    local end=$EPOCHREALTIME
     awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
 }
 
@@ -48,8 +56,8 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] :
 rounds() {
     : > "$work/times"
     for run in $(seq "$runs"); do
-        line="$(wall sh -c "$1") $(wall sh -c "$2")"
-        [ -n "${3:-}" ] && line="$line $(wall sh -c "$3")"
+        line="$(wall sh -c "exec $1") $(wall sh -c "exec $2")"
+        [ -n "${3:-}" ] && line="$line $(wall sh -c "exec $3")"
         echo "$line" >> "$work/times"
     done
 }
@@ -61,8 +69,8 @@ printf '%-11s %9s %9s %9s %13s %13s\n' file vortax mpg123 ffmpeg vortax/mpg123 v
 for file in cbr128.mp3 vbr2.mp3 cbr320.mp3 mpeg2.mp3 mpeg25.mp3 mono96.mp3 layer2.mp2; do
     in=$work/$file
     theirs=""
-    [ $ffmpeg = yes ] && theirs="ffmpeg -nostdin -loglevel error -y -i $in $work/f.wav"
-    rounds "$decoder $in $work/v.wav" "mpg123 -q -w $work/m.wav $in" "$theirs"
+    [ $ffmpeg = yes ] && theirs="ffmpeg -nostdin -loglevel error -y -i $in $out/f.wav"
+    rounds "$decoder $in $out/v.wav" "mpg123 -q -w $out/m.wav $in" "$theirs"
     if [ $ffmpeg = yes ]; then
         printf '%-11s %8.3fs %8.3fs %8.3fs %13.2f %13.2f\n' $file "$(column 1)" "$(column 2)" "$(column 3)" \
             "$(ratio 1 2)" "$(ratio 1 3)"
