@@ -510,7 +510,7 @@ inline void DecodeQuadruple(BitCache& bits, const Quadruple* table, int values[4
     bits.Skip(quadruple.bits);
 }
 
-// The big-value pairs from line up to end with one table; returns end.
+// The big-value pairs from line up to end with one table's lookups; returns end.
 template <bool Escapes>
 int DecodePairs(BitCache& bits, const uint32_t* entries, int linbits, int32_t* values, int line, int end) {
     constexpr int PerRefill = Escapes ? 1 : PairsPerRefillWithoutLinbits;
@@ -525,9 +525,19 @@ int DecodePairs(BitCache& bits, const uint32_t* entries, int linbits, int32_t* v
     return end;
 }
 
-// The requantised lines of the decoded values, segment by segment, each value
-// |v|^(4/3) x the segment's gain with v's sign put in as a bit (a zero stays +0); the lines
-// past the values stay 0. Sets the top: 1 + the highest line that is not 0.
+// The big-value pairs from line up to end (at least line) coded with table_select: 0s for
+// a table that codes nothing. Returns end.
+int DecodeRegion(BitCache& bits, int table_select, int32_t* values, int line, int end) {
+    const BigValueTable& table = BigValueTables[table_select];
+    const uint32_t* entries = GetTables().bigValues[table_select];
+    if (!table.code) {
+        std::fill(values + line, values + end, 0);
+        return end;
+    }
+    return table.linbits ? DecodePairs<true>(bits, entries, table.linbits, values, line, end)
+                         : DecodePairs<false>(bits, entries, 0, values, line, end);
+}
+
 typedef int32_t LaneInts __attribute__((vector_size(Lanes * sizeof(int32_t))));
 typedef float LaneFloats __attribute__((vector_size(Lanes * sizeof(float))));
 
@@ -548,8 +558,11 @@ typedef float LaneFloats __attribute__((vector_size(Lanes * sizeof(float))));
     return true;
 }
 
-// Eight at a time only with a permute instruction for the powers: the plain build would
-// pick each power out on its own, slower than the plain loop.
+// The requantised lines of the decoded values, segment by segment, each value
+// |v|^(4/3) x the segment's gain with v's sign put in as a bit (a zero stays +0); the lines
+// past the values stay 0. Sets the top: 1 + the highest line that is not 0. Eight at a
+// time only with a permute instruction for the powers: the plain build would pick each
+// power out on its own, slower than the plain loop.
 template <bool EightAtATime>
 [[gnu::always_inline]] inline void RequantizeLines(const int32_t* values, int count, const Layout& layout,
                                                    Spectrum& out) {
@@ -621,16 +634,7 @@ void DecodeSpectrum(BitReader& reader, const ChannelSide& side, const Layout& la
     const int regionEnds[3] = {std::min(region1, bigLines), std::min(region2, bigLines), bigLines};
     int line = 0;
     for (int region = 0; region < 3; ++region) {
-        const int select = side.table_select[region];
-        const BigValueTable& table = BigValueTables[select];
-        const uint32_t* entries = t.bigValues[select];
-        if (!table.code) {
-            for (; line < regionEnds[region]; ++line) values[line] = 0;
-            continue;
-        }
-        const int end = std::max(line, regionEnds[region]);
-        line = table.linbits ? DecodePairs<true>(bits, entries, table.linbits, values, line, end)
-                             : DecodePairs<false>(bits, entries, table.linbits, values, line, end);
+        line = DecodeRegion(bits, side.table_select[region], values, line, std::max(line, regionEnds[region]));
     }
     // A quadruple that runs past the channel's bits is not part of its data.
     const Quadruple* quadruples = t.count1[side.count1table_select].data();
@@ -962,17 +966,8 @@ const ScalefactorBands& BandsOf(const FrameHeader& header) {
 void ResetLayer3(Layer3State& state) { state = Layer3State{}; }
 
 void ReadPair(BitReader& bits, int table_select, int values[2]) {
-    const BigValueTable& table = BigValueTables[table_select];
-    values[0] = values[1] = 0;
-    if (!table.code) return;
     BitCache cache(bits);
-    cache.Refill();
-    const uint32_t* entries = GetTables().bigValues[table_select];
-    if (table.linbits) {
-        DecodePair<true>(cache, entries, table.linbits, values);
-    } else {
-        DecodePair<false>(cache, entries, 0, values);
-    }
+    DecodeRegion(cache, table_select, values, 0, 2);
     bits.position = cache.Position();
 }
 
