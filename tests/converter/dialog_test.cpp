@@ -547,10 +547,13 @@ TEST_F(DialogTest, CloseDuringARunAsksAndStopsOnYes) {
 }
 
 TEST_F(DialogTest, StopDropsTheFilesUnderWayAndKeepsEarlierWavs) {
-    const QString first = write("a.mp2", LayerTwoMono.frames(40000));
-    const QString second = write("b.mp2", LayerTwoMono.frames(40000));
+    // Both inputs wait for more bytes, so neither can end before the stop, however fast decoding is.
+    Fifo first(path("a.mp2")), second(path("b.mp2"));
+    if (!first.made() || !second.made()) GTEST_SKIP() << "no FIFO here";
+    first.feed(LayerTwoStereo.frames(100));
+    second.feed(LayerTwoStereo.frames(100));
     write("a.wav", "kept");
-    dialog->addFiles({first, second});
+    dialog->addFiles({path("a.mp2"), path("b.mp2")});
     button("decode")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return status(0).startsWith("Converting"); }, RunTimeoutMs));
     button("decode")->click();
@@ -561,7 +564,9 @@ TEST_F(DialogTest, StopDropsTheFilesUnderWayAndKeepsEarlierWavs) {
     EXPECT_EQ(label("status"), "0 converted, 2 stopped");
     EXPECT_LT(bar("overall"), 100);
     EXPECT_EQ(report(), "");
-    // The jobs come back in their own time and take their temporary files with them.
+    // The jobs come back with the end of their input and take their temporary files with them.
+    first.closeWriter();
+    second.closeWriter();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return QDir(temp.path()).entryList({".tunepress-*"}, QDir::Files | QDir::Hidden).isEmpty(); },
         RunTimeoutMs));
